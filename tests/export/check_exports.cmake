@@ -1,0 +1,25 @@
+# Compares the dynamic symbols a shared library defines with a list of names,
+# one per line. Run as: cmake -DNM=nm -DLIB=lib.so -DEXPECTED=list.txt -P this
+execute_process(COMMAND ${NM} -D --defined-only ${LIB}
+  OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIB}")
+endif()
+string(REPLACE "\n" ";" lines "${out}")
+set(actual "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] (.+)$")
+    set(sym "${CMAKE_MATCH_1}")
+    # Symbols the toolchain itself defines in every shared object.
+    if(NOT sym MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
+      list(APPEND actual "${sym}")
+    endif()
+  endif()
+endforeach()
+file(STRINGS ${EXPECTED} expected)
+list(SORT actual)
+list(SORT expected)
+if(NOT actual STREQUAL expected)
+  message(FATAL_ERROR "export table of ${LIB}\n  expected: ${expected}\n  actual:   ${actual}")
+endif()
+message(STATUS "export table of ${LIB}: ${actual}")

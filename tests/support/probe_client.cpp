@@ -1,0 +1,37 @@
+// Starts the probe program through the C library's command processor (popen,
+// _popen on Windows) and reads its standard output.
+#include <cstdio>
+#include <string>
+
+#include "support/probe.h"
+
+#if defined(_WIN32)
+#define velm_popen _popen
+#define velm_pclose _pclose
+#else
+#include <sys/wait.h>
+#define velm_popen popen
+#define velm_pclose pclose
+#endif
+
+namespace velm_test {
+
+ProbeResult run_probe(const std::string& scenario, const ProbeArgs& args) {
+  std::string command = "\"" VELM_PROBE_PATH "\" " + scenario;
+  for (const auto& arg : args) command += " \"" + arg + "\"";
+  ProbeResult result{"", -1};
+  std::FILE* pipe = velm_popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+  int status = velm_pclose(pipe);
+#if defined(_WIN32)
+  result.status = status;
+#else
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+  return result;
+}
+
+}  // namespace velm_test
