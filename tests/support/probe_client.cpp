@@ -19,8 +19,18 @@ namespace velm_test {
 ProbeResult run_probe(const std::string& scenario, const ProbeArgs& args) {
   std::string command = "\"" VELM_PROBE_PATH "\" " + scenario;
   for (const auto& arg : args) command += " \"" + arg + "\"";
+#if defined(_WIN32)
+  // _popen runs "cmd /c COMMAND", and cmd drops the first and the last quote
+  // of a command line that holds more than two: one more pair keeps ours.
+  // The probe writes in binary mode, and the pipe is read in binary mode, so
+  // the bytes compared are the bytes written, as on other systems.
+  command = "\"" + command + "\"";
+  const char* mode = "rb";
+#else
+  const char* mode = "r";
+#endif
   ProbeResult result{"", -1};
-  std::FILE* pipe = velm_popen(command.c_str(), "r");
+  std::FILE* pipe = velm_popen(command.c_str(), mode);
   if (pipe == nullptr) return result;
   char buffer[4096];
   std::size_t got;

@@ -8,6 +8,11 @@
 
 #include "support/probe.h"
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace velm_test {
 namespace {
 std::map<std::string, ProbeFunction>& registry() {
@@ -21,6 +26,10 @@ ProbeRegistrar::ProbeRegistrar(const char* name, ProbeFunction run) { registry()
 }  // namespace velm_test
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+  // Lines end in "\n" alone, as the library writes them: no CR is added.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s SCENARIO [ARGS...]\n", argv[0]);
     return 2;
