@@ -1,0 +1,281 @@
+// Elementary functions from IEEE basic arithmetic alone; see elementary.h.
+#include "error/elementary.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace velm::fp {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// ln 2 in two parts: the high part has 32 significant bits, so k * kLn2Hi is
+// exact for |k| < 2^21.
+constexpr double kLn2Hi = 6.93147180369123816490e-01;
+constexpr double kLn2Lo = 1.90821492927058770002e-10;
+constexpr double kLog2E = 1.44269504088896338700e+00;
+constexpr double kPiOver2 = 1.57079632679489661923e+00;
+constexpr double kPiOver4 = 0.78539816339744830962e+00;
+
+// The bits of 2/pi after the binary point, 32 per word, most significant
+// first (tools/elementary_reference.py prints them).
+constexpr std::uint32_t kTwoOverPi[] = {0xA2F9836Eu, 0x4E441529u, 0xFC2757D1u, 0xF534DDC0u,
+                                        0xDB629599u, 0x3C439041u, 0xFE5163ABu, 0xDEBBC561u};
+
+// Rounds a double to single precision; values beyond the largest float round
+// to infinity as IEEE conversion does (written out: C++ leaves the
+// out-of-range conversion undefined).
+float to_float(double d) {
+  constexpr double kOverflow = 0x1.ffffffp127;  // halfway above the largest float
+  if (d >= kOverflow) return std::numeric_limits<float>::infinity();
+  if (d <= -kOverflow) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(d);
+}
+
+// e^r for |r| <= ln2/2 by its Taylor series (the 16th term is below 2^-70).
+double exp_kernel(double r) {
+  double p = 1.0 / 6402373705728000.0;  // 1/18!
+  constexpr double kInverseFactorials[] = {
+      1.0 / 355687428096000.0, 1.0 / 20922789888000.0, 1.0 / 1307674368000.0,
+      1.0 / 87178291200.0,     1.0 / 6227020800.0,     1.0 / 479001600.0,
+      1.0 / 39916800.0,        1.0 / 3628800.0,        1.0 / 362880.0,
+      1.0 / 40320.0,           1.0 / 5040.0,           1.0 / 720.0,
+      1.0 / 120.0,             1.0 / 24.0,             1.0 / 6.0,
+      1.0 / 2.0,               1.0,                    1.0};
+  for (double c : kInverseFactorials) p = p * r + c;
+  return p;
+}
+
+// sin r and cos r for |r| <= pi/4 by their Taylor series (the first terms
+// left out are below 2^-80).
+double sin_kernel(double r) {
+  const double z = r * r;
+  // (sin r - r) / r^3 = -1/3! + z/5! - ... + z^9/21!
+  double p = 1.0 / 51090942171709440000.0;
+  constexpr double kCoefficients[] = {-1.0 / 121645100408832000.0, 1.0 / 355687428096000.0,
+                                      -1.0 / 1307674368000.0,     1.0 / 6227020800.0,
+                                      -1.0 / 39916800.0,          1.0 / 362880.0,
+                                      -1.0 / 5040.0,              1.0 / 120.0,
+                                      -1.0 / 6.0};
+  for (double c : kCoefficients) p = p * z + c;
+  return r + r * z * p;
+}
+
+double cos_kernel(double r) {
+  const double z = r * r;
+  double p = 1.0 / 2432902008176640000.0;  // 1/20!
+  constexpr double kCoefficients[] = {-1.0 / 6402373705728000.0, 1.0 / 20922789888000.0,
+                                      -1.0 / 87178291200.0,     1.0 / 479001600.0,
+                                      -1.0 / 3628800.0,         1.0 / 40320.0,
+                                      -1.0 / 720.0,             1.0 / 24.0};
+  for (double c : kCoefficients) p = p * z + c;
+  // 1 - z/2 + z^2 p, with the large terms added last.
+  return 1.0 - (0.5 * z - z * z * p);
+}
+
+// asin x for |x| <= 1/2 by its Maclaurin series: the coefficient of x^(2n+1)
+// is (2n)! / (4^n (n!)^2 (2n+1)); 30 terms reach below 2^-60 at x = 1/2.
+constexpr int kAsinTerms = 30;
+struct AsinCoefficients {
+  double c[kAsinTerms];
+  constexpr AsinCoefficients() : c() {
+    double binomial = 1.0;  // (2n)! / (4^n (n!)^2)
+    for (int n = 0; n < kAsinTerms; ++n) {
+      c[n] = binomial / (2 * n + 1);
+      binomial = binomial * (2 * n + 1) / (2 * n + 2);
+    }
+  }
+};
+constexpr AsinCoefficients kAsin;
+
+double asin_kernel(double x) {
+  const double z = x * x;
+  double p = kAsin.c[kAsinTerms - 1];
+  for (int n = kAsinTerms - 2; n >= 1; --n) p = p * z + kAsin.c[n];
+  return x + x * z * p;
+}
+
+// Reduces a finite float x with |x| > pi/4 to r in [-pi/4, pi/4] and the
+// quadrant q (0..3) with x = r + q pi/2 modulo 2 pi, exactly enough for single
+// precision at any magnitude: x = M 2^E with an integer M < 2^24, and only
+// the bits of 2/pi that can reach the last two integer bits and the first 64
+// fraction bits of x (2/pi) take part (96 bits, multiplied in integers).
+double reduce(float x, int& q) {
+  const bool negative = x < 0.0f;
+  int exponent = 0;
+  const float mantissa = std::frexp(negative ? -x : x, &exponent);  // x = m 2^e, m in [1/2, 1)
+  const auto m = static_cast<std::uint32_t>(std::ldexp(mantissa, 24));
+  const int e = exponent - 24;  // x = m 2^e with m an integer
+  // Bits of 2/pi from position p (1 = first after the point) on; those before
+  // p add multiples of 4 to x (2/pi) and do not matter.
+  const int p = e - 1 > 1 ? e - 1 : 1;
+  std::uint32_t w[3];
+  for (int k = 0; k < 3; ++k) {
+    const int bit = p - 1 + 32 * k;  // 0-based index of the first bit of word k
+    const int word = bit / 32, shift = bit % 32;
+    std::uint32_t value = kTwoOverPi[word] << shift;
+    if (shift != 0) value |= kTwoOverPi[word + 1] >> (32 - shift);
+    w[k] = value;
+  }
+  // P = m * (w0 w1 w2), a number of 128 bits in two halves.
+  const std::uint64_t t2 = static_cast<std::uint64_t>(m) * w[2];
+  const std::uint64_t t1 = static_cast<std::uint64_t>(m) * w[1] + (t2 >> 32);
+  const std::uint64_t t0 = static_cast<std::uint64_t>(m) * w[0] + (t1 >> 32);
+  const std::uint64_t hi = t0;
+  const std::uint64_t lo = (t1 << 32) | (t2 & 0xFFFFFFFFu);
+  // x (2/pi) = P 2^-s; s lies in 94..120 for |x| > pi/4.
+  const int s = p + 95 - e;
+  q = static_cast<int>((hi >> (s - 64)) & 3u);
+  const int o = s - 64;
+  const std::uint64_t fraction = (lo >> o) | (hi << (64 - o));
+  // Fractions of a half or more belong to the next quadrant, as negatives.
+  const auto centred = static_cast<std::int64_t>(fraction);
+  if (fraction >> 63) q = (q + 1) & 3;
+  const double r = std::ldexp(static_cast<double>(centred), -64) * kPiOver2;
+  if (negative) {
+    q = (4 - q) & 3;
+    return -r;
+  }
+  return r;
+}
+
+}  // namespace
+
+double log(double x) {
+  if (x != x) return x;
+  if (x < 0.0) return kNaN;
+  if (x == 0.0) return -kInf;
+  if (x == kInf) return x;
+  int e = 0;
+  double m = std::frexp(x, &e);  // x = m 2^e, m in [1/2, 1)
+  if (m < 0.70710678118654752440) {
+    m = m * 2.0;
+    e = e - 1;
+  }
+  // log m = 2 atanh s with s = (m - 1) / (m + 1), |s| <= 0.1716; m - 1 is exact.
+  const double f = m - 1.0;
+  const double s = f / (2.0 + f);
+  const double z = s * s;
+  double p = 1.0 / 27.0;
+  for (int k = 25; k >= 3; k -= 2) p = p * z + 1.0 / k;
+  const double log_m = 2.0 * s + 2.0 * s * z * p;
+  const double k = e;
+  return k * kLn2Hi + (log_m + k * kLn2Lo);
+}
+
+double exp(double x) {
+  if (x != x) return x;
+  if (x > 709.782712893383973096) return kInf;
+  if (x < -745.133219101941108420) return 0.0;
+  // x = k ln2 + r with |r| <= ln2/2.
+  const double k = std::floor(x * kLog2E + 0.5);
+  const double r = (x - k * kLn2Hi) - k * kLn2Lo;
+  return std::ldexp(exp_kernel(r), static_cast<int>(k));
+}
+
+float log(float x) { return static_cast<float>(log(static_cast<double>(x))); }
+
+float exp(float x) { return to_float(exp(static_cast<double>(x))); }
+
+float pow(float x, float y) {
+  if (y == 0.0f || x == 1.0f) return 1.0f;
+  if (x != x || y != y) return std::numeric_limits<float>::quiet_NaN();
+  const float ay = std::fabs(y);
+  const bool integer = std::floor(y) == y;
+  // Floats of 2^24 and above are even integers.
+  const bool odd = integer && ay < 16777216.0f && std::fmod(ay, 2.0f) == 1.0f;
+  const float inf = std::numeric_limits<float>::infinity();
+  if (ay == inf) {
+    const float ax = std::fabs(x);
+    if (ax == 1.0f) return 1.0f;
+    return (ax > 1.0f) == (y > 0.0f) ? inf : 0.0f;
+  }
+  if (x == 0.0f) {
+    const float magnitude = y < 0.0f ? inf : 0.0f;
+    return odd ? std::copysign(magnitude, x) : magnitude;
+  }
+  if (std::fabs(x) == inf) {
+    const float magnitude = y < 0.0f ? 0.0f : inf;
+    return odd && x < 0.0f ? -magnitude : magnitude;
+  }
+  if (x < 0.0f && !integer) return std::numeric_limits<float>::quiet_NaN();
+  const float sign = odd && x < 0.0f ? -1.0f : 1.0f;
+  if (integer) {
+    // Exact results can lie exactly halfway between two floats (2^-150, 11^7),
+    // where only the exact value rounds right; they arise from x = m 2^k (m
+    // odd) with m = 1, or with y > 0 and m^y small. Compute those exactly.
+    int k = 0;
+    const float fraction = std::frexp(std::fabs(x), &k);
+    auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 24));
+    k -= 24;
+    while (m % 2 == 0) {
+      m /= 2;
+      k += 1;
+    }
+    if (m == 1) {
+      const double e = static_cast<double>(k) * y;  // exact: |k| < 2^8, |y| < 2^128
+      if (e > 300.0) return sign * inf;
+      if (e < -300.0) return sign * 0.0f;
+      return sign * to_float(std::ldexp(1.0, static_cast<int>(e)));
+    }
+    if (y > 0.0f && y <= 53.0f) {
+      const int n = static_cast<int>(y);
+      std::uint64_t power = 1;
+      bool exact = true;
+      for (int i = 0; i < n && exact; ++i) {
+        exact = power <= (std::uint64_t{1} << 53) / m;
+        power *= exact ? m : 1;
+      }
+      if (exact) return sign * to_float(std::ldexp(static_cast<double>(power), k * n));
+    }
+  }
+  const double t = static_cast<double>(y) * log(static_cast<double>(std::fabs(x)));
+  return sign * to_float(exp(t));
+}
+
+float sin(float x) {
+  if (std::fabs(x) == std::numeric_limits<float>::infinity()) {
+    return std::numeric_limits<float>::quiet_NaN();
+  }
+  if (x != x || x == 0.0f) return x;  // keeps the sign of zero
+  if (std::fabs(x) <= kPiOver4) return static_cast<float>(sin_kernel(x));
+  int q = 0;
+  const double r = reduce(x, q);
+  switch (q) {
+    case 0: return static_cast<float>(sin_kernel(r));
+    case 1: return static_cast<float>(cos_kernel(r));
+    case 2: return static_cast<float>(-sin_kernel(r));
+    default: return static_cast<float>(-cos_kernel(r));
+  }
+}
+
+float cos(float x) {
+  if (std::fabs(x) == std::numeric_limits<float>::infinity()) {
+    return std::numeric_limits<float>::quiet_NaN();
+  }
+  if (x != x) return x;
+  if (std::fabs(x) <= kPiOver4) return static_cast<float>(cos_kernel(x));
+  int q = 0;
+  const double r = reduce(x, q);
+  switch (q) {
+    case 0: return static_cast<float>(cos_kernel(r));
+    case 1: return static_cast<float>(-sin_kernel(r));
+    case 2: return static_cast<float>(-cos_kernel(r));
+    default: return static_cast<float>(sin_kernel(r));
+  }
+}
+
+float asin(float x) {
+  if (x != x) return x;
+  const double ax = std::fabs(static_cast<double>(x));
+  if (ax > 1.0) return std::numeric_limits<float>::quiet_NaN();
+  if (ax <= 0.5) return static_cast<float>(asin_kernel(x));
+  // asin |x| = pi/2 - 2 asin sqrt((1 - |x|) / 2); 1 - |x| is exact.
+  const double a = kPiOver2 - 2.0 * asin_kernel(std::sqrt((1.0 - ax) / 2.0));
+  return static_cast<float>(x < 0.0f ? -a : a);
+}
+
+}  // namespace velm::fp

@@ -1,0 +1,36 @@
+// Elementary functions with the same results on every platform.
+//
+// The C runtimes differ in the last bit of logf, expf, powf, sinf, cosf and
+// asinf (and of log and exp): the GNU C library, the Windows runtime and Wine
+// give different answers for many arguments. A sampler that calls them would
+// give different variates for the same seed on different systems, and an
+// acceptance test that flips on one bit changes how many uniforms are drawn
+// after it. These functions use only IEEE basic arithmetic (+, -, *, /,
+// comparisons and exact scaling by powers of two), so every platform with
+// IEEE single and double arithmetic and SSE2 rounding gives the same bits.
+//
+// The single-precision functions evaluate in double precision to about one
+// unit in the last place of a double and round once to single precision, so
+// they return the correctly rounded result except for the rare arguments
+// whose exact result lies within a few double units of the midpoint between
+// two floats (about one in a hundred million). Special values follow the C library: NaN in,
+// NaN out; log(0) = -inf; log(x < 0) = NaN; exp overflows to +inf and
+// underflows to 0; pow as C99 Annex F specifies; sin and cos of an infinity
+// are NaN; asin outside [-1, 1] is NaN. (Square root needs no replacement:
+// IEEE defines it exactly, and std::sqrt is the same everywhere.)
+#pragma once
+
+namespace velm::fp {
+
+float log(float x);
+float exp(float x);
+float pow(float x, float y);
+float sin(float x);
+float cos(float x);
+float asin(float x);
+
+// Double precision, deterministic, within about two units in the last place.
+double log(double x);
+double exp(double x);
+
+}  // namespace velm::fp
