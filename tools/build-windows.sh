@@ -7,7 +7,9 @@
 # and checks that each DLL exports exactly its edition's names and imports
 # only system DLLs. With --test it also builds the test programs and runs the
 # whole suite under Wine (one Wine server for the whole run, stopped at the
-# end). Installs nothing: it names the Debian packages that are missing.
+# end), and compares what every export returns for fixed seeds with the Linux
+# libraries built from the same tree (tools/velmdump.cpp): the bits must be
+# equal. Installs nothing: it names the Debian packages that are missing.
 #
 # Usage: tools/build-windows.sh [--test] [--jobs N]
 # Environment: WINEPREFIX (default: $HOME/.cache/velmprob-wine), VELM_WERROR
@@ -40,6 +42,7 @@ need i686-w64-mingw32-objdump binutils-mingw-w64-i686
 need x86_64-w64-mingw32-objdump binutils-mingw-w64-x86-64
 if [[ $run_tests == 1 ]]; then
   need /usr/src/googletest/CMakeLists.txt googletest
+  need g++ g++
   need wine wine
   need wineserver wine
   need /usr/lib/wine/wine64 wine64
@@ -110,8 +113,45 @@ build() {  # build DIR TOOLCHAIN EDITION EMULATOR
   fi
 }
 
+# The Linux libraries of the same tree and the Windows DLLs must return the
+# same bits for the same calls.
+compare() {  # compare WINDIR EDITION EMULATOR TRIPLE
+  local windir=$root/$1 edition=$2 emulator=$3 triple=$4 ref=$root/build-win-ref
+  phase "comparing $1/$edition/velmprob.dll with the Linux $edition edition"
+  "$triple-g++-posix" -std=c++20 -O2 -Wall -Wextra -static -I "$root" \
+    "$root/tools/velmdump.cpp" -o "$windir/velmdump.exe" || return 1
+  "$ref/velmdump" "$ref/$edition/libvelmprob.so" >"$ref/$edition.dump" || return 1
+  "$emulator" "$windir/velmdump.exe" "$windir/$edition/velmprob.dll" >"$windir/$edition.dump" ||
+    return 1
+  if ! cmp -s "$ref/$edition.dump" "$windir/$edition.dump"; then
+    echo "results differ from the Linux build ($ref/$edition.dump, $windir/$edition.dump):" >&2
+    diff "$ref/$edition.dump" "$windir/$edition.dump" | head -20 >&2
+    return 1
+  fi
+  echo "identical: $(wc -l <"$windir/$edition.dump") lines of results"
+}
+reference() {
+  local ref=$root/build-win-ref
+  phase "building the Linux libraries for comparison"
+  mkdir -p "$ref"
+  cmake -S "$root" -B "$ref" -DCMAKE_BUILD_TYPE=Release -DVELM_EDITIONS="stats;threaded" \
+    -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_BENCH=OFF >"$ref/configure.log" 2>&1 ||
+    { cat "$ref/configure.log"; return 1; }
+  cmake --build "$ref" -j "$jobs" --target velmprob_stats velmprob_threaded || return 1
+  g++ -std=c++20 -O2 -Wall -Wextra -I "$root" "$root/tools/velmdump.cpp" \
+    -o "$ref/velmdump" -ldl || return 1
+}
+
 build build-win32 mingw-w64-i686.cmake stats /usr/lib/wine/wine || status=1
 build build-win64 mingw-w64-x86_64.cmake threaded /usr/lib/wine/wine64 || status=1
+if [[ $run_tests == 1 ]]; then
+  if reference; then
+    compare build-win32 stats /usr/lib/wine/wine i686-w64-mingw32 || status=1
+    compare build-win64 threaded /usr/lib/wine/wine64 x86_64-w64-mingw32 || status=1
+  else
+    status=1
+  fi
+fi
 
 phase "done, status $status"
 exit $status
