@@ -12,7 +12,8 @@
  * exports 16-bit. Logical results are 32-bit integers with true = -1.
  * Arrays are indexed from 1 in the descriptions below and stored column after
  * column. On 32-bit x86 the calling convention is plain C (cdecl) and the
- * names are undecorated.
+ * names are undecorated (no leading underscore, no @n suffix); hosts that can
+ * only call stdcall functions are not supported.
  *
  * Invalid arguments are reported on standard output as a TERMINAL error, after
  * which the process ends with exit status 1: such calls do not return.
