@@ -35,16 +35,30 @@ float to_float(double d) {
   return static_cast<float>(d);
 }
 
-// e^r for |r| <= ln2/2 by its Taylor series (the 16th term is below 2^-70).
+std::uint64_t bits_of(double x) {
+  std::uint64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  return b;
+}
+
+double from_bits(std::uint64_t b) {
+  double x;
+  std::memcpy(&x, &b, sizeof x);
+  return x;
+}
+
+// 2^k for -1022 <= k <= 1023, built from its bits.
+double power_of_two(int k) { return from_bits(static_cast<std::uint64_t>(k + 1023) << 52); }
+
+// e^r for |r| <= ln2/2 by its Taylor series (the first term left out is
+// below 2^-57).
 double exp_kernel(double r) {
-  double p = 1.0 / 6402373705728000.0;  // 1/18!
+  double p = 1.0 / 6227020800.0;  // 1/13!
   constexpr double kInverseFactorials[] = {
-      1.0 / 355687428096000.0, 1.0 / 20922789888000.0, 1.0 / 1307674368000.0,
-      1.0 / 87178291200.0,     1.0 / 6227020800.0,     1.0 / 479001600.0,
-      1.0 / 39916800.0,        1.0 / 3628800.0,        1.0 / 362880.0,
-      1.0 / 40320.0,           1.0 / 5040.0,           1.0 / 720.0,
-      1.0 / 120.0,             1.0 / 24.0,             1.0 / 6.0,
-      1.0 / 2.0,               1.0,                    1.0};
+      1.0 / 479001600.0, 1.0 / 39916800.0, 1.0 / 3628800.0, 1.0 / 362880.0,
+      1.0 / 40320.0,     1.0 / 5040.0,     1.0 / 720.0,     1.0 / 120.0,
+      1.0 / 24.0,        1.0 / 6.0,        1.0 / 2.0,       1.0,
+      1.0};
   for (double c : kInverseFactorials) p = p * r + c;
   return p;
 }
@@ -149,11 +163,19 @@ double log(double x) {
   if (x < 0.0) return kNaN;
   if (x == 0.0) return -kInf;
   if (x == kInf) return x;
+  // x = m 2^e with m in [sqrt(1/2), sqrt(2)), read from the bits (subnormals
+  // are scaled up by 2^54 first).
   int e = 0;
-  double m = std::frexp(x, &e);  // x = m 2^e, m in [1/2, 1)
-  if (m < 0.70710678118654752440) {
-    m = m * 2.0;
-    e = e - 1;
+  if (x < 0x1p-1022) {
+    x = x * 0x1p54;
+    e = -54;
+  }
+  const std::uint64_t b = bits_of(x);
+  e += static_cast<int>(b >> 52) - 1023;
+  double m = from_bits((b & 0x000FFFFFFFFFFFFFu) | 0x3FF0000000000000u);  // [1, 2)
+  if (m > 1.41421356237309504880) {
+    m = m * 0.5;
+    e = e + 1;
   }
   // log m = 2 atanh s with s = (m - 1) / (m + 1), |s| <= 0.1716; m - 1 is exact.
   const double f = m - 1.0;
@@ -170,10 +192,17 @@ double exp(double x) {
   if (x != x) return x;
   if (x > 709.782712893383973096) return kInf;
   if (x < -745.133219101941108420) return 0.0;
-  // x = k ln2 + r with |r| <= ln2/2.
-  const double k = std::floor(x * kLog2E + 0.5);
+  // x = k ln2 + r with |r| <= ln2/2; adding and removing 1.5 2^52 rounds
+  // x log2(e) to the nearest integer.
+  constexpr double kShifter = 0x1.8p52;
+  const double k = (x * kLog2E + kShifter) - kShifter;
   const double r = (x - k * kLn2Hi) - k * kLn2Lo;
-  return std::ldexp(exp_kernel(r), static_cast<int>(k));
+  const double p = exp_kernel(r);
+  const int n = static_cast<int>(k);
+  if (n > 1023) return p * power_of_two(1023) * power_of_two(n - 1023);
+  // Below 2^-1022 the one rounding happens in the last product.
+  if (n < -1022) return (p * power_of_two(n + 200)) * power_of_two(-200);
+  return p * power_of_two(n);
 }
 
 float log(float x) { return static_cast<float>(log(static_cast<double>(x))); }
