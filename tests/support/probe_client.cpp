@@ -30,17 +30,26 @@ ProbeResult run_probe(const std::string& scenario, const ProbeArgs& args) {
   const char* mode = "r";
 #endif
   ProbeResult result{"", -1};
-  std::FILE* pipe = velm_popen(command.c_str(), mode);
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
-  int status = velm_pclose(pipe);
+  // cmd answers 9009 when it could not start the program at all; under a
+  // loaded Wine that happens now and then. The probe never ran, so running
+  // it again changes nothing that a test observes.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    result = ProbeResult{"", -1};
+    std::FILE* pipe = velm_popen(command.c_str(), mode);
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+    int status = velm_pclose(pipe);
 #if defined(_WIN32)
-  result.status = status;
+    result.status = status;
+    constexpr int kNotStarted = 9009;
+    if (status == kNotStarted && result.output.empty()) continue;
 #else
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+    break;
+  }
   return result;
 }
 
