@@ -6,15 +6,14 @@
 
 namespace velm {
 namespace {
-int refusals = 0;  // statistics edition: one thread
+int grant_before_refusal = -1;  // statistics edition: one thread
 }  // namespace
 
-void refuse_work_requests(int count) { refusals = count; }
+void refuse_work_request(int granted) { grant_before_refusal = granted; }
 
 bool take_refusal() {
-  if (refusals <= 0) return false;
-  --refusals;
-  return true;
+  if (grant_before_refusal < 0) return false;
+  return grant_before_refusal-- == 0;
 }
 
 void report_no_storage(const char* count_name, std::int32_t count) {

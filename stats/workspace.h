@@ -9,9 +9,10 @@
 
 namespace velm {
 
-// Number of coming work-array requests to refuse, as if storage had run out
-// (lets tests reach the out-of-storage paths). 0 in normal operation.
-void refuse_work_requests(int count);
+// Refuses one coming work-array request, as if storage had run out, after
+// letting `granted` requests through (lets tests reach the out-of-storage
+// paths); a negative value cancels. Nothing is refused in normal operation.
+void refuse_work_request(int granted);
 bool take_refusal();
 
 // An array of `count` elements of T (at least one, so that a count that is
