@@ -7,6 +7,13 @@
 
 namespace velm::bracket {
 
+// Sign tests of two function values. They mean a*b < 0 and a*b > 0, but are
+// made on the signs: for tiny probabilities the product underflows to zero
+// and would turn a bracket into no bracket, and two values of one sign into
+// a sign change.
+inline bool opposite_signs(float a, float b) { return (a < 0.0f && b > 0.0f) || (a > 0.0f && b < 0.0f); }
+inline bool same_sign(float a, float b) { return (a > 0.0f && b > 0.0f) || (a < 0.0f && b < 0.0f); }
+
 struct Point {
   float x0;
   float f0;
@@ -25,7 +32,7 @@ bool expand(F&& f, Point& pt, float dx, bool clamp) {
     pt.x1 = pt.x0 + dx;
     if (clamp && pt.x1 < 0.0f) pt.x1 = 0.0f;
     pt.f1 = f(pt.x1);
-    if (pt.f1 * pt.f0 < 0.0f) return true;
+    if (opposite_signs(pt.f1, pt.f0)) return true;
     pt.x0 = pt.x1;
   }
   return false;
@@ -49,6 +56,11 @@ enum class Test {
 // the next point is the midpoint instead. Up to 100 iterations; true with
 // the root in *root on convergence, false with the midpoint of the last
 // bracket otherwise.
+//
+// A bracket whose ends are neighbouring floats (its midpoint rounds to one of
+// them) cannot shrink any further and counts as converged. The relative test
+// alone never accepts the bracket [2^k, 2^k + ulp] when eps is the relative
+// spacing 2^-23, and the iteration would spin there until its limit.
 template <typename F>
 bool refine(F&& f, Point pt, float eps, Test test, bool clamp, float* root) {
   bool bisect = false;
@@ -61,7 +73,7 @@ bool refine(F&& f, Point pt, float eps, Test test, bool clamp, float* root) {
     } else {
       done = mid != 0.0f ? std::fabs(d) < eps * mid : std::fabs(d) < eps;
     }
-    if (done) {
+    if (done || mid == pt.x0 || mid == pt.x1) {
       *root = mid;
       return true;
     }
@@ -69,7 +81,7 @@ bool refine(F&& f, Point pt, float eps, Test test, bool clamp, float* root) {
     bisect = false;
     if (clamp && x2 < 0.0f) x2 = 0.0f;
     const float f2 = f(x2);
-    if (f2 * pt.f1 > 0.0f) {
+    if (same_sign(f2, pt.f1)) {
       pt.x1 = x2;
       pt.f1 = f2;
       pt.f0 = pt.f0 / 2.0f;
