@@ -129,12 +129,14 @@ float TIN(float p, float df) {
   } else {
     const float x = BETIN(p2, df / 2.0f, 0.5f);
     if (x == 0.0f) {
+      // t = sqrt(df (1/x - 1)) overflows: the quantile is infinite, with the
+      // sign of its tail like every other result.
       E1MES(4, ier,
             "Upon modifying the inverse value for the F distribution from the value obtained "
             "from the inverse BETA distribution, BETIN, overflow would occur.  Therefore, the "
             "value is set to machine infinity.");
       E1POP("TIN   ");
-      return AMACH(7);
+      return p < 0.5f ? AMACH(8) : AMACH(7);
     }
     t = std::sqrt(df * (1.0f / x - 1.0f));
   }

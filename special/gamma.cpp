@@ -106,8 +106,10 @@ float GAMMA(float x) {
       result = g;
     } else {
       if (near_negative_integer(x, k.dxrel)) report_near_negative_integer(x);
+      // sin(pi y) of a single-precision pi y is never exactly 0, so a
+      // negative integer is recognised as such: at a pole there is no value.
       const float s = std::sin(kPi * y);
-      if (s == 0.0f) {
+      if (s == 0.0f || x == std::trunc(x)) {
         E1STR(1, x);
         E1MES(5, 7,
               "The argument for the function can not be a negative integer. Argument X = "
