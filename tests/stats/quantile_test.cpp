@@ -69,7 +69,7 @@ void expect_rule(const std::vector<float>& x, const std::vector<float>& p, const
   }
 }
 
-TEST(Quantile, DesignExamples) {
+TEST(Quantile, SmallExamples) {
   const std::vector<float> p = {0.5f, 0.25f, 0.1f, 0.9f};
   for (const auto& x : {std::vector<float>{1, 2, 3, 4, 5}, std::vector<float>{4, 1, 5, 2, 3}}) {
     Quantiles r = eqtil(x, p);

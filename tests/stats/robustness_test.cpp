@@ -1,7 +1,7 @@
 // Random inputs full of awkward values (NaN, infinities, denormals, signed
 // zeros, huge magnitudes) through the sort, quantile and histogram routines.
 // The sanitizer build checks that nothing is read or written outside the
-// exact-size arrays; here the outputs are checked for their designed shape.
+// exact-size arrays; here the outputs are checked for their expected shape.
 #include <gtest/gtest.h>
 
 #include <algorithm>

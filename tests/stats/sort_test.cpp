@@ -31,7 +31,7 @@ Sorted velmsort(const std::vector<float>& ra) {
   return out;
 }
 
-TEST(Sort, DesignExample) {
+TEST(Sort, SmallExamples) {
   Sorted s = velmsort({-3.0f, 1.0f, 2.0f});
   EXPECT_EQ(s.rb, (std::vector<float>{1.0f, 2.0f, -3.0f}));
   EXPECT_EQ(s.iperm, (std::vector<int16_t>{2, 3, 1}));
