@@ -215,3 +215,46 @@ VELM_PROBE(velmstat_infinite) {
   VELMSTAT(&n, &one, x, &n, stat);
   print_rows(stat, 1, 15, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
 }
+
+// One statistics export on exact-size arrays of awkward values, with the
+// counts given: "name count..." The arrays hold exactly what the counts
+// allow (nothing for a count that is not positive), so the sanitizer build
+// reports any read or write outside them.
+VELM_PROBE(robust_export) {
+  const std::string name = args.at(0);
+  std::vector<int16_t> c;
+  for (std::size_t i = 1; i < args.size(); ++i) c.push_back(static_cast<int16_t>(std::stoi(args[i])));
+  auto values = [](int n) {
+    const float pool[] = {kNaN, kInf, -kInf, 1e-40f, -0.0f, 3e38f, -3e38f, 1.0f, 2.5f, -7.0f};
+    std::vector<float> v(static_cast<std::size_t>(n > 0 ? n : 0));
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = pool[(i * 7 + 3) % 10];
+    return v;
+  };
+  auto size = [](int a, int b = 1) { return a > 0 && b > 0 ? a * b : 0; };
+  if (name == "VELMSTAT") {  // nrow nvar ldx
+    const auto x = values(size(c[2], c[1]));
+    std::vector<float> stat(static_cast<std::size_t>(size(15, c[1])));
+    VELMSTAT(&c[0], &c[1], x.data(), &c[2], stat.data());
+  } else if (name == "VELMSPEAR") {  // n
+    const auto a = values(size(c[0])), b = values(size(c[0]));
+    VELMSPEAR(&c[0], a.data(), b.data());
+  } else if (name == "VELMCNVERR") {  // m n
+    const auto x = values(size(c[1]));
+    VELMCNVERR(&c[0], &c[1], x.data());
+  } else if (name == "VELMSORT") {  // n
+    const auto ra = values(size(c[0]));
+    std::vector<float> rb(ra.size());
+    std::vector<int16_t> iperm(ra.size());
+    VELMSORT(&c[0], ra.data(), rb.data(), iperm.data());
+  } else if (name == "VELMQTIL") {  // nobs nqprop
+    const auto x = values(size(c[0]));
+    std::vector<float> p(static_cast<std::size_t>(size(c[1])), 0.5f), q(p.size());
+    VELMQTIL(&c[0], x.data(), &c[1], p.data(), q.data());
+  } else if (name == "VELMHIST") {  // nobs k
+    const auto x = values(size(c[0]));
+    const float lo = -1.0f, hi = 1.0f;
+    std::vector<float> div(static_cast<std::size_t>(size(c[1]))), tally(div.size());
+    VELMHIST(&c[0], x.data(), &lo, &hi, &c[1], div.data(), tally.data());
+  }
+  std::printf("returned\n");
+}
