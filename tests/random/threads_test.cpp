@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "error/error.h"
+#include "error/machine.h"
 #include "export/edition.h"
 #include "export/velmprob.h"
 
@@ -71,6 +72,20 @@ TEST(ThreadedEdition, ErrorStateIsPerThread) {
   velm::E1POP("MAIN  ");
   velm::error_context().type[1] = 0;
   velm::error_context().code[1] = 0;
+}
+
+TEST(ThreadedEdition, UnitTableIsPerThread) {
+  int seen_by_other = 0;
+  std::thread other([&] {
+    int unit = 9;
+    velm::UMACH(-3, unit);
+    velm::UMACH(3, seen_by_other);
+  });
+  other.join();
+  int unit = 0;
+  velm::UMACH(3, unit);
+  EXPECT_EQ(seen_by_other, 9);
+  EXPECT_EQ(unit, 6);
 }
 
 #endif

@@ -286,6 +286,15 @@ TEST(SpecialMessages, TinDegreesOfFreedom) {
                1);
 }
 
+// A NaN number of degrees of freedom is refused like one below 1.
+TEST(SpecialMessages, TinDegreesOfFreedomNotANumber) {
+  expect_probe("tin", {"0.975", "nan"},
+      "\n"
+      " *** TERMINAL ERROR 1 from TIN.  The input number of degrees of freedom, DF =\n"
+      " ***          NaN, must be at least 1.\n",
+               1);
+}
+
 TEST(SpecialMessages, TinProbability) {
   expect_probe("tin", {"1", "5"},
       "\n"
