@@ -491,6 +491,9 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
 
     // Accumulation of the rows of this call.
     const int direction = nrow >= 0 ? 1 : -1;
+    // Without frequency and weight columns every row has frequency 1 (-1
+    // when removing) and weight 1, and C1WFR has nothing to read or report.
+    const bool plain = ifrq == 0 && iwt == 0;
     bool stopped = false;
     if (missopt <= 0) {
       float count = s(10, 0);
@@ -498,7 +501,9 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
       for (std::int32_t i = 0; i < rows && !stopped; ++i) {
         float freq = 0.0f;
         float wt = 0.0f;
-        const int status = C1WFR(ido, invocation, x, ldx, i, direction, ifrq, iwt, nrowmiss, freq, wt);
+        const int status = plain ? (freq = static_cast<float>(direction), wt = 1.0f, 0)
+                                 : C1WFR(ido, invocation, x, ldx, i, direction, ifrq, iwt,
+                                         nrowmiss, freq, wt);
         if (status == 3) {
           stopped = true;
           break;
@@ -555,7 +560,9 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
       for (std::int32_t i = 0; i < rows && !stopped; ++i) {
         float freq = 0.0f;
         float wt = 0.0f;
-        const int status = C1WFR(ido, invocation, x, ldx, i, direction, ifrq, iwt, nrowmiss, freq, wt);
+        const int status = plain ? (freq = static_cast<float>(direction), wt = 1.0f, 0)
+                                 : C1WFR(ido, invocation, x, ldx, i, direction, ifrq, iwt,
+                                         nrowmiss, freq, wt);
         if (status == 3) {
           stopped = true;
           break;
