@@ -161,6 +161,10 @@ VELM_PROBE(uvsta_degenerate) {
     // MISSOPT 1: variable 2 is only present in the rows of weight 0.
     uvsta0(4, 2, {1, 2, 3, 4, kNaN, kNaN, 5, 6, 1, 1, 0, 0}, 4, 0, 3, 1, stat, nrowmiss);
     print_rows(stat.data(), 2, 15, {1, 2, 10, 15});
+  } else if (c == "weightless_spread") {
+    // The values differ only in rows of weight 0: no squared deviations.
+    uvsta0(3, 1, {1, 2, 3, 1, 0, 0}, 3, 0, 2, 0, stat, nrowmiss);
+    print_rows(stat.data(), 1, 15, {1, 2, 3, 9, 10, 15});
   } else if (c == "max_below_min") {
     // The caller's running extremes are swapped between the calls.
     stat.assign(30, 0.0f);

@@ -387,6 +387,9 @@ TEST(UnivariateMessages, DegenerateWarnings) {
        {"15 from U2STA. The sum of the weights is zero. The statistics, except for the minima, "
         "maxima, ranges and counts, are set to NaN (not a number)."},
        "returned nan nan 1 3 2 3 0"},
+      {"weightless_spread",
+       {"3 from U2STA. The variance and standard deviation are negative for variable 1."},
+       "returned 1 0 0 0 3 1"},
       {"zero_weights_variable",
        {"15 from U2STA. The sum of the weights for variable 2 is zero. The statistics, except for "
         "the minima, maxima, ranges and counts, are set to NaN (not a number)."},
