@@ -71,10 +71,10 @@ void RNBIN(int nr, int n, float p, std::int32_t* ir) {
     float f = f0;
     float cum = f0;
     if (!(u <= f0)) {
-      // The walk also ends at ix = n: no variate exceeds the number of
-      // trials. Rounding in the cumulative sum could otherwise step past n
-      // (giving n + 1, or -1 when mirrored), and a NaN p, which compares
-      // false everywhere, would never stop.
+      // The walk also ends at ix = n, since no variate exceeds the number
+      // of trials: a NaN p compares false everywhere and would otherwise
+      // never stop, and no rounding of the sums can carry a valid p past n
+      // (to n + 1, or -1 when mirrored).
       for (;;) {
         if (cum > top || f < tiny || ix >= n) break;
         ++ix;
