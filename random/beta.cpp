@@ -123,6 +123,17 @@ float infinite_limit(float pin, float qin) {
   return std::isinf(pin) ? 1.0f : 0.0f;
 }
 
+// Parameters so large that the set-up overflows (for example fm = s ln s -
+// ... with s near the largest float, or 2ab beyond it) make the candidates
+// NaN, which the tests of BB and B4PE accept. Such a distribution is
+// concentrated at its mean far more tightly than single precision resolves,
+// so a NaN variate is replaced by the mean p / (p + q).
+float overflow_fallback(float x, float pin, float qin) {
+  if (!std::isnan(x)) return x;
+  const double p = pin, q = qin;
+  return static_cast<float>(p / (p + q));
+}
+
 // Cheng's BB, for a, b > 1 (a the smaller): V = beta ln(U1 / (1 - U1)),
 // W = a e^V, candidate W / (b + W), with a squeeze before the logarithmic
 // test.
@@ -158,7 +169,7 @@ void cheng_bb(int nr, float pin, float qin, const Bounds& bd, float* r) {
       if (lz <= s) break;
       if (!(rr + alpha * std::log(alpha / t) < lz)) break;
     }
-    r[i] = bd.clamp(a_is_p ? w / t : b / t);
+    r[i] = bd.clamp(overflow_fallback(a_is_p ? w / t : b / t, pin, qin));
   }
 }
 
@@ -279,7 +290,7 @@ void schmeiser_babu(int nr, float pin, float qin, const Bounds& bd, float* r) {
       if (pm * std::log(x) + qm * std::log(1.0f - x) + fm < z) continue;
       break;
     }
-    r[i] = bd.clamp(x);
+    r[i] = bd.clamp(overflow_fallback(x, pin, qin));
   }
 }
 
