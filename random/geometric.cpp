@@ -44,9 +44,13 @@ void RNGEO(int nr, float p, std::int32_t* ir) {
 // recurrence f(ix) = f(ix - 1) (g / ix - r), g = r (n + 1), r = p / q. For
 // p > 1/2 the mirrored distribution (of n - X) is inverted, so that the walk
 // starts at the end holding most of the mass.
+//
+// The routine's name goes on the error stack only when an argument is
+// refused: a successful call leaves no trace there that anyone could read,
+// and the push and pop would cost more than the variate.
 void RNBIN(int nr, int n, float p, std::int32_t* ir) {
-  E1PSH("RNBIN ");
   if (p <= 0.0f || p >= 1.0f || nr < 1 || n < 1) {
+    E1PSH("RNBIN ");
     int nerr = 1;
     ARGRNG(nr, "NR", 1, -1, nerr);
     ARGRNG(n, "N", 1, -1, nerr);
@@ -62,7 +66,7 @@ void RNBIN(int nr, int n, float p, std::int32_t* ir) {
   const float qq = mirrored ? p : 1.0f - p;
   const float top = 1.0f - AMACH(3);
   const float tiny = AMACH(3);
-  const float f0 = std::pow(qq, static_cast<float>(n));
+  const float f0 = n == 1 ? qq : std::pow(qq, static_cast<float>(n));
   const float r = pp / qq;
   const float g = r * static_cast<float>(n + 1);
   for (int i = 0; i < nr; ++i) {
@@ -78,14 +82,13 @@ void RNBIN(int nr, int n, float p, std::int32_t* ir) {
       for (;;) {
         if (cum > top || f < tiny || ix >= n) break;
         ++ix;
-        f *= g / static_cast<float>(ix) - r;
+        f *= (ix == 1 ? g : g / static_cast<float>(ix)) - r;  // g / 1 is g: no division
         cum += f;
         if (u <= cum) break;
       }
     }
     ir[i] = mirrored ? n - ix : ix;
   }
-  E1POP("RNBIN ");
 }
 
 }  // namespace velm
