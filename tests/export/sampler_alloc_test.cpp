@@ -34,6 +34,7 @@
 namespace {
 std::atomic<bool> g_counting{false};
 std::atomic<long> g_allocations{0};
+void* volatile g_sink = nullptr;  // keeps the test's own probe allocations from being elided
 inline void count() {
   if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
 }
@@ -133,7 +134,9 @@ TEST(SamplerAllocation, SamplingPathAllocatesNothing) {
   // The counters themselves must see an allocation.
   g_counting = true;
   void* probe = std::malloc(16);
+  g_sink = probe;
   int* probe2 = new int(1);
+  g_sink = probe2;
   g_counting = false;
   std::free(probe);
   delete probe2;
