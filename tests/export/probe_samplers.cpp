@@ -2,6 +2,7 @@
 // TERMINAL message is printed and the process ends.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "export/edition.h"
 #include "export/velmprob.h"
@@ -42,3 +43,17 @@ VELM_PROBE(crnormal) {
   returned(VELMCRNORMAL(&m1, &s1, &m2, &s2, &rho, &a, &b));
 }
 #endif
+
+// RNMVN(nr, k, rsig, ldrsig, r, ldr) with a factor of exactly ldrsig x k
+// elements on the heap, so that a read beyond it would be caught by the
+// address sanitizer: 1 on the first element, 2 on the second, zeros after.
+VELM_PROBE(mvn_dims) {
+  const int nr = std::stoi(args.at(0)), k = std::stoi(args.at(1)), ldrsig = std::stoi(args.at(2)),
+            ldr = std::stoi(args.at(3));
+  std::vector<float> rsig(static_cast<std::size_t>(ldrsig * k), 0.0f);
+  rsig.at(0) = 1.0f;
+  rsig.at(1) = 2.0f;
+  std::vector<float> r(static_cast<std::size_t>((ldr > 0 ? ldr : 1) * k) + 8, 0.0f);
+  velm::RNMVN(nr, k, rsig.data(), ldrsig, r.data(), ldr);
+  returned(r[0]);
+}

@@ -72,6 +72,24 @@ TEST(SamplerMessages, BetaParametersAndCount) {
               " ***          to 1.\n");
 }
 
+TEST(SamplerMessages, MultivariateDimensionsCountTheirChecks) {
+  // NR > LDR is the third check.
+  expect_stop(run_probe("mvn_dims", {"3", "2", "2", "2"}),
+              "\n"
+              " *** TERMINAL ERROR 3 from RNMVN.  NR = 3 and LDR = 2.  NR must be less than\n"
+              " ***          or equal to LDR.\n");
+  // LDR = 0 (second check; the third is skipped but counted) and K > LDRSIG
+  // (sixth). The factor is not read: with LDRSIG = 1 its triangle would lie
+  // beyond the three elements given.
+  expect_stop(run_probe("mvn_dims", {"1", "3", "1", "0"}),
+              "\n"
+              " *** TERMINAL ERROR 2 from RNMVN.  LDR = 0.  LDR must be greater than or\n"
+              " ***          equal to 1.\n"
+              "\n"
+              " *** TERMINAL ERROR 6 from RNMVN.  K = 3 and LDRSIG = 1.  K must be less than\n"
+              " ***          or equal to LDRSIG.\n");
+}
+
 #if VELM_THREADED
 TEST(SamplerMessages, CorrelatedPairWithZeroFirstSd) {
   expect_stop(run_probe("crnormal", {"0", "1", "0.5"}),
