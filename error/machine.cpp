@@ -180,32 +180,31 @@ float SAFDIV(float a, float b) {
   return a / b;
 }
 
-int IDXMAX(int n, const float* x, int incx) {
+namespace {
+// Element count (from 1) of the first element that no later one beats: a
+// candidate is replaced only when better(v, candidate) holds strictly.
+template <typename Better>
+int first_extreme(int n, const float* x, int incx, Better better) {
   if (n <= 0) return 0;
   int best = 1;
-  float largest = x[0];
+  float candidate = x[0];
   for (int i = 1; i < n; ++i) {
     const float v = x[static_cast<std::ptrdiff_t>(i) * incx];
-    if (v > largest) {
-      largest = v;
+    if (better(v, candidate)) {
+      candidate = v;
       best = i + 1;
     }
   }
   return best;
 }
+}  // namespace
+
+int IDXMAX(int n, const float* x, int incx) {
+  return first_extreme(n, x, incx, [](float v, float c) { return v > c; });
+}
 
 int IDXMIN(int n, const float* x, int incx) {
-  if (n <= 0) return 0;
-  int best = 1;
-  float smallest = x[0];
-  for (int i = 1; i < n; ++i) {
-    const float v = x[static_cast<std::ptrdiff_t>(i) * incx];
-    if (v < smallest) {
-      smallest = v;
-      best = i + 1;
-    }
-  }
-  return best;
+  return first_extreme(n, x, incx, [](float v, float c) { return v < c; });
 }
 
 void VFILL(int n, float a, float* x, int incx) {

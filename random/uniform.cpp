@@ -104,6 +104,17 @@ std::int32_t RNGET() {
   return g_stream.seed;
 }
 
+namespace {
+
+// The first draw through RNUN or RNUNF runs the set-up (and seeds an unseeded
+// stream from the clock); kept out of line so the draw itself stays short.
+[[gnu::noinline]] void first_use(bool Stream::*flag) {
+  R1INT(0);
+  g_stream.*flag = false;
+}
+
+}  // namespace
+
 void RNUN(int nr, float* r) {
   if (nr < 1) {
     E1PSH("RNUN  ");
@@ -114,11 +125,8 @@ void RNUN(int nr, float* r) {
     E1POP("RNUN  ");
     return;
   }
+  if (g_stream.first_rnun) [[unlikely]] first_use(&Stream::first_rnun);
   Stream& st = g_stream;
-  if (st.first_rnun) {
-    R1INT(0);
-    st.first_rnun = false;
-  }
   auto x = static_cast<std::uint32_t>(st.seed);
   for (int i = 0; i < nr; ++i) {
     x = next_state(x);
@@ -128,11 +136,8 @@ void RNUN(int nr, float* r) {
 }
 
 float RNUNF() {
+  if (g_stream.first_rnunf) [[unlikely]] first_use(&Stream::first_rnunf);
   Stream& st = g_stream;
-  if (st.first_rnunf) {
-    R1INT(0);
-    st.first_rnunf = false;
-  }
   const std::uint32_t x = next_state(static_cast<std::uint32_t>(st.seed));
   st.seed = static_cast<std::int32_t>(x);
   return to_uniform(x);
