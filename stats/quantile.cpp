@@ -3,7 +3,10 @@
 // them, U1MVV moves missing values out of the way.
 #include "stats/quantile.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <new>
 
 #include "error/error.h"
 #include "error/machine.h"
@@ -77,12 +80,54 @@ void fill_missing(std::int32_t nqprop, float* q, float* xlo, float* xhi) {
   }
 }
 
+// True when both signed zeros occur among work[0..n-1]. They compare equal,
+// so which of them a given order position holds depends on how the values
+// were ordered.
+bool has_both_zeros(std::int32_t n, const float* work) {
+  bool negative = false, positive = false;
+  for (std::int32_t p = 0; p < n; ++p) {
+    if (work[p] == 0.0f) (std::signbit(work[p]) ? negative : positive) = true;
+  }
+  return negative && positive;
+}
+
+// Places at positions (from 1) of work[0..nvalid-1] (no NaNs) exactly the
+// order statistics that the read-off step uses, by successive selection:
+// after selecting position p every value before it is no larger and every
+// value after it no smaller, so the next position is selected among the
+// values after p only. Without two signed zeros the values at these
+// positions are those of any complete ordering. False when the positions
+// cannot be listed (no storage); nothing is moved then.
+bool select_positions(std::int32_t nvalid, float* work, std::int32_t nqprop, const float* qprop,
+                      float eps) {
+  const auto count = static_cast<std::size_t>(nqprop) * 2;
+  std::unique_ptr<std::int32_t[]> positions(new (std::nothrow) std::int32_t[count]);
+  if (!positions) return false;
+  for (std::int32_t i = 0; i < nqprop; ++i) {
+    const std::int32_t j = locate(qprop[i], nvalid, eps).j;
+    positions[2 * static_cast<std::size_t>(i)] = lowest_read(j, nvalid);
+    positions[2 * static_cast<std::size_t>(i) + 1] = highest_read(j, nvalid);
+  }
+  std::int32_t* first = positions.get();
+  std::sort(first, first + count);
+  std::int32_t* last = std::unique(first, first + count);
+  std::int32_t begin = 0;
+  for (const std::int32_t* p = first; p != last; ++p) {
+    std::nth_element(work + begin, work + (*p - 1), work + nvalid);
+    begin = *p;
+  }
+  return true;
+}
+
 // Puts work[0..nvalid-1] (no NaNs) in order where the proportions need it.
-// When every proportion lies in one tail only that tail is ordered, by
-// repeated selection, far enough to hold every order statistic the read-off
-// step uses; those then equal the ones of a full sort.
+// The order statistics that the quantiles read are found by selection. When
+// both signed zeros occur the designed orderings decide which zero each
+// position holds: when every proportion lies in one tail only that tail is
+// ordered, by repeated selection of the extreme, far enough to hold every
+// order statistic the read-off step uses; otherwise everything is sorted.
 void order_for(std::int32_t nvalid, float* work, std::int32_t nqprop, const float* qprop,
                float eps) {
+  if (!has_both_zeros(nvalid, work) && select_positions(nvalid, work, nqprop, qprop, eps)) return;
   float qmax = qprop[0];
   float qmin = qprop[0];
   for (std::int32_t i = 1; i < nqprop; ++i) {
