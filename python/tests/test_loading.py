@@ -6,8 +6,8 @@ import tempfile
 import unittest
 from unittest import mock
 
-import velmprob
 from helpers import edition
+import velmprob
 
 STATS_ONLY = {"sort": ([1.0],), "quantiles": ([1.0], [0.5]),
               "histogram": ([1.0], 0.0, 1.0, 3), "stat": ([1.0, 2.0],),
@@ -52,8 +52,13 @@ class Loading(unittest.TestCase):
         with mock.patch.dict(os.environ, {"VELMPROB_LIBRARY": stats.path}):
             self.assertEqual(velmprob.candidates("stats")[0], stats.path)
             self.assertEqual(velmprob.load().path, stats.path)
+        missing = os.path.join(tempfile.gettempdir(), "no-such-velmprob.so")
         with self.assertRaises(velmprob.LibraryNotFoundError):
-            velmprob.load(path=os.path.join(tempfile.gettempdir(), "no-such-velmprob.so"))
+            velmprob.load(path=missing)
+        # A variable that names no file is an error, not a reason to look on.
+        with mock.patch.dict(os.environ, {"VELMPROB_THREADED_LIBRARY": missing}):
+            with self.assertRaises(velmprob.LibraryNotFoundError):
+                velmprob.load("threaded")
         with tempfile.TemporaryDirectory() as tmp:
             # A file that is a shared library but not velmprob.
             other = os.path.join(tmp, "other.so")

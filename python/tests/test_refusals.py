@@ -169,6 +169,8 @@ class Refusals(unittest.TestCase):
             lib.uniform("a", 1.0)
         with self.assertRaises(ValueError):
             lib.uniform(size=-1)
+        # An integer beyond the double range arrives as an infinity.
+        self.assertEqual(lib.normal(-10 ** 400, 0.0), -math.inf)
 
     def test_single_precision_boundaries(self):
         # The checks are made on what the library receives.

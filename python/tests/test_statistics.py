@@ -4,12 +4,13 @@ lists against numpy arrays."""
 
 import math
 import random
+import threading
 import unittest
 from unittest import mock
 
+from helpers import LibraryOutput, edition, f32, raw_call, same
 import velmprob
 from velmprob import _arrays
-from helpers import LibraryOutput, edition, f32, raw_call, same
 
 try:
     import numpy
@@ -114,6 +115,32 @@ class Values(unittest.TestCase):
         self.assertAlmostEqual(self.lib.convergence(x, 4), 4 / math.sqrt(5 / 3), delta=1e-5)
         with LibraryOutput():
             self.assertTrue(math.isnan(self.lib.convergence(x, 7)))
+
+
+class Threads(unittest.TestCase):
+    def test_calls_from_several_threads_are_serialised(self):
+        # The statistics edition keeps its working values in static storage;
+        # the binding lets one thread in at a time, so concurrent callers get
+        # the results of sequential calls.
+        lib = edition("stats")
+        rng = random.Random(17)
+        data = [[f32(rng.uniform(0, 100)) for _ in range(20000)] for _ in range(4)]
+        expected = [(lib.quantiles(d, [0.1, 0.5, 0.9]), plain(lib.stat(d)),
+                     lib.spearman(d, d[::-1])) for d in data]
+        failures = []
+
+        def work(i):
+            for _ in range(10):
+                got = (lib.quantiles(data[i], [0.1, 0.5, 0.9]), plain(lib.stat(data[i])),
+                       lib.spearman(data[i], data[i][::-1]))
+                if got != expected[i]:
+                    failures.append(i)
+        threads = [threading.Thread(target=work, args=(i,)) for i in range(4)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(failures, [])
 
 
 class SameAsExports(unittest.TestCase):

@@ -12,6 +12,7 @@ import ctypes
 import math
 import os
 import sys
+import threading
 
 from . import _arrays as A
 
@@ -125,6 +126,10 @@ def load(edition=None, path=None):
         raise ValueError("edition must be one of %s, not %r" % (", ".join(EDITIONS), edition))
     if path is None:
         edition = edition or "stats"
+        named = os.environ.get(ENVIRONMENT[edition])
+        if named and not os.path.isfile(named):
+            raise LibraryNotFoundError("%s names %s, which is not a file"
+                                       % (ENVIRONMENT[edition], named))
         tried = candidates(edition)
         for candidate in tried:
             if os.path.isfile(candidate):
@@ -145,8 +150,30 @@ def load(edition=None, path=None):
 def _real(value, name):
     try:
         return ctypes.c_float(float(value))
+    except OverflowError:  # an integer beyond the double range
+        return ctypes.c_float(math.inf if value > 0 else -math.inf)
     except (TypeError, ValueError):
         raise TypeError("%s must be a real number, not %r" % (name, value)) from None
+
+
+# The statistics edition keeps its state in static storage and must not be
+# entered by two threads at once; its calls are serialised by one lock per
+# library file (two Library objects over one file share its state).
+_LOCKS = {}
+_LOCKS_GUARD = threading.Lock()
+
+
+def _lock_for(path):
+    key = os.path.realpath(path)
+    with _LOCKS_GUARD:
+        return _LOCKS.setdefault(key, threading.Lock())
+
+
+def _serialised(function, lock):
+    def call(*args):
+        with lock:
+            return function(*args)
+    return call
 
 
 def _div(a, b):
@@ -190,6 +217,9 @@ class Library:
             raise LibraryNotFoundError("%s is not a velmprob library" % path)
         self.exports = frozenset(self._f)
         self.edition = "stats" if "VELMSTAT" in self._f else "threaded"
+        if self.edition == "stats":
+            lock = _lock_for(path)
+            self._f = {name: _serialised(f, lock) for name, f in self._f.items()}
 
     def __repr__(self):
         return "<velmprob %s edition from %r>" % (self.edition, self.path)
