@@ -129,8 +129,8 @@ print("RETURNED")
 
 def raw_call_in_child(path, export, args):
     """The same call in a child process; returns (exit status, stdout)."""
-    spec = json.dumps([path, export, [[k, v] for k, v in args]])
-    done = subprocess.run([sys.executable, "-c", _CHILD % HERE, spec],
+    request = json.dumps([path, export, [[k, v] for k, v in args]])
+    done = subprocess.run([sys.executable, "-c", _CHILD % HERE, request],
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
     return done.returncode, done.stdout.decode("utf-8", "replace")
 
