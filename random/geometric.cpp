@@ -66,6 +66,18 @@ void RNBIN(int nr, int n, float p, std::int32_t* ir) {
   const float qq = mirrored ? p : 1.0f - p;
   const float top = 1.0f - AMACH(3);
   const float tiny = AMACH(3);
+  if (n == 1) {
+    // One trial: the walk below stops at 0 when u <= q or the cumulative
+    // probability q already exceeds 1 - 2^-24, and at 1 otherwise (q >= 1/2,
+    // so the term never falls below 2^-24). The same outcome without the
+    // division and the loop.
+    for (int i = 0; i < nr; ++i) {
+      const float u = RNUNF();
+      const int ix = (u <= qq || qq > top) ? 0 : 1;
+      ir[i] = mirrored ? 1 - ix : ix;
+    }
+    return;
+  }
   const float f0 = n == 1 ? qq : std::pow(qq, static_cast<float>(n));
   const float r = pp / qq;
   const float g = r * static_cast<float>(n + 1);
