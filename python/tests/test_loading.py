@@ -1,7 +1,6 @@
 """Finding and loading the editions, and what an edition lacks."""
 
 import os
-import shutil
 import tempfile
 import unittest
 from unittest import mock
@@ -67,26 +66,53 @@ class Loading(unittest.TestCase):
             with self.assertRaises(velmprob.LibraryNotFoundError):
                 velmprob.load(path=other)
 
-    def test_copy_next_to_the_package(self):
-        # An installed package finds the editions in its lib/ folder first
-        # (after the environment).
-        stats = edition("stats")
-        with tempfile.TemporaryDirectory() as tmp:
-            pkg = os.path.join(tmp, "velmprob")
-            shutil.copytree(os.path.dirname(velmprob.__file__), pkg,
-                            ignore=shutil.ignore_patterns("__pycache__", "lib", "_origin.py"))
-            target = os.path.join(pkg, "lib", "stats", velmprob.library_file_name())
-            os.makedirs(os.path.dirname(target))
-            shutil.copy(stats.path, target)
+
+class Wheel(unittest.TestCase):
+    def test_wheel_bundles_both_editions(self):
+        # What `pip install ./python` installs: the backend's wheel, unpacked
+        # into a site directory, loads the editions it carries.
+        import base64
+        import hashlib
+        import importlib
+        import subprocess
+        import sys
+        import zipfile
+        stats, threaded = edition("stats"), edition("threaded")
+        build = os.path.dirname(os.path.dirname(os.path.abspath(stats.path)))
+        if os.path.dirname(os.path.abspath(threaded.path)) != os.path.join(build, "threaded"):
+            self.skipTest("the editions are not in one build tree")
+        sys.path.insert(0, os.path.join(os.path.dirname(velmprob.__file__), "..", "backend"))
+        try:
+            backend = importlib.import_module("velmprob_build")
+        finally:
+            sys.path.pop(0)
+        with tempfile.TemporaryDirectory() as tmp, \
+                mock.patch.dict(os.environ, {"VELMPROB_BUILD_DIR": build}):
+            name = backend.build_wheel(tmp)
+            with zipfile.ZipFile(os.path.join(tmp, name)) as wheel:
+                names = wheel.namelist()
+                for line in wheel.read("velmprob-0.1.0.dist-info/RECORD").decode().split():
+                    path, digest, size = line.split(",")
+                    if digest:
+                        data = wheel.read(path)
+                        expected = base64.urlsafe_b64encode(
+                            hashlib.sha256(data).digest()).rstrip(b"=").decode()
+                        self.assertEqual(digest, "sha256=" + expected, path)
+                        self.assertEqual(int(size), len(data))
+                site = os.path.join(tmp, "site")
+                wheel.extractall(site)
+            file_name = velmprob.library_file_name()
+            for ed in ("stats", "threaded"):
+                self.assertIn("velmprob/lib/%s/%s" % (ed, file_name), names)
             code = ("import sys; sys.path.insert(0, %r); import velmprob; "
-                    "print(velmprob.load().path)" % tmp)
+                    "print(velmprob.load().path); print(velmprob.load('threaded').path)" % site)
             env = {k: v for k, v in os.environ.items()
                    if k not in velmprob.ENVIRONMENT.values()}
-            import subprocess
-            import sys
             done = subprocess.run([sys.executable, "-c", code], env=env,
                                   stdout=subprocess.PIPE, timeout=60)
-            self.assertEqual(done.stdout.decode().strip(), target)
+            paths = done.stdout.decode().split()
+            self.assertEqual(paths, [os.path.join(site, "velmprob", "lib", ed, file_name)
+                                     for ed in ("stats", "threaded")])
 
 
 if __name__ == "__main__":
