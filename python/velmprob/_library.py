@@ -267,7 +267,8 @@ class Library:
         many successive draws (the same values as that many calls)."""
         f = self._export("uniform")
         ca, cb = _real(a, "a"), _real(b, "b")
-        return self._draws(lambda: f(ctypes.byref(ca), ctypes.byref(cb)), size)
+        ra, rb = ctypes.byref(ca), ctypes.byref(cb)
+        return self._draws(lambda: f(ra, rb), size)
 
     # ---- samplers -----------------------------------------------------------
 
@@ -275,7 +276,8 @@ class Library:
         """mean + sd * z with z standard normal."""
         f = self._export("normal")
         cm, cs = _real(mean, "mean"), _real(sd, "sd")
-        return self._draws(lambda: f(ctypes.byref(cm), ctypes.byref(cs)), size)
+        rm, rs = ctypes.byref(cm), ctypes.byref(cs)
+        return self._draws(lambda: f(rm, rs), size)
 
     def lognormal(self, mean, sd, size=None):
         """Lognormal variate with the given mean and standard deviation of the
@@ -296,7 +298,8 @@ class Library:
             raise _stops("VELMLOGNORMAL",
                          "sd = %r with mean = %r gives the scale parameter S = 0, "
                          "but S must be positive" % (s, m))
-        return self._draws(lambda: f(ctypes.byref(cm), ctypes.byref(cs)), size)
+        rm, rs = ctypes.byref(cm), ctypes.byref(cs)
+        return self._draws(lambda: f(rm, rs), size)
 
     def crnormal(self, mean1, sd1, mean2, sd2, rho, size=None):
         """A pair (x1, x2) of normals with means mean1, mean2, standard
@@ -328,13 +331,15 @@ class Library:
             raise _stops("VELMGEOMETRIC",
                          "the probability P = %r must be greater than 0.0 and less than 1.0"
                          % cp.value)
-        return self._draws(lambda: int(f(ctypes.byref(cp))), size)
+        rp = ctypes.byref(cp)
+        return self._draws(lambda: int(f(rp)), size)
 
     def yesno(self, p, size=None):
         """1 with probability p, else 0 (threaded edition)."""
         f = self._export("yesno")
         cp = _real(p, "p")
-        return self._draws(lambda: int(f(ctypes.byref(cp))), size)
+        rp = ctypes.byref(cp)
+        return self._draws(lambda: int(f(rp)), size)
 
     def triangular(self, low, mode, high, size=None):
         """Variate on [low, high] with the given mode. The threaded edition
@@ -342,8 +347,8 @@ class Library:
         of the probability on each side of the mode."""
         f = self._export("triangular")
         cl, cm, ch = _real(low, "low"), _real(mode, "mode"), _real(high, "high")
-        return self._draws(lambda: f(ctypes.byref(cl), ctypes.byref(cm), ctypes.byref(ch)),
-                           size)
+        rl, rm, rh = ctypes.byref(cl), ctypes.byref(cm), ctypes.byref(ch)
+        return self._draws(lambda: f(rl, rm, rh), size)
 
     def beta(self, pin, qin, size=None):
         """Beta variate in (0, 1) with shape parameters pin > 0 and qin > 0."""
@@ -357,7 +362,8 @@ class Library:
         if bad:
             raise _stops("VELMBETA", "%s: the shape parameters must be positive"
                          % " and ".join(bad))
-        return self._draws(lambda: f(ctypes.byref(cp), ctypes.byref(cq)), size)
+        rp, rq = ctypes.byref(cp), ctypes.byref(cq)
+        return self._draws(lambda: f(rp, rq), size)
 
     # ---- statistics (statistics edition) --------------------------------------
 
