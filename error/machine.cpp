@@ -14,18 +14,6 @@
 namespace velm {
 namespace {
 
-// IEEE single-precision constants by their bit patterns.
-constexpr std::uint32_t kAmachBits[8] = {
-    0x00800000u,  // 2^-126, smallest positive normalised number
-    0x7F7FFFFFu,  // largest finite number
-    0x33800000u,  // 2^-24, smallest relative spacing
-    0x34000000u,  // 2^-23, largest relative spacing
-    0x3E9A209Bu,  // log10(2)
-    0x7FC00000u,  // quiet NaN: the missing value
-    0x7F800000u,  // +infinity
-    0xFF800000u,  // -infinity
-};
-
 constexpr std::int32_t kImach[12] = {32, 4, 2, 31, 2147483647, 2, 24, -125, 128, 53, -1021, 1024};
 
 struct UnitTable {
@@ -55,8 +43,7 @@ constinit VELM_PER_THREAD UnitTable g_units{};
 
 }  // namespace
 
-float AMACH(int n) {
-  if (n >= 1 && n <= 8) return std::bit_cast<float>(kAmachBits[n - 1]);
+float amach_refused(int n) {
   E1PSH("AMACH ");
   E1STI(1, n);
   E1MES(kTerminal, 5, "The argument must be between 1 and 8 inclusive. N = %(I1)");

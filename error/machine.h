@@ -2,14 +2,29 @@
 // and small vector helpers.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
 namespace velm {
 
-// Single-precision constants, N = 1..8: tiny, huge, 2^-24, 2^-23, log10(2),
-// quiet NaN (the missing value), +infinity, -infinity. Other N: TERMINAL.
-float AMACH(int n);
+// IEEE single-precision constants by their bit patterns: 2^-126 (smallest
+// positive normalised number), largest finite number, 2^-24 and 2^-23
+// (smallest and largest relative spacing), log10(2), quiet NaN (the missing
+// value), +infinity, -infinity.
+inline constexpr std::uint32_t kAmachBits[8] = {0x00800000u, 0x7F7FFFFFu, 0x33800000u,
+                                                0x34000000u, 0x3E9A209Bu, 0x7FC00000u,
+                                                0x7F800000u, 0xFF800000u};
+
+// AMACH for an N outside 1..8: a TERMINAL error.
+float amach_refused(int n);
+
+// Single-precision constants, N = 1..8 (the table above). Other N: TERMINAL.
+// Inline: numerical routines ask for them on every call.
+inline float AMACH(int n) {
+  if (n >= 1 && n <= 8) return std::bit_cast<float>(kAmachBits[n - 1]);
+  return amach_refused(n);
+}
 // Integer and exponent constants, N = 1..12. Other N: TERMINAL.
 std::int32_t IMACH(int n);
 // Unit table: N in 1..3 reads unit N into nunit, N in -3..-1 sets unit |N|.

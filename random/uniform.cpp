@@ -28,6 +28,18 @@ struct Stream {
 };
 constinit VELM_PER_THREAD Stream g_stream{};
 
+// This thread's stream. GCC recomputes the address of a thread-local object
+// at every use, which in a shared library is a call into the dynamic loader;
+// passing the address through an empty asm statement makes it compute it once
+// per draw.
+inline Stream& this_stream() {
+  Stream* stream = &g_stream;
+#if VELM_THREADED && defined(__GNUC__)
+  asm("" : "+r"(stream));
+#endif
+  return *stream;
+}
+
 // One step of the generator, exact and without a division: 16807 x < 2^46 is
 // split as hi 2^31 + lo, and since 2^31 = 1 (mod 2^31 - 1) it is congruent to
 // hi + lo < 2^31 + 2^15, which one subtraction brings below the modulus.
@@ -107,7 +119,8 @@ std::int32_t RNGET() {
 namespace {
 
 // The first draw through RNUN or RNUNF runs the set-up (and seeds an unseeded
-// stream from the clock); kept out of line so the draw itself stays short.
+// stream from the clock); kept out of line, and followed by a fresh call, so
+// that the draw itself finds this thread's stream with one look-up.
 [[gnu::noinline]] void first_use(bool Stream::*flag) {
   R1INT(0);
   g_stream.*flag = false;
@@ -125,8 +138,11 @@ void RNUN(int nr, float* r) {
     E1POP("RNUN  ");
     return;
   }
-  if (g_stream.first_rnun) [[unlikely]] first_use(&Stream::first_rnun);
-  Stream& st = g_stream;
+  Stream& st = this_stream();
+  if (st.first_rnun) [[unlikely]] {
+    first_use(&Stream::first_rnun);
+    return RNUN(nr, r);
+  }
   auto x = static_cast<std::uint32_t>(st.seed);
   for (int i = 0; i < nr; ++i) {
     x = next_state(x);
@@ -136,8 +152,11 @@ void RNUN(int nr, float* r) {
 }
 
 float RNUNF() {
-  if (g_stream.first_rnunf) [[unlikely]] first_use(&Stream::first_rnunf);
-  Stream& st = g_stream;
+  Stream& st = this_stream();
+  if (st.first_rnunf) [[unlikely]] {
+    first_use(&Stream::first_rnunf);
+    return RNUNF();
+  }
   const std::uint32_t x = next_state(static_cast<std::uint32_t>(st.seed));
   st.seed = static_cast<std::int32_t>(x);
   return to_uniform(x);

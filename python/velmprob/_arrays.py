@@ -1,0 +1,174 @@
+"""Conversions between Python values and the single-precision arrays and
+16-bit counts of the exports.
+
+numpy is used when it is importable: a numpy array is converted once with
+numpy and handed to the library by address. Without numpy every input goes
+through a ctypes array. Either way the library sees IEEE single-precision
+values, and every test made here on behalf of the library (NaN, order,
+comparisons with 0 and 1) is made on the rounded single-precision values, as
+the library would make it.
+"""
+
+import ctypes
+import math
+import operator
+
+try:  # numpy is optional
+    import numpy as _np
+except ImportError:  # pragma: no cover - depends on the interpreter
+    _np = None
+
+INT16_MAX = 32767
+INT32_MIN = -2147483648
+INT32_MAX = 2147483647
+
+c_float_p = ctypes.POINTER(ctypes.c_float)
+c_int16_p = ctypes.POINTER(ctypes.c_int16)
+
+
+def have_numpy():
+    return _np is not None
+
+
+def is_ndarray(value):
+    return _np is not None and isinstance(value, _np.ndarray)
+
+
+def f32(value):
+    """value rounded to single precision (overflow gives an infinity), as a
+    Python float."""
+    return ctypes.c_float(float(value)).value
+
+
+def integer(value, name):
+    """value as a Python int; refuses floats and other non-integers."""
+    try:
+        return operator.index(value)
+    except TypeError:
+        raise TypeError("%s must be an integer, not %s" % (name, type(value).__name__)) from None
+
+
+def int32(value, name):
+    v = integer(value, name)
+    if not INT32_MIN <= v <= INT32_MAX:
+        raise ValueError("%s = %d does not fit a 32-bit integer" % (name, v))
+    return v
+
+
+def count16(n, name):
+    """A count that the statistics exports receive as a 16-bit integer: more
+    would wrap round and the library would read the wrong number of values."""
+    if n > INT16_MAX:
+        raise ValueError(
+            "%s = %d: the statistics exports take at most %d values (16-bit counts)"
+            % (name, n, INT16_MAX))
+    return n
+
+
+class FloatArray:
+    """A single-precision vector the library can read or write.
+
+    `pointer` is what the export receives; `values()` returns the contents as
+    a list of Python floats; `result()` returns them in the caller's kind (a
+    numpy array when the caller passed one, else a list).
+    """
+
+    def __init__(self, data, size, numpy_out):
+        self._data = data          # keeps the storage alive
+        self.size = size
+        self.numpy_out = numpy_out
+        if is_ndarray(data):
+            self.pointer = data.ctypes.data_as(c_float_p)
+        else:
+            self.pointer = ctypes.cast(data, c_float_p)
+
+    def values(self):
+        if is_ndarray(self._data):
+            return [float(v) for v in self._data]
+        return list(self._data)
+
+    def has_nan(self):
+        if is_ndarray(self._data):
+            return bool(_np.isnan(self._data).any())
+        return any(math.isnan(v) for v in self._data)
+
+    def all_nan(self):
+        if is_ndarray(self._data):
+            return bool(_np.isnan(self._data).all())
+        return all(math.isnan(v) for v in self._data)
+
+    def result(self):
+        if self.numpy_out and _np is not None:
+            if is_ndarray(self._data):
+                return self._data.copy()
+            return _np.array(self._data, dtype=_np.float32)
+        return self.values()
+
+
+def vector(values, name):
+    """A 1-D input (sequence or numpy array) as a single-precision vector."""
+    if is_ndarray(values):
+        if values.ndim != 1:
+            raise ValueError("%s must be one-dimensional, not of shape %s" % (name, values.shape))
+        data = _np.ascontiguousarray(values, dtype=_np.float32)
+        return FloatArray(data, int(data.shape[0]), True)
+    try:
+        items = list(values)
+    except TypeError:
+        raise TypeError("%s must be a sequence of numbers" % name) from None
+    try:
+        data = (ctypes.c_float * len(items))(*[float(v) for v in items])
+    except (TypeError, ValueError):
+        raise TypeError("%s must be a sequence of numbers" % name) from None
+    return FloatArray(data, len(items), False)
+
+
+def output(size, numpy_out):
+    """A single-precision vector of `size` elements for the library to fill,
+    initialised to NaN."""
+    if numpy_out and _np is not None:
+        return FloatArray(_np.full(size, _np.nan, dtype=_np.float32), size, True)
+    data = (ctypes.c_float * size)(*([math.nan] * size))
+    return FloatArray(data, size, False)
+
+
+def matrix(values, name):
+    """A 2-D input of rows (observations) and columns (variables), or a 1-D
+    input taken as one variable, stored column after column as the library
+    expects. Returns (array, nrow, nvar, one_variable)."""
+    if is_ndarray(values):
+        if values.ndim == 1:
+            return vector(values, name), int(values.shape[0]), 1, True
+        if values.ndim != 2:
+            raise ValueError("%s must be one- or two-dimensional, not of shape %s"
+                             % (name, values.shape))
+        nrow, nvar = (int(d) for d in values.shape)
+        data = _np.asfortranarray(values, dtype=_np.float32).ravel(order="F").copy()
+        return FloatArray(data, nrow * nvar, True), nrow, nvar, False
+    try:
+        rows = list(values)
+    except TypeError:
+        raise TypeError("%s must be a sequence of numbers or of rows" % name) from None
+    if not rows or not _is_row(rows[0]):
+        return vector(rows, name), len(rows), 1, True
+    table = []
+    for i, row in enumerate(rows):
+        if not _is_row(row):
+            raise ValueError("%s: row %d is not a sequence" % (name, i))
+        table.append(list(row))
+    nvar = len(table[0])
+    for i, row in enumerate(table):
+        if len(row) != nvar:
+            raise ValueError("%s: row %d has %d values, row 0 has %d" % (name, i, len(row), nvar))
+    flat = [row[k] for k in range(nvar) for row in table]
+    return vector(flat, name), len(table), nvar, False
+
+
+def _is_row(value):
+    if isinstance(value, (str, bytes)):
+        return False
+    try:
+        iter(value)
+    except TypeError:
+        return False
+    return True
