@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "error/elementary.h"
 #include "export/edition.h"
 #include "export/velmprob.h"
 #include "random/samplers.h"
@@ -28,14 +29,14 @@ VELM_API float VELM_CALL VELMLOGNORMAL(const float* mean, const float* sd) {
   // Single precision throughout: an sd / mean below about 2.4e-4 gives v = 0
   // and is refused as a zero scale.
   const float ratio = *sd / *mean;
-  const float v = std::log(1.0f + ratio * ratio);
-  xm = std::log(*mean) - 0.5f * v;
+  const float v = velm::fp::log(1.0f + ratio * ratio);
+  xm = velm::fp::log(*mean) - 0.5f * v;
   s = std::sqrt(v);
 #else
   // Double precision, stored to single: small sd / mean keep a positive scale.
   const double ratio = static_cast<double>(*sd) / static_cast<double>(*mean);
-  const double v = std::log(1.0 + ratio * ratio);
-  xm = static_cast<float>(std::log(static_cast<double>(*mean)) - 0.5 * v);
+  const double v = velm::fp::log(1.0 + ratio * ratio);
+  xm = static_cast<float>(velm::fp::log(static_cast<double>(*mean)) - 0.5 * v);
   s = static_cast<float>(std::sqrt(v));
 #endif
   velm::RNLNL(1, xm, s, &result);

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "random/samplers.h"
@@ -48,16 +49,16 @@ void johnk(int nr, float pin, float qin, const Bounds& b, float* r) {
     float x, s;
     do {
       RNUN(2, u);
-      x = std::pow(u[0], c1);
-      s = x + std::pow(u[1], c2);
+      x = velm::fp::pow(u[0], c1);
+      s = x + velm::fp::pow(u[1], c2);
     } while (s > 1.0f);
     float ratio;
     if (!guarded || (x >= b.lo && s >= b.lo)) {
       ratio = x / s;
     } else {
-      const double d = std::log(static_cast<double>(u[1])) / qin -
-                       std::log(static_cast<double>(u[0])) / pin;
-      ratio = static_cast<float>(1.0 / (1.0 + std::exp(d)));
+      const double d = velm::fp::log(static_cast<double>(u[1])) / qin -
+                       velm::fp::log(static_cast<double>(u[0])) / pin;
+      ratio = static_cast<float>(1.0 / (1.0 + velm::fp::exp(d)));
     }
     r[i] = b.clamp(ratio);
   }
@@ -69,11 +70,11 @@ void inversion(int nr, float pin, float qin, const Bounds& b, float* r) {
   if (qin == 1.0f) {
     if (pin != 1.0f) {
       const float e = 1.0f / pin;
-      for (int i = 0; i < nr; ++i) r[i] = std::pow(r[i], e);
+      for (int i = 0; i < nr; ++i) r[i] = velm::fp::pow(r[i], e);
     }
   } else {
     const float e = 1.0f / qin;
-    for (int i = 0; i < nr; ++i) r[i] = 1.0f - std::pow(r[i], e);
+    for (int i = 0; i < nr; ++i) r[i] = 1.0f - velm::fp::pow(r[i], e);
   }
   for (int i = 0; i < nr; ++i) r[i] = b.clamp(r[i]);
 }
@@ -98,18 +99,18 @@ void switching(int nr, float pin, float qin, const Bounds& bd, float* r) {
     return;
   }
   const float t = (1.0f - a) / (b + 1.0f - a);
-  const float p = b * t / (b * t + a * std::pow(1.0f - t, b));
-  const float c = std::pow(t, a - 1.0f);
+  const float p = b * t / (b * t + a * velm::fp::pow(1.0f - t, b));
+  const float c = velm::fp::pow(t, a - 1.0f);
   for (int i = 0; i < nr; ++i) {
     float x;
     for (;;) {
       RNUN(2, u);
       if (u[0] <= p) {
-        x = t * std::pow(u[0] / p, 1.0f / a);
-        if (u[1] <= std::pow(1.0f - x, b - 1.0f)) break;
+        x = t * velm::fp::pow(u[0] / p, 1.0f / a);
+        if (u[1] <= velm::fp::pow(1.0f - x, b - 1.0f)) break;
       } else {
-        x = 1.0f - (1.0f - t) * std::pow((1.0f - u[0]) / (1.0f - p), 1.0f / b);
-        if (u[1] * c <= std::pow(x, a - 1.0f)) break;
+        x = 1.0f - (1.0f - t) * velm::fp::pow((1.0f - u[0]) / (1.0f - p), 1.0f / b);
+        if (u[1] * c <= velm::fp::pow(x, a - 1.0f)) break;
       }
     }
     r[i] = bd.clamp(flip ? 1.0f - x : x);
@@ -158,16 +159,16 @@ void cheng_bb(int nr, float pin, float qin, const Bounds& bd, float* r) {
     float w, t;
     for (;;) {
       RNUN(2, u);
-      const float v = beta * std::log(u[0] / (1.0f - u[0]));
-      w = a * std::exp(v);
+      const float v = beta * velm::fp::log(u[0] / (1.0f - u[0]));
+      w = a * velm::fp::exp(v);
       const float z = u[0] * u[0] * u[1];
       const float rr = gamma * v - 1.386294f;
       const float s = a + rr - w;
       t = b + w;
       if (5.0f * z <= s + 2.609438f) break;
-      const float lz = std::log(z);
+      const float lz = velm::fp::log(z);
       if (lz <= s) break;
-      if (!(rr + alpha * std::log(alpha / t) < lz)) break;
+      if (!(rr + alpha * velm::fp::log(alpha / t) < lz)) break;
     }
     r[i] = bd.clamp(overflow_fallback(a_is_p ? w / t : b / t, pin, qin));
   }
@@ -194,10 +195,10 @@ void schmeiser_babu(int nr, float pin, float qin, const Bounds& bd, float* r) {
   const float qm = qin - 1.0f;
   const float s = pm + qm;
   const float c = -2.0f * s;
-  const float fm = s * std::log(s) - pm * std::log(pm) - qm * std::log(qm);
+  const float fm = s * velm::fp::log(s) - pm * velm::fp::log(pm) - qm * velm::fp::log(qm);
   const float xm = pm / s;
   auto g = [pm, qm, fm](float x) {
-    return std::exp(pm * std::log(x) + qm * std::log(1.0f - x) + fm);
+    return velm::fp::exp(pm * velm::fp::log(x) + qm * velm::fp::log(1.0f - x) + fm);
   };
   float x1 = 0.0f, x2 = 0.0f, x4 = 1.0f, x5 = 1.0f;
   float f1 = 0.0f, f2 = 0.0f, f4 = 0.0f, f5 = 0.0f;
@@ -271,23 +272,23 @@ void schmeiser_babu(int nr, float pin, float qin, const Bounds& bd, float* r) {
         }
       } else if (u <= p9) {
         const float e = (p9 - u) / (p9 - p8);
-        x = x1 + std::log(e) / ll;
+        x = x1 + velm::fp::log(e) / ll;
         if (x <= 0.0f) continue;
         if (v <= (1.0f + ll * (x - x1)) / e) break;
         w = v * f1 * e;
       } else {
         const float e = (p10 - u) / (p10 - p9);
-        x = x5 - std::log(e) / lr;
+        x = x5 - velm::fp::log(e) / lr;
         if (x >= 1.0f) continue;
         if (v <= (1.0f + lr * (x5 - x)) / e) break;
         w = v * f5 * e;
       }
       if (w <= 0.0f) break;
-      const float z = std::log(w);
+      const float z = velm::fp::log(w);
       const float dx = x - xm;
       if (c * (dx * dx) < z) continue;
       if (x >= 1.0f) continue;
-      if (pm * std::log(x) + qm * std::log(1.0f - x) + fm < z) continue;
+      if (pm * velm::fp::log(x) + qm * velm::fp::log(1.0f - x) + fm < z) continue;
       break;
     }
     r[i] = bd.clamp(overflow_fallback(x, pin, qin));

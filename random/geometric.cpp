@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "random/samplers.h"
@@ -32,10 +33,10 @@ void RNGEO(int nr, float p, std::int32_t* ir) {
   // is 0. Neither gives a quotient that converts to an integer, nor does a
   // quotient beyond the 32-bit range: those variates saturate at the largest
   // integer instead (a conversion of such a float would be undefined).
-  const float c = std::log(1.0f - p);
+  const float c = velm::fp::log(1.0f - p);
   for (int i = 0; i < nr; ++i) {
     const float u = RNUNF();
-    const float q = std::log(u) / c + 1.0f;
+    const float q = velm::fp::log(u) / c + 1.0f;
     ir[i] = (q >= 1.0f && q < 2147483648.0f) ? static_cast<std::int32_t>(q) : 2147483647;
   }
 }
@@ -78,7 +79,7 @@ void RNBIN(int nr, int n, float p, std::int32_t* ir) {
     }
     return;
   }
-  const float f0 = n == 1 ? qq : std::pow(qq, static_cast<float>(n));
+  const float f0 = n == 1 ? qq : velm::fp::pow(qq, static_cast<float>(n));
   const float r = pp / qq;
   const float g = r * static_cast<float>(n + 1);
   for (int i = 0; i < nr; ++i) {

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "random/samplers.h"
@@ -47,7 +48,7 @@ constexpr float kC0 = bits(0x3E385886u);     // 0.18002519: slope of the triangl
 
 // Normal density minus the central triangle at t.
 inline float density_excess(float t) {
-  return kPhi0 * std::exp(-(t * t) / 2.0f) - kC0 * (kXi - std::fabs(t));
+  return kPhi0 * velm::fp::exp(-(t * t) / 2.0f) - kC0 * (kXi - std::fabs(t));
 }
 
 // The uniforms of a variate are U, then pairs (V, W), in stream order. They
@@ -105,7 +106,7 @@ float normal_variate() {
     float v, w, t;
     do {
       d.next(v, w);
-      t = kXiSqH - std::log(w);
+      t = kXiSqH - velm::fp::log(w);
     } while (v * v * t > kXiSqH);
     const float x = std::sqrt(2.0f * t);
     return u < kPs ? x : -x;
@@ -143,7 +144,7 @@ void RNLNL(int nr, float xm, float s, float* r) {
     return;
   }
   RNNOA(nr, r);
-  for (int i = 0; i < nr; ++i) r[i] = std::exp(s * r[i] + xm);
+  for (int i = 0; i < nr; ++i) r[i] = velm::fp::exp(s * r[i] + xm);
 }
 
 void RNMVN(int nr, int k, const float* rsig, int ldrsig, float* r, int ldr) {

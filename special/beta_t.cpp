@@ -1,6 +1,7 @@
 // Inverse beta and inverse Student t distribution functions.
 #include <cmath>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "special/bracket.h"
@@ -68,7 +69,7 @@ float TIN(float p, float df) {
   static bool ready = false;
   static float halfpi = 0.0f;
   if (!ready) {
-    halfpi = std::asin(1.0f);
+    halfpi = velm::fp::asin(1.0f);
     ready = true;
   }
   float result = AMACH(6);
@@ -99,7 +100,7 @@ float TIN(float p, float df) {
     t = std::sqrt(2.0f / ((2.0f - p2) * p2) - 2.0f);
   } else if (std::fabs(df - 1.0f) <= e4) {
     const float g = p2 * halfpi;
-    t = std::cos(g) / std::sin(g);
+    t = velm::fp::cos(g) / velm::fp::sin(g);
   } else if (df > 2.0f) {
     // Hill's approximation to the t quantile.
     const float n = df;
@@ -108,7 +109,7 @@ float TIN(float p, float df) {
     float c = ((20700.0f * a / b - 98.0f) * a - 16.0f) * a + 96.36f;
     const float d = ((94.5f / (b + c) - 3.0f) / b + 1.0f) * std::sqrt(a * halfpi) * n;
     float x = d * p2;
-    float y = std::pow(x, 2.0f / n);
+    float y = velm::fp::pow(x, 2.0f / n);
     if (y <= a + 0.05f) {
       y = ((1.0f / (((n + 6.0f) / (n * y) - 0.089f * d - 0.822f) * (n + 2.0f) * 3.0f) +
             0.5f / (n + 4.0f)) *
@@ -123,7 +124,7 @@ float TIN(float p, float df) {
       c = (((0.05f * d * x - 5.0f) * x - 7.0f) * x - 2.0f) * x + b + c;
       y = (((((0.4f * y + 6.3f) * y + 36.0f) * y + 94.5f) / c - y - 3.0f) / b + 1.0f) * x;
       y = a * y * y;
-      y = y > 0.002f ? std::exp(y) - 1.0f : (0.5f * y + 1.0f) * y;
+      y = y > 0.002f ? velm::fp::exp(y) - 1.0f : (0.5f * y + 1.0f) * y;
     }
     t = std::sqrt(n * y);
   } else {

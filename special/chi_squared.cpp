@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "special/bracket.h"
@@ -41,7 +42,7 @@ float CHIDF(float chsq, float df) {
     if (chsq < 2.0f) {
       result = 0.0f;
     } else {
-      const float z = (std::pow(chsq / df, 0.33333334f) - (1.0f - 0.22222222f / df)) /
+      const float z = (velm::fp::pow(chsq / df, 0.33333334f) - (1.0f - 0.22222222f / df)) /
                       std::sqrt(0.22222222f / df);
       if (z > 5.0f) {
         result = 1.0f;
@@ -73,7 +74,7 @@ float CHIDF(float chsq, float df) {
           if (term <= eps * sum) break;
           sum += term;
         }
-        result = sum * std::exp(a * std::log(x) - x);
+        result = sum * velm::fp::exp(a * velm::fp::log(x) - x);
       }
     } else {
       // 1 - x^(a-1) e^-x (1 + (a-1)/x + (a-1)(a-2)/x^2 + ...) / Gamma(a)
@@ -86,7 +87,7 @@ float CHIDF(float chsq, float df) {
         if (term <= eps * sum) break;
         sum += term;
       }
-      result = 1.0f - std::exp(a * std::log(x) - x) * sum / (x * g);
+      result = 1.0f - velm::fp::exp(a * velm::fp::log(x) - x) * sum / (x * g);
     }
   }
   E1POP("CHIDF ");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "special/series_tables.h"
@@ -63,7 +64,7 @@ struct ErfciConstants {
 ErfciConstants erfci_constants;
 
 // Below XSML, erfc(x) rounds to 2.
-float erfc_lower_limit() { return -std::sqrt(-std::log(AMACH(3) * kSqrtPi)); }
+float erfc_lower_limit() { return -std::sqrt(-velm::fp::log(AMACH(3) * kSqrtPi)); }
 
 void report_underflow(float x, float xmax) {
   E1STR(1, x);
@@ -81,8 +82,8 @@ float ERFC(float x) {
   if (k.terms.nterf == 0) {
     count_erf_terms(k.terms);
     k.xsml = erfc_lower_limit();
-    const float txmax = std::sqrt(-std::log(AMACH(1) * kSqrtPi));
-    k.xmax = txmax - 0.5f * std::log(txmax) / txmax - 0.01f;
+    const float txmax = std::sqrt(-velm::fp::log(AMACH(1) * kSqrtPi));
+    k.xmax = txmax - 0.5f * velm::fp::log(txmax) / txmax - 0.01f;
     k.sqeps = std::sqrt(2.0f * AMACH(3));
   }
 
@@ -99,7 +100,7 @@ float ERFC(float x) {
     } else {
       const float y2 = y * y;
       const float e = scaled_tail(y2, k.terms);
-      result = std::exp(-y2) * (0.5f + e) / std::fabs(x);
+      result = velm::fp::exp(-y2) * (0.5f + e) / std::fabs(x);
       if (x < 0.0f) result = 2.0f - result;
     }
   }
@@ -112,9 +113,9 @@ float ERFCE(float x) {
   ErfceConstants& k = erfce_constants;
   if (k.terms.nterf == 0) {
     count_erf_terms(k.terms);
-    k.xmin = 0.01f - std::sqrt(std::log(0.5f * AMACH(2)));
+    k.xmin = 0.01f - std::sqrt(velm::fp::log(0.5f * AMACH(2)));
     k.xsml = erfc_lower_limit();
-    k.xmax = std::exp(std::min(std::log(AMACH(2)), -std::log(AMACH(1) * kSqrtPi)) - 0.01f);
+    k.xmax = velm::fp::exp(std::min(velm::fp::log(AMACH(2)), -velm::fp::log(AMACH(1) * kSqrtPi)) - 0.01f);
     k.sqeps = std::sqrt(2.0f * AMACH(3));
   }
 
@@ -124,7 +125,7 @@ float ERFCE(float x) {
     E1STR(2, k.xmin);
     E1MES(5, 4, "The function overflows because X = %(R1) is less than %(R2).");
   } else if (x <= k.xsml) {
-    result = 2.0f * std::exp(x * x);
+    result = 2.0f * velm::fp::exp(x * x);
   } else if (x > k.xmax) {
     report_underflow(x, k.xmax);
     result = 0.0f;
@@ -132,12 +133,12 @@ float ERFCE(float x) {
     const float y = std::fabs(x);
     if (y <= 1.0f) {
       result = y < k.sqeps ? 1.0f - 2.0f * x / kSqrtPi
-                           : std::exp(x * x) * erfc_near_zero(x, k.terms);
+                           : velm::fp::exp(x * x) * erfc_near_zero(x, k.terms);
     } else {
       const float y2 = y * y;
       const float e = scaled_tail(y2, k.terms);
       result = (0.5f + e) / std::fabs(x);
-      if (x < 0.0f) result = 2.0f * std::exp(y2) - result;
+      if (x < 0.0f) result = 2.0f * velm::fp::exp(y2) - result;
     }
   }
   E1POP("ERFCE ");
@@ -157,8 +158,8 @@ float ERFCI(float x) {
     // erfc's relative spacing reaches sqrt(eps), by one Newton step on
     // q ln(1.77 q) = -c.
     const float c = std::sqrt(0.079579815f * AMACH(4));
-    const float q0 = -c / std::log(1.77f * c);
-    const float q = q0 - (c + q0 * std::log(1.77f * q0)) / (std::log(1.77f * q0) + 1.0f);
+    const float q0 = -c / velm::fp::log(1.77f * c);
+    const float q = q0 - (c + q0 * velm::fp::log(1.77f * q0)) / (velm::fp::log(1.77f * q0) + 1.0f);
     k.xmax = 2.0f - q;
     k.tol = 10.0f * AMACH(4);
   }
@@ -182,13 +183,13 @@ float ERFCI(float x) {
       result = s * (1.0f + CSEVL(s * s * 3.5555556f - 1.0f, kErfInverseSeries, k.nterfc));
     } else {
       const float t = s < 0.0f ? 2.0f - x : x;
-      const float l = std::log(t);
-      const float e = -std::log(t * kSqrtPi);
-      const float f = std::log(e);
+      const float l = velm::fp::log(t);
+      const float e = -velm::fp::log(t * kSqrtPi);
+      const float f = velm::fp::log(e);
       float y = std::sqrt(e - f / 2.0f + (f / 4.0f - 0.5f) / e);
       bool converged = false;
       for (int i = 1; i <= 100; ++i) {
-        const float d = (ERFCE(y) - std::exp(y * y + l)) * kSqrtPi * 0.5f;
+        const float d = (ERFCE(y) - velm::fp::exp(y * y + l)) * kSqrtPi * 0.5f;
         y += d;
         if (std::fabs(d) < y * k.tol) {
           converged = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "special/series_tables.h"
@@ -51,7 +52,7 @@ float GAMMA(float x) {
     k.ngam = INITS(kGammaSeries, kGammaOffered, 0.1f * AMACH(3));
     R9GAML(k.xmin, k.xmax);
     k.dxrel = std::sqrt(AMACH(4));
-    k.xsml = std::exp(std::max(std::log(AMACH(1)), -std::log(AMACH(2))) + 0.01f);
+    k.xsml = velm::fp::exp(std::max(velm::fp::log(AMACH(1)), -velm::fp::log(AMACH(2))) + 0.01f);
   }
 
   float result = AMACH(6);
@@ -101,14 +102,14 @@ float GAMMA(float x) {
   } else {
     // Stirling's formula with its correction term; the reflection formula
     // Gamma(x) Gamma(1 - x) = pi / sin(pi x) for x < -10.
-    const float g = std::exp((y - 0.5f) * std::log(y) - y + kLnSqrt2Pi + R9LGMC(y));
+    const float g = velm::fp::exp((y - 0.5f) * velm::fp::log(y) - y + kLnSqrt2Pi + R9LGMC(y));
     if (x > 0.0f) {
       result = g;
     } else {
       if (near_negative_integer(x, k.dxrel)) report_near_negative_integer(x);
       // sin(pi y) of a single-precision pi y is never exactly 0, so a
       // negative integer is recognised as such: at a pole there is no value.
-      const float s = std::sin(kPi * y);
+      const float s = velm::fp::sin(kPi * y);
       if (s == 0.0f || x == std::trunc(x)) {
         E1STR(1, x);
         E1MES(5, 7,
@@ -129,7 +130,7 @@ float R9LGMC(float x) {
   if (k.nalgm == 0) {
     k.nalgm = INITS(kLogGammaCorrection, 6, AMACH(3));
     k.xbig = 1.0f / std::sqrt(AMACH(3));
-    k.xmax = std::exp(std::min(std::log(AMACH(2) * 0.083333336f), -std::log(12.0f * AMACH(1))));
+    k.xmax = velm::fp::exp(std::min(velm::fp::log(AMACH(2) * 0.083333336f), -velm::fp::log(12.0f * AMACH(1))));
   }
   float result = AMACH(6);
   if (x < 10.0f) {
@@ -163,12 +164,12 @@ void R9GAML_limits(float tiny, float huge, float& xmin, float& xmax) {
   const float nan = AMACH(6);
   xmin = nan;
   xmax = nan;
-  const float alnsml = std::log(tiny);
+  const float alnsml = velm::fp::log(tiny);
   float lo = -alnsml;
   bool converged = false;
   for (int i = 1; i <= 10; ++i) {
     const float old = lo;
-    const float l = std::log(lo);
+    const float l = velm::fp::log(lo);
     lo = lo - lo * ((lo + 0.5f) * l - lo - 0.2258f + alnsml) / (lo * l + 0.5f);
     if (std::fabs(lo - old) < 0.005f) {
       converged = true;
@@ -182,12 +183,12 @@ void R9GAML_limits(float tiny, float huge, float& xmin, float& xmax) {
   }
   xmin = 0.01f - lo;
 
-  const float alnbig = std::log(huge);
+  const float alnbig = velm::fp::log(huge);
   float hi = alnbig;
   converged = false;
   for (int i = 1; i <= 10; ++i) {
     const float old = hi;
-    const float l = std::log(hi);
+    const float l = velm::fp::log(hi);
     hi = hi - hi * ((hi - 0.5f) * l - hi + 0.9189f - alnbig) / (hi * l - 0.5f);
     if (std::fabs(hi - old) < 0.005f) {
       converged = true;

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "error/elementary.h"
 #include "special/incomplete_beta.h"
 
 namespace velm {
@@ -21,8 +22,8 @@ float betai(float a, float b, float x) {
   if (x == 0.0f || x == 1.0f) {
     bt = 0.0f;
   } else {
-    bt = std::exp(lngam(a + b) - lngam(a) - lngam(b) + a * std::log(x) +
-                  b * std::log(1.0f - x));
+    bt = velm::fp::exp(lngam(a + b) - lngam(a) - lngam(b) + a * velm::fp::log(x) +
+                  b * velm::fp::log(1.0f - x));
   }
   if (x < (a + 1.0f) / (a + b + 2.0f)) return bt * betacf(a, b, x) / a;
   return 1.0f - bt * betacf(b, a, 1.0f - x) / b;
@@ -73,14 +74,14 @@ float lngam(float x) {
       -1.231739572450155,    0.001208650973866179,  -5.395239384953e-06,
   };
   const double xd = x;
-  const double lead = (xd + 0.5) * std::log(xd + 5.5) - (xd + 5.5);
+  const double lead = (xd + 0.5) * velm::fp::log(xd + 5.5) - (xd + 5.5);
   double sum = 1.000000000190015;
   double y = xd;
   for (double c : kCoefficients) {
     y += 1.0;
     sum += c / y;
   }
-  return static_cast<float>(lead + std::log(2.5066282746310007 * sum / xd));
+  return static_cast<float>(lead + velm::fp::log(2.5066282746310007 * sum / xd));
 }
 
 }  // namespace velm

@@ -9,6 +9,7 @@
 #include <limits>
 #include <utility>
 
+#include "error/elementary.h"
 #include "special/incomplete_beta.h"
 
 namespace velm {
@@ -130,7 +131,7 @@ float erfcfit(float x) {
                           t * (0.27886808f +
                                t * (-1.135204f +
                                     t * (1.4885159f + t * (-0.82215226f + t * 0.17087276f))))))));
-  const float ans = t * std::exp(poly);
+  const float ans = t * velm::fp::exp(poly);
   return x >= 0.0f ? ans : 2.0f - ans;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "error/elementary.h"
 #include "error/error.h"
 #include "error/machine.h"
 #include "special/special.h"
@@ -37,9 +38,9 @@ const Thresholds& thresholds() {
     r.nan = AMACH(6);
     r.ten_eps = 10.0f * r.eps;
     r.root_small = std::sqrt(r.small);
-    r.cube_small = std::pow(r.small, 0.33333334f);
-    r.fourth_small = std::pow(r.small, 0.25f);
-    r.ln_small = std::log(r.small);
+    r.cube_small = velm::fp::pow(r.small, 0.33333334f);
+    r.fourth_small = velm::fp::pow(r.small, 0.25f);
+    r.ln_small = velm::fp::log(r.small);
     return r;
   }();
   return t;
@@ -262,7 +263,7 @@ void finish(const StatView& s, std::int32_t nvar, std::int32_t iwt, float conprm
                 "Since the range of variable %(I1) is very small, the higher order moments for "
                 "this variable underflow.  Therefore, the skewness and kurtosis are set to NaN "
                 "(not a number).");
-        } else if (3.0f * std::log(sn) >= k.ln_small) {
+        } else if (3.0f * velm::fp::log(sn) >= k.ln_small) {
           s(4, j) = m3 / (sn * sn * n * sn);
         } else {
           s(4, j) = ((m3 / (n * sn)) / sn) / sn;
@@ -273,7 +274,7 @@ void finish(const StatView& s, std::int32_t nvar, std::int32_t iwt, float conprm
           E1MES(kWarningNow, 14,
                 "Since the range of variable %(I1) is very small, the fourth order moment for "
                 "this variable underflows.  Therefore, the kurtosis is set to NaN (not a number).");
-        } else if (2.0f * std::log(v) >= k.ln_small) {
+        } else if (2.0f * velm::fp::log(v) >= k.ln_small) {
           s(5, j) = m4 / (n * v * v) - 3.0f;
         } else {
           s(5, j) = (m4 / (n * v)) / v - 3.0f;
