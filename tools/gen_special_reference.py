@@ -7,7 +7,7 @@ mpmath at 40 digits and written with 17 significant digits. The points cover
 each routine's whole range, denser near the boundaries between the
 routines' branches.
 
-Usage: /usr/bin/python3 tools/gen_special_reference.py > tests/special/reference_table.h
+Usage: /usr/bin/python3 tools/gen_special_reference.py > tests/special/reference_table.inc
 """
 import struct
 import sys

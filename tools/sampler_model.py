@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Stream-exact model of the library's samplers, written in Python with numpy
 float32 arithmetic from the algorithms alone (it shares no code with the
-library). It generates tests/random/sampler_expected.h: for fixed seeds and
+library). It generates tests/random/sampler_expected.inc: for fixed seeds and
 parameters, the variates each sampler must produce and the seed the stream
 must hold afterwards (which pins how many uniforms every path consumed).
 
@@ -676,7 +676,7 @@ def main():
         comment = " ".join("%s:%d" % kv for kv in sorted(summary.items()))
         out.add("beta", name, seed, [nr, pin, qin], vals, st.seed, st.draws, comment)
 
-    write_header(out, sys.argv[1] if len(sys.argv) > 1 else "tests/random/sampler_expected.h")
+    write_header(out, sys.argv[1] if len(sys.argv) > 1 else "tests/random/sampler_expected.inc")
 
 
 def write_header(out, path):

@@ -13,7 +13,7 @@
 
 #include "export/edition.h"
 #include "export/velmprob.h"
-#include "random/sampler_expected.h"
+#include "random/sampler_expected.inc"
 #include "random/samplers.h"
 #include "random/uniform.h"
 

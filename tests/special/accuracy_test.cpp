@@ -12,7 +12,7 @@
 #include <string>
 
 #include "error/error.h"
-#include "special/reference_table.h"
+#include "special/reference_table.inc"
 #include "special/special.h"
 
 namespace {
