@@ -495,6 +495,15 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
     // Without frequency and weight columns every row has frequency 1 (-1
     // when removing) and weight 1, and C1WFR has nothing to read or report.
     const bool plain = ifrq == 0 && iwt == 0;
+    // Frequency and weight of row i, and C1WFR's status for it (0: use the row).
+    auto row_weights = [&](std::int32_t i, float& freq, float& wt) {
+      if (!plain) {
+        return C1WFR(ido, invocation, x, ldx, i, direction, ifrq, iwt, nrowmiss, freq, wt);
+      }
+      freq = static_cast<float>(direction);
+      wt = 1.0f;
+      return 0;
+    };
     bool stopped = false;
     if (missopt <= 0) {
       float count = s(10, 0);
@@ -502,9 +511,7 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
       for (std::int32_t i = 0; i < rows && !stopped; ++i) {
         float freq = 0.0f;
         float wt = 0.0f;
-        const int status = plain ? (freq = static_cast<float>(direction), wt = 1.0f, 0)
-                                 : C1WFR(ido, invocation, x, ldx, i, direction, ifrq, iwt,
-                                         nrowmiss, freq, wt);
+        const int status = row_weights(i, freq, wt);
         if (status == 3) {
           stopped = true;
           break;
@@ -561,9 +568,7 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
       for (std::int32_t i = 0; i < rows && !stopped; ++i) {
         float freq = 0.0f;
         float wt = 0.0f;
-        const int status = plain ? (freq = static_cast<float>(direction), wt = 1.0f, 0)
-                                 : C1WFR(ido, invocation, x, ldx, i, direction, ifrq, iwt,
-                                         nrowmiss, freq, wt);
+        const int status = row_weights(i, freq, wt);
         if (status == 3) {
           stopped = true;
           break;
