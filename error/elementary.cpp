@@ -1,6 +1,7 @@
 // Elementary functions from IEEE basic arithmetic alone; see elementary.h.
 #include "error/elementary.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -466,7 +467,7 @@ float pow(float x, float y) {
   // rounds to an integer.
   const bool integer = ay >= 8388608.0f || (ay + 8388608.0f) - 8388608.0f == ay;
   // Floats of 2^24 and above are even integers.
-  const bool odd = integer && ay < 16777216.0f && std::fmod(ay, 2.0f) == 1.0f;
+  const bool odd = integer && ay < 16777216.0f && (static_cast<std::uint32_t>(ay) & 1u) == 1u;
   const float inf = std::numeric_limits<float>::infinity();
   if (ay == inf) {
     const float ax = std::fabs(x);
@@ -487,22 +488,28 @@ float pow(float x, float y) {
     // Exact results can lie exactly halfway between two floats (2^-150, 11^7),
     // where only the exact value rounds right; they arise from x = m 2^k (m
     // odd) with m = 1, or with y > 0 and m^y small. Compute those exactly.
-    int k = 0;
-    const float fraction = std::frexp(std::fabs(x), &k);
-    auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 24));
-    k -= 24;
-    while (m % 2 == 0) {
-      m /= 2;
-      k += 1;
+    std::uint32_t xb;
+    const float ax = std::fabs(x);
+    std::memcpy(&xb, &ax, sizeof xb);
+    const auto biased = static_cast<int>(xb >> 23);
+    std::uint64_t m = xb & 0x7FFFFFu;
+    int k = -149;
+    if (biased != 0) {
+      m |= 0x800000u;
+      k = biased - 150;
     }
+    const int zeros = std::countr_zero(m);  // m > 0: x is finite and not 0
+    m >>= zeros;
+    k += zeros;
     if (m == 1) {
       const double e = static_cast<double>(k) * y;  // exact: |k| < 2^8, |y| < 2^128
       if (e > 300.0) return sign * inf;
       if (e < -300.0) return sign * 0.0f;
-      return sign * to_float(std::ldexp(1.0, static_cast<int>(e)));
+      return sign * to_float(power_of_two(static_cast<int>(e)));
     }
-    if (y > 0.0f && y <= 53.0f) {
-      const int n = static_cast<int>(y);
+    // m^n >= 2^(n (w - 1)) for m of w bits: only below 53 can m^n fit in 53 bits.
+    const int n = y > 0.0f && y <= 53.0f ? static_cast<int>(y) : 0;
+    if (n > 0 && n * (static_cast<int>(std::bit_width(m)) - 1) < 53) {
       std::uint64_t power = 1;
       bool exact = true;
       for (int i = 0; i < n && exact; ++i) {
