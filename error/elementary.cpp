@@ -401,10 +401,11 @@ double log(double x) {
   // log(m t) - log t with m t = 1 + r, |r| < 2^-7.4. r is exact as rh + rl:
   // m = mh + ml with mh the top 41 bits of m, t has 12 bits, so mh t and ml t
   // are exact, and mh t - 1 is exact (mh t is within a factor 2 of 1). Near
-  // x = 1, e = 0 and t = 1, so nothing cancels. Adding 1.5 2^52 to 128 m
-  // leaves i in the low bits.
-  constexpr double kShifter = 0x1.8p52;
-  const auto i = static_cast<int>(bits_of(m * 128.0 + kShifter) & 0xFFu);
+  // x = 1, e = 0 and t = 1, so nothing cancels. i = floor((256 m + 1) / 2),
+  // the integer nearest to 128 m, from the significand of m.
+  const int shift = 44 + static_cast<int>(1023 - (m_bits >> 52));
+  const auto i = static_cast<int>(
+      ((((m_bits & 0x000FFFFFFFFFFFFFu) | 0x0010000000000000u) >> shift) + 1) >> 1);
   const auto* row = kLogTable[i - 90];
   const double t = row[0];
   const double mh = from_bits(m_bits & ~std::uint64_t{0xFFF});
