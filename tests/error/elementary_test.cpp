@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iostream>
 #include <string_view>
 
 #include "error/elementary.h"
@@ -49,6 +50,34 @@ TEST(Elementary, CorrectlyRoundedOnTheReferenceArguments) {
     ++checked;
   }
   EXPECT_GT(checked, 1000);
+}
+
+// Units in the last place between two finite doubles of the same sign.
+std::int64_t ulps_apart(double a, double b) {
+  std::int64_t ia, ib;
+  std::memcpy(&ia, &a, sizeof ia);
+  std::memcpy(&ib, &b, sizeof ib);
+  return ia > ib ? ia - ib : ib - ia;
+}
+
+// The double log and exp against correctly rounded values over their whole
+// ranges: subnormal arguments and results, arguments next to 1, the
+// overflow and underflow thresholds.
+TEST(Elementary, DoublePrecisionWithinOneUlpOfTheReference) {
+  std::int64_t worst = 0;
+  for (const auto& c : velm_expected::kDoubleCases) {
+    double x, want;
+    std::memcpy(&x, &c.x, sizeof x);
+    std::memcpy(&want, &c.result, sizeof want);
+    const double got =
+        std::string_view(c.function) == "log" ? velm::fp::log(x) : velm::fp::exp(x);
+    ASSERT_EQ(std::signbit(got), std::signbit(want)) << c.function << std::hexfloat << x;
+    const std::int64_t d = ulps_apart(got, want);
+    EXPECT_LE(d, 1) << std::hexfloat << c.function << "(" << x << ") = " << got
+                    << ", correctly rounded " << want;
+    worst = d > worst ? d : worst;
+  }
+  std::cout << "double log/exp: largest error " << worst << " ulp\n";
 }
 
 // Double precision: exact at the points where the result is known exactly,
