@@ -6,7 +6,7 @@ values, edges of the ranges, huge arguments of sin and cos (whose reduction
 needs many bits of 2/pi), and pseudo-random floats over each function's
 domain. Also correctly rounded double-precision values of log and exp over
 their whole ranges (subnormals, near 1, near the overflow and underflow
-thresholds). Writes tests/error/elementary_expected.h.
+thresholds). Writes tests/error/elementary_expected.inc.
 
 Also writes the tables of the double log and exp into error/elementary.cpp
 (between the "generated tables" marker lines): 2^(j/128) and log(i/128) as
@@ -334,7 +334,7 @@ def main():
     for name, x, r in doubles:
         lines.append('    {"%s", 0x%016Xu, 0x%016Xu},' % (name, d2b(x), d2b(r)))
     lines += ["};", "", "}  // namespace velm_expected", ""]
-    with open("tests/error/elementary_expected.h", "w") as out:
+    with open("tests/error/elementary_expected.inc", "w") as out:
         out.write("\n".join(lines))
     write_tables()
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "error/elementary.h"
-#include "tests/error/elementary_expected.h"
+#include "tests/error/elementary_expected.inc"
 
 namespace {
 
