@@ -365,6 +365,20 @@ struct Workspace {
 };
 Workspace g_work;
 
+// The factors of one weighted update of the moments: the new weight's share
+// r of the new total, its complement u, and u times the weight.
+struct MomentStep {
+  MomentStep(float w, double total)
+      : r(static_cast<float>(static_cast<double>(w) / total)),
+        u(1.0f - r),
+        uw(static_cast<float>(static_cast<double>(u) * w)) {}
+  float r, u, uw;
+};
+
+void report_negative_count() {
+  E1MES(kTerminal, 10, "The number of nonmissing observations is less than zero.");
+}
+
 }  // namespace
 
 int C1WFR(std::int32_t ido, std::int32_t invocation, const float* x, std::int32_t ldx,
@@ -534,7 +548,7 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
         sumwt = sumwt + w;
         count = count + freq;
         if (count < 0.0f) {
-          E1MES(kTerminal, 10, "The number of nonmissing observations is less than zero.");
+          report_negative_count();
           stopped = true;
           break;
         }
@@ -544,12 +558,10 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
             s(1, j) = s(2, j) = s(4, j) = s(5, j) = 0.0f;
           }
         } else if (wt > 0.0f) {
-          const float r = static_cast<float>(static_cast<double>(w) / (static_cast<double>(sw_old) + w));
-          const float u = 1.0f - r;
-          const float uw = static_cast<float>(static_cast<double>(u) * w);
+          const MomentStep step(w, static_cast<double>(sw_old) + w);
           for (std::int32_t j = 0, c = 0; j < nvar; ++j) {
             c = next_column(c, ifrq, iwt);
-            update_moments(s, j, xat(x, ldx, i, c), r, u, uw);
+            update_moments(s, j, xat(x, ldx, i, c), step.r, step.u, step.uw);
           }
         }
         if (direction > 0) {
@@ -585,7 +597,7 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
           }
           s(10, j) = s(10, j) + freq;
           if (s(10, j) < 0.0f) {
-            E1MES(kTerminal, 10, "The number of nonmissing observations is less than zero.");
+            report_negative_count();
             stopped = true;
             break;
           }
@@ -597,10 +609,8 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
           if (wt > 0.0f) {
             const float sw_old = iwt > 0 ? s(15, j) : s(10, j) - freq;
             const float sw_new = sw_old + w;
-            const float r = static_cast<float>(static_cast<double>(w) / sw_new);
-            const float u = 1.0f - r;
-            const float uw = static_cast<float>(static_cast<double>(u) * w);
-            update_moments(s, j, v, r, u, uw);
+            const MomentStep step(w, sw_new);
+            update_moments(s, j, v, step.r, step.u, step.uw);
             if (iwt > 0) s(15, j) = sw_new;
           }
           if (direction > 0) update_extremes(s, work, nvar, j, v);
