@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "error/machine.h"
-#include "error/text.h"
-#include "export/edition.h"
+#include "error/checks.h"
+#include "core/text.h"
+#include "core/edition.h"
 
 namespace velm {
 namespace {

@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "error/error.h"
-#include "error/machine.h"
-#include "error/sync.h"
-#include "error/text.h"
-#include "export/edition.h"
+#include "error/checks.h"
+#include "core/output_lock.h"
+#include "core/text.h"
+#include "core/edition.h"
 
 namespace velm {
 namespace {

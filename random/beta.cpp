@@ -13,9 +13,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "error/elementary.h"
+#include "fp/elementary.h"
 #include "error/error.h"
-#include "error/machine.h"
+#include "error/checks.h"
 #include "random/samplers.h"
 #include "random/uniform.h"
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "error/elementary.h"
+#include "fp/elementary.h"
 #include "error/error.h"
-#include "error/machine.h"
+#include "error/checks.h"
 #include "random/samplers.h"
 #include "random/uniform.h"
 
@@ -102,6 +102,14 @@ void RNBIN(int nr, int n, float p, std::int32_t* ir) {
     }
     ir[i] = mirrored ? n - ix : ix;
   }
+}
+
+std::int32_t yes_no(float p) {
+  if (p <= 0.0f) return 0;
+  if (p >= 1.0f) return 1;
+  std::int32_t yes = 0;
+  RNBIN(1, 1, p, &yes);
+  return yes;
 }
 
 }  // namespace velm

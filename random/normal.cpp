@@ -1,4 +1,6 @@
-// Normal, lognormal and multivariate normal variates.
+// Normal, lognormal and multivariate normal variates, the conversion of a
+// lognormal's mean and standard deviation to those of its logarithm, and the
+// correlated normal pair.
 //
 // RNNOA is the acceptance/rejection method of Kinderman and Ramage (1976): the
 // normal density is split into a central triangle (region 1, taken with
@@ -10,9 +12,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "error/elementary.h"
+#include "core/edition.h"
+#include "error/checks.h"
 #include "error/error.h"
-#include "error/machine.h"
+#include "fp/elementary.h"
 #include "random/samplers.h"
 #include "random/uniform.h"
 
@@ -120,10 +123,7 @@ float normal_variate() {
 
 void RNNOA(int nr, float* r) {
   if (nr < 1) {
-    E1PSH("RNNOA ");
-    int nerr = 1;
-    ARGRNG(nr, "NR", 1, -1, nerr);
-    E1POP("RNNOA ");
+    refuse_count_below_one("RNNOA ", nr);
     return;
   }
   for (int i = 0; i < nr; ++i) r[i] = normal_variate();
@@ -212,6 +212,35 @@ void RNMVN(int nr, int k, const float* rsig, int ldrsig, float* r, int ldr) {
       row[static_cast<std::ptrdiff_t>(n - 1) * ldr] = sum;
     }
   }
+}
+
+LogMoments lognormal_log_moments(float mean, float sd) {
+  if constexpr (kLognormalConversion == Precision::single) {
+    // Single precision throughout: an sd / mean below about 2.4e-4 gives
+    // v = 0, which RNLNL refuses as a zero scale.
+    const float ratio = sd / mean;
+    const float v = velm::fp::log(1.0f + ratio * ratio);
+    return {velm::fp::log(mean) - 0.5f * v, std::sqrt(v)};
+  } else {
+    // Double precision, stored to single: small sd / mean keep a positive
+    // scale.
+    const double ratio = static_cast<double>(sd) / static_cast<double>(mean);
+    const double v = velm::fp::log(1.0 + ratio * ratio);
+    return {static_cast<float>(velm::fp::log(static_cast<double>(mean)) - 0.5 * v),
+            static_cast<float>(std::sqrt(v))};
+  }
+}
+
+void normal_pair(float mean1, float sd1, float mean2, float sd2, float rho, float& out1,
+                 float& out2) {
+  // Covariance [[sd1^2, rho sd1 sd2], [rho sd1 sd2, sd2^2]] = R'R with the
+  // upper-triangular R = [[sd1, rho sd2], [0, sqrt((sd2 - rho^2 sd2) sd2)]],
+  // stored column after column.
+  const float rsig[4] = {sd1, 0.0f, rho * sd2, std::sqrt((sd2 - rho * rho * sd2) * sd2)};
+  float pair[2];
+  RNMVN(1, 2, rsig, 2, pair, 1);
+  out1 = pair[0] + mean1;
+  out2 = pair[1] + mean2;
 }
 
 }  // namespace velm

@@ -35,6 +35,36 @@ void RNBIN(int nr, int n, float p, std::int32_t* ir);
 // Symmetric triangular variates on (0, 1) with mode 1/2, one uniform each.
 void RNTRI(int nr, float* r);
 
+// Location xm and scale s of the logarithm of a lognormal variable with the
+// given mean and standard deviation: the logarithm has variance
+// v = ln(1 + (sd / mean)^2) and mean ln(mean) - v / 2. The precision of the
+// conversion is the edition's (core/edition.h).
+struct LogMoments {
+  float xm;
+  float s;
+};
+LogMoments lognormal_log_moments(float mean, float sd);
+
+// A pair of normal variates with means mean1, mean2, standard deviations sd1,
+// sd2 and correlation rho: RNMVN with the Cholesky factor of their covariance
+// matrix, then the means added.
+void normal_pair(float mean1, float sd1, float mean2, float sd2, float rho, float& out1,
+                 float& out2);
+
+// 1 with probability p, else 0: p <= 0 and p >= 1 (and so no NaN) are
+// answered without a draw, other p by RNBIN with one trial.
+std::int32_t yes_no(float p);
+
+// Triangular variate on [low, high] with the given mode, by the edition's
+// method (core/edition.h). start receives the uniform (inversion) or the
+// symmetric triangular variate (stretch) that the method draws first.
+float triangular_variate(float low, float mode, float high, float& start);
+// The two methods' maps: inversion of the distribution function at the
+// uniform u; the symmetric triangular variate t on (0, 1) with each half
+// stretched onto its side of the mode.
+float triangular_by_inversion(float u, float low, float mode, float high);
+float stretch_symmetric_triangular(float t, float low, float mode, float high);
+
 // Beta variates with shape parameters pin and qin. Every stored value lies in
 // [2^-24, 1): a computed 1 or more becomes 1 - 2^-23.
 void RNBET(int nr, float pin, float qin, float* r);

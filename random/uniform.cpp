@@ -8,9 +8,9 @@
 #include <mutex>
 
 #include "error/error.h"
-#include "error/machine.h"
-#include "error/sync.h"
-#include "export/edition.h"
+#include "error/checks.h"
+#include "core/output_lock.h"
+#include "core/edition.h"
 
 namespace velm {
 namespace {
@@ -130,12 +130,7 @@ namespace {
 
 void RNUN(int nr, float* r) {
   if (nr < 1) {
-    E1PSH("RNUN  ");
-    E1STL(1, "NR");
-    E1STI(1, nr);
-    E1STI(2, 1);
-    E1MES(kTerminal, 1, "%(L1) = %(I1).  %(L1) must be greater than or equal to %(I2).");
-    E1POP("RNUN  ");
+    refuse_count_below_one("RNUN  ", nr);
     return;
   }
   Stream& st = this_stream();

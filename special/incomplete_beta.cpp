@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "error/elementary.h"
+#include "fp/elementary.h"
 #include "special/incomplete_beta.h"
 
 namespace velm {

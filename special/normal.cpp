@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "error/error.h"
-#include "error/machine.h"
+#include "error/checks.h"
 #include "special/special.h"
 
 namespace velm {

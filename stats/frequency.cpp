@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "error/error.h"
-#include "error/machine.h"
+#include "error/checks.h"
 
 namespace velm {
 namespace {

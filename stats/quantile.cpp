@@ -9,7 +9,7 @@
 #include <new>
 
 #include "error/error.h"
-#include "error/machine.h"
+#include "error/checks.h"
 #include "stats/sort.h"
 #include "stats/workspace.h"
 

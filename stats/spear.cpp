@@ -9,7 +9,7 @@
 #include <limits>
 #include <utility>
 
-#include "error/elementary.h"
+#include "fp/elementary.h"
 #include "special/incomplete_beta.h"
 
 namespace velm {

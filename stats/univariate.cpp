@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "error/elementary.h"
+#include "fp/elementary.h"
 #include "error/error.h"
-#include "error/machine.h"
+#include "error/checks.h"
 #include "special/special.h"
 #include "stats/workspace.h"
 

@@ -29,4 +29,8 @@ std::unique_ptr<T[]> obtain_work(std::int64_t count) {
 // is based on. The caller pops its name afterwards, which stops the process.
 void report_no_storage(const char* count_name, std::int32_t count);
 
+// The same report made by an export that could not obtain its work array: its
+// own name on the stack, the report, and the pop, at which the process ends.
+void stop_without_storage(const char* routine, const char* count_name, std::int32_t count);
+
 }  // namespace velm

@@ -16,17 +16,34 @@ import base64
 import hashlib
 import io
 import os
+import re
 import sysconfig
 import tarfile
 import zipfile
 
 NAME = "velmprob"
-VERSION = "0.1.0"
 SUMMARY = "Python binding of the velmprob probability engine (ctypes)"
 EDITIONS = ("stats", "threaded")
 
 HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # python/
 CHECKOUT = os.path.dirname(HERE)
+
+
+def _version():
+    """The project's version: from project() in the checkout's CMakeLists.txt,
+    or from the PKG-INFO of an unpacked source distribution."""
+    for path, pattern in ((os.path.join(CHECKOUT, "CMakeLists.txt"),
+                           r"project\(velmprob\s+VERSION\s+([0-9][0-9.]*)"),
+                          (os.path.join(HERE, "PKG-INFO"), r"^Version:\s*(\S+)")):
+        if os.path.isfile(path):
+            with open(path, encoding="utf-8") as f:
+                found = re.search(pattern, f.read(), re.MULTILINE)
+            if found:
+                return found.group(1)
+    raise RuntimeError("velmprob: no version found in CMakeLists.txt or PKG-INFO")
+
+
+VERSION = _version()
 
 
 def _library_name():
@@ -73,7 +90,7 @@ def _metadata():
 def _package_files():
     pkg = os.path.join(HERE, NAME)
     for name in sorted(os.listdir(pkg)):
-        if name.endswith(".py") and name != "_origin.py":
+        if name.endswith(".py") and name not in ("_origin.py", "_version.py"):
             yield os.path.join(NAME, name), os.path.join(pkg, name)
 
 
@@ -140,6 +157,9 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
     for arcname, path in _package_files():
         with open(path, "rb") as f:
             wheel.add(arcname, f.read())
+    wheel.add(NAME + "/_version.py",
+              "# Generated from the project's version when the wheel was built.\n"
+              "__version__ = %r\n" % VERSION)
     if _is_checkout():
         wheel.add(NAME + "/_origin.py",
                   "# Where this package was installed from.\nCHECKOUT = %r\n" % CHECKOUT)
@@ -165,7 +185,7 @@ def build_sdist(sdist_directory, config_settings=None):
             dirs[:] = sorted(d for d in dirs if d not in ("__pycache__", "lib")
                              and not d.endswith(".egg-info"))
             for name in sorted(files):
-                if name.endswith((".pyc", ".so", ".dll", ".dylib")) or name == "_origin.py":
+                if name.endswith((".pyc", ".so", ".dll", ".dylib")) or name in ("_origin.py", "_version.py"):
                     continue
                 path = os.path.join(root, name)
                 tar.add(path, os.path.join(base, os.path.relpath(path, HERE)))

@@ -91,7 +91,7 @@ class Wheel(unittest.TestCase):
             name = backend.build_wheel(tmp)
             with zipfile.ZipFile(os.path.join(tmp, name)) as wheel:
                 names = wheel.namelist()
-                for line in wheel.read("velmprob-0.1.0.dist-info/RECORD").decode().split():
+                for line in wheel.read("velmprob-%s.dist-info/RECORD" % velmprob.__version__).decode().split():
                     path, digest, size = line.split(",")
                     if digest:
                         data = wheel.read(path)

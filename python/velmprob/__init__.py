@@ -25,7 +25,17 @@ from ._library import (
     load,
 )
 
-__version__ = "0.1.0"
+try:
+    from ._version import __version__  # written into the wheel when it is built
+except ImportError:  # used straight from the checkout: the project's version
+    def _checkout_version():
+        import os
+        import re
+        cmake = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                             "CMakeLists.txt")
+        with open(cmake, encoding="utf-8") as f:
+            return re.search(r"project\(velmprob\s+VERSION\s+([0-9][0-9.]*)", f.read()).group(1)
+    __version__ = _checkout_version()
 
 __all__ = [
     "EDITIONS", "ENVIRONMENT", "STAT_NAMES", "EditionError", "Library",

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "export/edition.h"
+#include "core/edition.h"
 #include "support/probe.h"
 
 namespace {

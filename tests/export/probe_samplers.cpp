@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 #include "random/samplers.h"
 #include "support/probe.h"

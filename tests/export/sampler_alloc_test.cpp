@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 
 // The replacement delete operators hand memory from the replacement new

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 
 #if VELM_THREADED

@@ -18,8 +18,8 @@
 #endif
 
 #include "error/error.h"
-#include "error/machine.h"
-#include "export/edition.h"
+#include "error/checks.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 #include "support/probe.h"
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 #include "random/samplers.h"
 #include "random/uniform.h"

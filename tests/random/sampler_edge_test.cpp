@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 #include "random/samplers.h"
 #include "random/uniform.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 #include "random/sampler_expected.inc"
 #include "random/samplers.h"

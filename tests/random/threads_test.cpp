@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "error/error.h"
-#include "error/machine.h"
-#include "export/edition.h"
+#include "error/checks.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "error/machine.h"
+#include "error/checks.h"
 #include "special/incomplete_beta.h"
 #include "special/series_tables.h"
 #include "special/special.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "error/error.h"
-#include "error/machine.h"
+#include "error/checks.h"
 #include "special/incomplete_beta.h"
 #include "special/series_tables.h"
 #include "special/special.h"

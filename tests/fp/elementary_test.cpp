@@ -9,8 +9,8 @@
 #include <iostream>
 #include <string_view>
 
-#include "error/elementary.h"
-#include "tests/error/elementary_expected.inc"
+#include "fp/elementary.h"
+#include "fp/elementary_data.inc"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Exports of both editions built directly on the uniform stream: the seed
 // functions and the uniform variate.
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 #include "random/uniform.h"
 

@@ -1,5 +1,5 @@
 // Elementary functions from IEEE basic arithmetic alone; see elementary.h.
-#include "error/elementary.h"
+#include "fp/elementary.h"
 
 #include <bit>
 #include <cmath>

@@ -3,27 +3,14 @@
 // and release the arrays before they return.
 #include <cstdint>
 
-#include "error/error.h"
-#include "export/edition.h"
+#include "core/edition.h"
 #include "export/velmprob.h"
 #include "stats/frequency.h"
 #include "stats/quantile.h"
 #include "stats/sort.h"
 #include "stats/workspace.h"
 
-static_assert(!velm::kThreadedEdition, "the statistics exports belong to the statistics edition");
-
-namespace {
-
-// Reports, under the export's own name, a work array that could not be
-// obtained; the process ends at the pop.
-void stop_without_storage(const char* routine, const char* count_name, std::int32_t count) {
-  velm::E1PSH(routine);
-  velm::report_no_storage(count_name, count);
-  velm::E1POP(routine);
-}
-
-}  // namespace
+static_assert(!velm::kThreadedEdition, "these exports belong to the statistics edition");
 
 extern "C" {
 
@@ -36,7 +23,7 @@ VELM_API void VELM_CALL VELMSORT(const int16_t* n, const float* ra, float* rb, i
   }
   auto labels = velm::obtain_work<std::int32_t>(count);
   if (!labels) {
-    stop_without_storage("VELMSORT", "N", count);
+    velm::stop_without_storage("VELMSORT", "N", count);
     return;
   }
   for (std::int32_t i = 0; i < count; ++i) labels[i] = i + 1;
@@ -55,7 +42,7 @@ VELM_API void VELM_CALL VELMQTIL(const int16_t* nobs, const float* x, const int1
   decltype(xlo) xhi;
   if (xlo) xhi = velm::obtain_work<float>(proportions);
   if (!xhi) {
-    stop_without_storage("VELMQTIL", "NQPROP", proportions);
+    velm::stop_without_storage("VELMQTIL", "NQPROP", proportions);
     return;
   }
   static std::int32_t missing = 0;
