@@ -16,6 +16,7 @@
 namespace velm {
 
 enum ErrorType : int {
+  kNoError = 0,  // E1MES with type 0 clears the error of the current level
   kNote = 1,
   kAlert = 2,
   kWarning = 3,

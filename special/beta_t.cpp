@@ -18,15 +18,15 @@ float BETIN(float p, float pin, float qin) {
   float result = AMACH(6);
   if (pin <= 0.0f) {
     E1STR(1, pin);
-    E1MES(5, 2,
+    E1MES(kTerminal, 2,
           "The first parameter of the beta distribution, PIN = %(R1), must be positive.");
   } else if (qin <= 0.0f) {
     E1STR(1, qin);
-    E1MES(5, 3,
+    E1MES(kTerminal, 3,
           "The second parameter of the beta distribution, QIN = %(R1), must be positive.");
   } else if (p <= 0.0f || p >= 1.0f) {
     E1STR(1, p);
-    E1MES(5, 4,
+    E1MES(kTerminal, 4,
           "The probability which the inverse of the beta distribution is based on, P = "
           "%(R1), must be in the exclusive interval (0.0, 1.0).");
   } else {
@@ -53,7 +53,7 @@ float BETIN(float p, float pin, float qin) {
       pt.f1 = f(pt.x1);
     }
     if (!bracket::refine(f, pt, eps, bracket::Test::kAbsolute, false, &result)) {
-      E1MES(4, 1,
+      E1MES(kFatal, 1,
             "Over 100 iterations have occurred without convergence.  Convergence is assumed.");
     }
   }
@@ -76,14 +76,14 @@ float TIN(float p, float df) {
   int ier = 1;
   if (!(df >= 1.0f)) {
     E1STR(1, df);
-    E1MES(5, ier, "The input number of degrees of freedom, DF = %(R1), must be at least 1.");
+    E1MES(kTerminal, ier, "The input number of degrees of freedom, DF = %(R1), must be at least 1.");
     E1POP("TIN   ");
     return result;
   }
   ++ier;
   if (p <= 0.0f || p >= 1.0f) {
     E1STR(1, p);
-    E1MES(5, ier,
+    E1MES(kTerminal, ier,
           "The input probability value, P = %(R1), must be in the open interval (0.0,1.0).");
     E1POP("TIN   ");
     return result;
@@ -132,7 +132,7 @@ float TIN(float p, float df) {
     if (x == 0.0f) {
       // t = sqrt(df (1/x - 1)) overflows: the quantile is infinite, with the
       // sign of its tail like every other result.
-      E1MES(4, ier,
+      E1MES(kFatal, ier,
             "Upon modifying the inverse value for the F distribution from the value obtained "
             "from the inverse BETA distribution, BETIN, overflow would occur.  Therefore, the "
             "value is set to machine infinity.");

@@ -12,14 +12,14 @@ float CSEVL(float x, const float* cs, int n) {
   float result = AMACH(6);
   if (n <= 0) {
     E1STI(1, n);
-    E1MES(5, 5, "The number of terms in the series is not positive. N = %(I1).");
+    E1MES(kTerminal, 5, "The number of terms in the series is not positive. N = %(I1).");
   } else if (n > 1000) {
     E1STI(1, n);
-    E1MES(5, 6, "The number of terms in the series is greater than 1000. N = %(I1).");
+    E1MES(kTerminal, 6, "The number of terms in the series is greater than 1000. N = %(I1).");
   } else {
     if (x < -1.1f || x > 1.1f) {
       E1STR(1, x);
-      E1MES(3, 7, "The argument X = %(R1) is outside the interval (-1.1,+1.1).");
+      E1MES(kWarning, 7, "The argument X = %(R1) is outside the interval (-1.1,+1.1).");
     }
     float b0 = 0.0f;
     float b1 = 0.0f;
@@ -43,7 +43,7 @@ int INITS(const float* os, int nos, float eta) {
   int result = 0;
   if (nos < 1) {
     E1STI(1, nos);
-    E1MES(5, 5, "The number of coefficients is less than 1. NOS = %(I1).");
+    E1MES(kTerminal, 5, "The number of coefficients is less than 1. NOS = %(I1).");
   } else {
     float err = 0.0f;
     int i = 1;
@@ -56,7 +56,7 @@ int INITS(const float* os, int nos, float eta) {
       }
     }
     if (i == nos) {
-      E1MES(5, 6, "Too much accuracy may be requested. ETA should be increased.");
+      E1MES(kTerminal, 6, "Too much accuracy may be requested. ETA should be increased.");
     } else {
       result = i;
     }

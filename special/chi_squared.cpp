@@ -20,7 +20,7 @@ float CHIDF(float chsq, float df) {
   int ier = 1;
   if (chsq < 0.0f) {
     E1STR(1, chsq);
-    E1MES(1, ier,
+    E1MES(kNote, ier,
           "Since CHSQ = %(R1) is less than zero, the distribution function is zero at CHSQ.");
     E1POP("CHIDF ");
     return 0.0f;
@@ -28,7 +28,7 @@ float CHIDF(float chsq, float df) {
   ++ier;
   if (df < 0.5f) {
     E1STR(1, df);
-    E1MES(5, ier,
+    E1MES(kTerminal, ier,
           "The number of degrees of freedom of the distribution, DF = %(R1), must be at "
           "least equal to 0.5.");
     E1POP("CHIDF ");
@@ -47,7 +47,7 @@ float CHIDF(float chsq, float df) {
       if (z > 5.0f) {
         result = 1.0f;
       } else if (z < -18.8055f) {
-        E1MES(2, ier,
+        E1MES(kAlert, ier,
               "The normal distribution is used for large degrees of freedom.  However, it has "
               "produced underflow.  Therefore, the probability is set to 0.");
         result = 0.0f;
@@ -103,15 +103,15 @@ float CHIIN(float p, float df) {
   ++ier;
   if (p <= 0.0f || p >= 1.0f) {
     E1STR(1, p);
-    E1MES(5, ier, "The input probability, P = %(R1), must be in the open interval (0.0, 1.0).");
+    E1MES(kTerminal, ier, "The input probability, P = %(R1), must be in the open interval (0.0, 1.0).");
   }
   ++ier;
   if (df < 0.5f) {
     E1STR(1, df);
-    E1MES(5, ier, "The degrees of freedom, DF = %(R1), must be greater than or equal to 0.5.");
+    E1MES(kTerminal, ier, "The degrees of freedom, DF = %(R1), must be greater than or equal to 0.5.");
   }
   ++ier;
-  if (N1RTY(0) == 5) {
+  if (N1RTY(0) == kTerminal) {
     E1POP("CHIIN ");
     return result;
   }
@@ -144,11 +144,11 @@ float CHIIN(float p, float df) {
   if (!bracket::expand(f, pt, dx, true)) {
     E1STR(1, p);
     E1STR(2, df);
-    E1MES(5, ier,
+    E1MES(kTerminal, ier,
           "Unable to bracket the value of the inverse chi-square at P = %(R1) with DF = "
           "%(R2).");
   } else if (!bracket::refine(f, pt, eps, bracket::Test::kNonNegative, true, &result)) {
-    E1MES(4, 1, "Over 100 iterations have occurred without convergence.  Convergence is assumed.");
+    E1MES(kFatal, 1, "Over 100 iterations have occurred without convergence.  Convergence is assumed.");
   }
   E1POP("CHIIN ");
   return result;

@@ -69,7 +69,7 @@ float erfc_lower_limit() { return -std::sqrt(-velm::fp::log(AMACH(3) * kSqrtPi))
 void report_underflow(float x, float xmax) {
   E1STR(1, x);
   E1STR(2, xmax);
-  E1MES(2, 1,
+  E1MES(kAlert, 1,
         "The function underflows because X = %(R1) is greater than %(R2). The result is set "
         "to zero.");
 }
@@ -123,7 +123,7 @@ float ERFCE(float x) {
   if (x < k.xmin) {
     E1STR(1, x);
     E1STR(2, k.xmin);
-    E1MES(5, 4, "The function overflows because X = %(R1) is less than %(R2).");
+    E1MES(kTerminal, 4, "The function overflows because X = %(R1) is less than %(R2).");
   } else if (x <= k.xsml) {
     result = 2.0f * velm::fp::exp(x * x);
   } else if (x > k.xmax) {
@@ -167,14 +167,14 @@ float ERFCI(float x) {
   float result = AMACH(6);
   if (x <= 0.0f) {
     E1STR(1, x);
-    E1MES(5, 5, "X = %(R1) must be greater than zero.");
+    E1MES(kTerminal, 5, "X = %(R1) must be greater than zero.");
   } else if (x >= 2.0f) {
     E1STR(1, x);
-    E1MES(5, 6, "X = %(R1) must be less than 2.0.");
+    E1MES(kTerminal, 6, "X = %(R1) must be less than 2.0.");
   } else {
     if (x > k.xmax) {
       E1STR(1, x);
-      E1MES(3, 2,
+      E1MES(kWarning, 2,
             "The result is accurate to less than one half precision because X = %(R1) is too "
             "close to 2.0.");
     }
@@ -199,7 +199,7 @@ float ERFCI(float x) {
       if (converged) {
         result = s < 0.0f ? -y : y;
       } else {
-        E1MES(5, 7,
+        E1MES(kTerminal, 7,
               "Sufficiently accurate result was not achieved in a reasonable number of "
               "iterations. An algorithmic problem exists.");
         result = y;

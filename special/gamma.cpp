@@ -38,7 +38,7 @@ bool near_negative_integer(float x, float dxrel) {
 
 void report_near_negative_integer(float x) {
   E1STR(1, x);
-  E1MES(3, 2,
+  E1MES(kWarning, 2,
         "The result is accurate to less than one half precision because X = %(R1) is too "
         "close to a negative integer.");
 }
@@ -73,13 +73,13 @@ float GAMMA(float x) {
     } else {
       n = -n;
       if (x == 0.0f) {
-        E1MES(5, 5, "The argument for the function can not be zero.");
+        E1MES(kTerminal, 5, "The argument for the function can not be zero.");
       } else if (yf * 1.0e20f < k.xsml * 1.0e20f) {
         E1STR(1, x);
-        E1MES(5, 4, "The function overflows because X = %(R1) is too close to zero.");
+        E1MES(kTerminal, 4, "The function overflows because X = %(R1) is too close to zero.");
       } else if (x < 0.0f && x + static_cast<float>(n - 2) == 0.0f) {
         E1STR(1, x);
-        E1MES(5, 6,
+        E1MES(kTerminal, 6,
               "The argument for the function can not be a negative integer. Argument X = "
               "%(R1).");
       } else {
@@ -91,11 +91,11 @@ float GAMMA(float x) {
   } else if (x > k.xmax) {
     E1STR(1, x);
     E1STR(2, k.xmax);
-    E1MES(5, 4, "The function overflows because X = %(R1) is greater than %(R2).");
+    E1MES(kTerminal, 4, "The function overflows because X = %(R1) is greater than %(R2).");
   } else if (x < k.xmin) {
     E1STR(1, x);
     E1STR(2, k.xmin);
-    E1MES(2, 1,
+    E1MES(kAlert, 1,
           "The function underflows because X = %(R1) is less than %(R2). The result is set "
           "to zero.");
     result = 0.0f;
@@ -112,7 +112,7 @@ float GAMMA(float x) {
       const float s = velm::fp::sin(kPi * y);
       if (s == 0.0f || x == std::trunc(x)) {
         E1STR(1, x);
-        E1MES(5, 7,
+        E1MES(kTerminal, 7,
               "The argument for the function can not be a negative integer. Argument X = "
               "%(R1).");
       } else {
@@ -135,11 +135,11 @@ float R9LGMC(float x) {
   float result = AMACH(6);
   if (x < 10.0f) {
     E1STR(1, x);
-    E1MES(5, 5, "The argument X = %(R1) must be greater than or equal to 10.0.");
+    E1MES(kTerminal, 5, "The argument X = %(R1) must be greater than or equal to 10.0.");
   } else if (x >= k.xmax) {
     E1STR(1, x);
     E1STR(2, k.xmax);
-    E1MES(2, 1,
+    E1MES(kAlert, 1,
           "The function underflows because X = %(R1) is greater than %(R2). The result is "
           "set to zero.");
     result = 0.0f;
@@ -177,7 +177,7 @@ void R9GAML_limits(float tiny, float huge, float& xmin, float& xmax) {
     }
   }
   if (!converged) {
-    E1MES(5, 5, "Unable to determine the value of XMIN.");
+    E1MES(kTerminal, 5, "Unable to determine the value of XMIN.");
     E1POP("R9GAML");
     return;
   }
@@ -196,7 +196,7 @@ void R9GAML_limits(float tiny, float huge, float& xmin, float& xmax) {
     }
   }
   if (!converged) {
-    E1MES(5, 6, "Unable to determine the value of XMAX.");
+    E1MES(kTerminal, 6, "Unable to determine the value of XMAX.");
     xmax = nan;
     E1POP("R9GAML");
     return;

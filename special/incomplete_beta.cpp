@@ -7,7 +7,7 @@
 
 namespace velm {
 
-void console_pause(std::string_view text) {
+void write_diagnostic_line(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
@@ -17,7 +17,7 @@ void console_pause(std::string_view text) {
 // converges fast for x < (a + 1)/(a + b + 2); beyond that point the symmetry
 // I_x(a, b) = 1 - I_{1-x}(b, a) is used.
 float betai(float a, float b, float x) {
-  if (x < 0.0f || x > 1.0f) console_pause("bad argument x in betai");
+  if (x < 0.0f || x > 1.0f) write_diagnostic_line("bad argument x in betai");
   float bt;
   if (x == 0.0f || x == 1.0f) {
     bt = 0.0f;
@@ -63,7 +63,7 @@ float betacf(float a, float b, float x) {
     h = h * g;
     if (std::fabs(g - 1.0f) < kTolerance) return h;
   }
-  console_pause("a or b too big, or MAXIT too small in betacf");
+  write_diagnostic_line("a or b too big, or MAXIT too small in betacf");
   return h;
 }
 

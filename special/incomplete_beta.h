@@ -15,8 +15,8 @@ float betacf(float a, float b, float x);
 // ln Gamma(x) for x > 0: Lanczos series evaluated in double precision.
 float lngam(float x);
 
-// Writes a diagnostic line of this family to standard output. The library
-// never waits for console input: a host may have no operator.
-void console_pause(std::string_view text);
+// Writes a diagnostic line of this family to standard output and goes on.
+// The library never waits for console input: a host may have no operator.
+void write_diagnostic_line(std::string_view text);
 
 }  // namespace velm

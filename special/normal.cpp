@@ -23,7 +23,7 @@ float ANORDF(float x) {
   const float result = 0.5f * ERFC(-x * anordf_factor);
   // Far in the upper tail erfc underflows to 0 with an alert; Phi is then 0
   // by design, not by accident, so the alert is withdrawn.
-  if (N1RTY(0) == 2) E1MES(0, 0, " ");
+  if (N1RTY(0) == kAlert) E1MES(kNoError, 0, " ");
   E1POP("ANORDF");
   return result;
 }
@@ -38,14 +38,14 @@ float ANORIN(float p) {
   const int ier = 1;
   if (p <= 0.0f || p >= 1.0f) {
     E1STR(1, p);
-    E1MES(5, ier,
+    E1MES(kTerminal, ier,
           "The argument to the function must be greater than 0.0 and less than 1.0.  P = "
           "%(R1).");
   } else {
     result = anorin_factor * ERFCI(2.0f * p);
     // ERFCI warns near 2 (p near 1) that only half its digits are right; for
     // the normal quantile that loss is expected, so the warning is withdrawn.
-    if (N1RTY(0) == 3 && N1RCD(0) == 2) E1MES(0, 0, " ");
+    if (N1RTY(0) == kWarning && N1RCD(0) == 2) E1MES(kNoError, 0, " ");
   }
   E1POP("ANORIN");
   return result;

@@ -1,6 +1,6 @@
 // Chebyshev coefficient tables of the gamma and error functions. Each is the
-// exact expansion of its function (see the generator, tools/
-// gen_special_series.py), rounded to single precision; only the leading
+// exact expansion of its function (see the generator,
+// tools/gen/gen_series.py), rounded to single precision; only the leading
 // coefficients are ever offered to INITS, the rest are kept so the tables
 // stay complete.
 #pragma once

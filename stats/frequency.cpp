@@ -1,3 +1,9 @@
+// One-way frequency table: OWFRQ checks every argument first, then counts
+// the observations in one of four ways, each a routine of its own: equal
+// classes over the data's range, equal classes between given bounds with an
+// open class at each end, classes between given boundaries (each observation
+// placed by a binary search of the boundaries), and classes around given
+// marks.
 #include "stats/frequency.h"
 
 #include <algorithm>
@@ -103,21 +109,21 @@ void OWFRQ(std::int32_t nobs, const float* x, std::int32_t k, std::int32_t iopt,
   E1PSH("OWFRQ ");
   if (nobs < 1) {
     E1STI(1, nobs);
-    E1MES(5, 1, "NOBS = %(I1).  There must be at least one observation.");
+    E1MES(kTerminal, 1, "NOBS = %(I1).  There must be at least one observation.");
   }
   if (iopt < 0 || iopt > 3) {
     E1STI(1, iopt);
     E1STI(2, 0);
     E1STI(3, 3);
     E1STL(1, "IOPT");
-    E1MES(5, 2,
+    E1MES(kTerminal, 2,
           "%(L1) = %(I1).  %(L1) must be greater than or equal to %(I2) and less than or equal to "
           "%(I3).");
   }
   if (iopt == 1 && !(xhi > xlo)) {
     E1STR(1, xlo);
     E1STR(2, xhi);
-    E1MES(5, 3, "XLO = %(R1) and XHI = %(R2).  The lower bound must be less than the upper bound.");
+    E1MES(kTerminal, 3, "XLO = %(R1) and XHI = %(R2).  The lower bound must be less than the upper bound.");
   }
   if (iopt == 2 || iopt == 3) {
     std::int32_t last = iopt == 2 ? k - 1 : k;
@@ -127,7 +133,7 @@ void OWFRQ(std::int32_t nobs, const float* x, std::int32_t k, std::int32_t iopt,
         E1STR(1, div[i - 1]);
         E1STI(2, i - 1);
         E1STR(2, div[i - 2]);
-        E1MES(5, 4,
+        E1MES(kTerminal, 4,
               "DIV(%(I1)) = %(R1) and DIV(%(I2)) = %(R2).  The elements of DIV must be  "
               "monotonically increasing.");
       }
@@ -135,16 +141,16 @@ void OWFRQ(std::int32_t nobs, const float* x, std::int32_t k, std::int32_t iopt,
   }
   if (iopt == 1 && k < 3) {
     E1STI(1, k);
-    E1MES(5, 5, "K = %(I1).  Since IOPT = 1, there must be at least three intervals.");
+    E1MES(kTerminal, 5, "K = %(I1).  Since IOPT = 1, there must be at least three intervals.");
   } else if (iopt == 2 && k < 2) {
     E1STI(1, k);
-    E1MES(5, 6, "K = %(I1).  Since IOPT = 2, there must be at least two intervals.");
+    E1MES(kTerminal, 6, "K = %(I1).  Since IOPT = 2, there must be at least two intervals.");
   } else if (k < 1) {
     E1STI(1, k);
-    E1MES(5, 7, "K = %(I1).  There must be at least one interval.");
+    E1MES(kTerminal, 7, "K = %(I1).  There must be at least one interval.");
   }
   if (nobs > 0 && ISANAN(nobs, x, 1) != 0) {
-    E1MES(5, 8, "X contains missing values.  Missing values are not allowed.");
+    E1MES(kTerminal, 8, "X contains missing values.  Missing values are not allowed.");
   }
   if (N1RCD(0) != 0) {
     E1POP("OWFRQ ");

@@ -1,4 +1,4 @@
-// One-way frequency table.
+// One-way frequency table of a sample by one of four ways of forming classes.
 #pragma once
 
 #include <cstdint>

@@ -222,7 +222,7 @@ void EQTIL(std::int32_t nobs, const float* x, std::int32_t nqprop, const float* 
   E1PSH("EQTIL ");
   if (nobs < 1) {
     E1STI(1, nobs);
-    E1MES(5, 4, kNoObservation);
+    E1MES(kTerminal, 4, kNoObservation);
   } else {
     OrderCheck order = check_order(nobs, x);
     if (order.in_place) {
@@ -232,13 +232,13 @@ void EQTIL(std::int32_t nobs, const float* x, std::int32_t nqprop, const float* 
         // In place the worker only reads its workspace argument.
         E2TIL(nobs, x, nqprop, qprop, q, xlo, xhi, missing, const_cast<float*>(x));
       } else {
-        E1MES(3, 1, kAllMissing);
+        E1MES(kWarning, 1, kAllMissing);
         fill_missing(nqprop, q, xlo, xhi);
       }
     } else {
       auto work = obtain_work<float>(nobs);
       if (!work) {
-        E1MES(5, 2, " ");
+        E1MES(kTerminal, 2, " ");
         report_no_storage("NOBS", nobs);
       } else {
         E2TIL(nobs, x, nqprop, qprop, q, xlo, xhi, missing, work.get());
@@ -253,17 +253,17 @@ void E2TIL(std::int32_t nobs, const float* x, std::int32_t nqprop, const float* 
   E1PSH("E2TIL ");
   if (nobs < 1) {
     E1STI(1, nobs);
-    E1MES(5, 4, kNoObservation);
+    E1MES(kTerminal, 4, kNoObservation);
   }
   if (nqprop < 1) {
     E1STI(1, nqprop);
-    E1MES(5, 2, "NQPROP = %(I1).  There must be at least one quantile to compute.");
+    E1MES(kTerminal, 2, "NQPROP = %(I1).  There must be at least one quantile to compute.");
   } else {
     for (std::int32_t i = 0; i < nqprop; ++i) {
       if (!(qprop[i] > 0.0f && qprop[i] < 1.0f)) {
         E1STI(1, i + 1);
         E1STR(1, qprop[i]);
-        E1MES(5, 3,
+        E1MES(kTerminal, 3,
               "QPROP(%(I1)) = %(R1).  The quantile proportion must be greater than 0.0 and less "
               "than  1.0.");
         E1POP("E2TIL ");
@@ -285,7 +285,7 @@ void E2TIL(std::int32_t nobs, const float* x, std::int32_t nqprop, const float* 
     if (nvalid > 0) {
       read_off(nvalid, x, true, nqprop, qprop, q, xlo, xhi, eps, tiny);
     } else {
-      E1MES(3, 1, kAllMissing);
+      E1MES(kWarning, 1, kAllMissing);
       fill_missing(nqprop, q, xlo, xhi);
     }
   } else {
@@ -303,7 +303,7 @@ void U1MVV(std::int32_t nobs, float* x, std::int32_t& missing) {
   missing = 0;
   if (nobs <= 0) {
     E1STI(1, nobs);
-    E1MES(5, 1, "NOBS = %(I1).  NOBS must be greater than 0.");
+    E1MES(kTerminal, 1, "NOBS = %(I1).  NOBS must be greater than 0.");
     E1POP("U1MVV ");
     return;
   }

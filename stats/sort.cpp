@@ -166,7 +166,7 @@ void SVRGN(std::int32_t n, const float* ra, float* rb) {
   copy_keys(n, ra, rb);
   if (n <= 0) {
     E1STI(1, n);
-    E1MES(5, 1, "N = %(I1).  The length of RA and RB, N, must be greater than or equal to one.");
+    E1MES(kTerminal, 1, "N = %(I1).  The length of RA and RB, N, must be greater than or equal to one.");
   }
   if (n > 0 && N1RCD(0) == 0) partition_exchange_sort<false>(n, rb, nullptr);
   E1POP("SVRGN ");
@@ -177,7 +177,7 @@ void SVRBP(std::int32_t n, const float* ra, float* rb, std::int32_t* iperm) {
   copy_keys(n, ra, rb);
   if (n <= 0) {
     E1STI(1, n);
-    E1MES(5, 1,
+    E1MES(kTerminal, 1,
           "The length of vectors RA, RB, and IPERM must be greater than or equal to one.  On "
           "input the length, N, is given as %(I1).");
   }

@@ -2,6 +2,12 @@
 // mean of their ranks), the sum of squared rank differences is compared with
 // its distribution under independence, and the coefficient is corrected for
 // ties.
+//
+// This family keeps its own sort (sort2), complementary error function
+// (erfcfit) and log-gamma (lngam, with betai and betacf) instead of the
+// library's SVRGN, ERFC and GAMMA: its results are defined by these routines,
+// in single precision as they are written, and sharing the others' would
+// change them.
 #include "stats/spear.h"
 
 #include <cmath>
@@ -89,7 +95,7 @@ void sort2(std::int32_t n, float* arr, float* brr) {
     if (top + 2 > kStackSize) {
       // Cannot happen for counts below 2^25: the pending part is always the
       // larger, so the depth stays below log2(n). Finish it in place.
-      console_pause("NSTACK too small in sort2");
+      write_diagnostic_line("NSTACK too small in sort2");
       insert_range(arr, brr, lo, hi);
     } else {
       stack[top++] = lo;

@@ -309,7 +309,7 @@ void finish(const StatView& s, std::int32_t nvar, std::int32_t iwt, float conprm
         s(11, j) = s(12, j) = nan;
       } else {
         const float t = TIN(p, df);
-        if (N1RTY(1) >= 5) {
+        if (N1RTY(1) >= kTerminal) {
           E1MES(kWarningNow, 8,
                 "An error occured in determining the t statistic.  The confidence limits are set "
                 "to NaN (not a number).");
@@ -335,7 +335,7 @@ void finish(const StatView& s, std::int32_t nvar, std::int32_t iwt, float conprm
         s(13, j) = s(14, j) = nan;
       } else {
         float c = CHIIN(1.0f - a, df);
-        if (N1RTY(1) >= 4) {
+        if (N1RTY(1) >= kFatal) {
           E1MES(kWarningNow, 10,
                 "An error occured in determining the chi-sqaured statistic.  The lower confidence "
                 "limit for the variance is set to NaN (not a number).");
@@ -344,7 +344,7 @@ void finish(const StatView& s, std::int32_t nvar, std::int32_t iwt, float conprm
           s(13, j) = s(2, j) / c * df;
         }
         c = CHIIN(a, df);
-        if (N1RTY(1) >= 4) {
+        if (N1RTY(1) >= kFatal) {
           E1MES(kWarningNow, 11,
                 "An error occured in determining the chi-squared statistic.  The upper confidence "
                 "limit for the variance is set to NaN (not a number).");
@@ -450,7 +450,7 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
     E1STI(1, ldstat);
     E1MES(kTerminal, 6, "LDSTAT = %(I1).  The leading dimension of STAT must be at least 15.");
   }
-  if (N1RTY(0) >= 4) {
+  if (N1RTY(0) >= kFatal) {
     E1POP("U2STA ");
     return;
   }
@@ -459,7 +459,7 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
   if (!(ido == 3 && nrow == 0)) {
     const std::int32_t rows = nrow >= 0 ? nrow : (nrow == INT32_MIN ? INT32_MAX : -nrow);
     ARGDIM(0, rows, "ABS(NROW)", ldx, "LDX", nerr);
-    if (N1RTY(0) >= 4) {
+    if (N1RTY(0) >= kFatal) {
       E1POP("U2STA ");
       return;
     }

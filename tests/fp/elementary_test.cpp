@@ -1,5 +1,5 @@
 // The platform-independent elementary functions against correctly rounded
-// values (tools/elementary_reference.py): the same bits on every system, so
+// values (tools/gen/gen_elementary.py): the same bits on every system, so
 // variates drawn through them do not depend on the C runtime.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "fp/elementary.h"
-#include "fp/elementary_data.inc"
+#include "tests/fp/elementary_data.inc"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Stream-exact variates: for fixed seeds, every sampler must return the values
-// of the independent model in tools/sampler_model.py and leave the stream at
+// of the independent model in tools/gen/gen_samplers.py and leave the stream at
 // the same seed (so every path consumed the same number of uniforms).
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 #include "core/edition.h"
 #include "export/velmprob.h"
-#include "random/sampler_expected.inc"
+#include "tests/random/samplers_data.inc"
 #include "random/samplers.h"
 #include "random/uniform.h"
 

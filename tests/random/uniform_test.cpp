@@ -1,5 +1,5 @@
 // The uniform stream against values computed exactly from its definition
-// (tools/uniform_reference.py), and its seeding rules.
+// (tools/gen/gen_uniform.py), and its seeding rules.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -12,30 +12,28 @@
 #include "export/velmprob.h"
 #include "random/uniform.h"
 #include "support/clock.h"
+#include "tests/random/uniform_data.inc"
 
 namespace {
 
 using namespace velm;
+namespace data = velm_test::uniform_data;
 
 constexpr std::uint64_t kModulus = 2147483647;
-// 16807 * kInverse = 1 (mod 2^31 - 1): the seed whose next state is 1.
-constexpr std::uint64_t kInverse = 1407677000;
 
 // The seed to install so that the next state is `state`.
 std::int32_t seed_before(std::uint64_t state) {
-  return static_cast<std::int32_t>(state * kInverse % kModulus);
+  return static_cast<std::int32_t>(state * data::kInverse % kModulus);
 }
 
 std::uint32_t bits(float x) { return std::bit_cast<std::uint32_t>(x); }
 
 TEST(UniformStream, FirstValuesAfterSeedOne) {
   RNSET(1);
-  EXPECT_EQ(bits(RNUNF()), 0x37034DFFu);  // 7.826368e-06
-  EXPECT_EQ(RNGET(), 16807);
-  EXPECT_EQ(bits(RNUNF()), 0x3E06B1D7u);  // 0.13153778
-  EXPECT_EQ(RNGET(), 282475249);
-  EXPECT_EQ(bits(RNUNF()), 0x3F416F59u);  // 0.75560528
-  EXPECT_EQ(RNGET(), 1622650073);
+  for (const auto& [state, expected] : data::kAfterSeedOne) {
+    EXPECT_EQ(bits(RNUNF()), expected);
+    EXPECT_EQ(RNGET(), static_cast<std::int32_t>(state));
+  }
 }
 
 TEST(UniformStream, KnownStates) {
@@ -43,11 +41,10 @@ TEST(UniformStream, KnownStates) {
   VELMSETSEED(&seed);
   const float a = 0.0f, b = 1.0f;
   for (int i = 0; i < 10000; ++i) VELMUNIFORM(&a, &b);
-  EXPECT_EQ(VELMGETSEED(), 1043618065);
+  EXPECT_EQ(VELMGETSEED(), data::kAfterSeedOne10000);
 
   RNSET(12345);
-  const std::int32_t states[] = {207482415, 1790989824, 2035175616};
-  for (std::int32_t state : states) {
+  for (std::int32_t state : data::kAfterSeed12345) {
     RNUNF();
     EXPECT_EQ(RNGET(), state);
   }
@@ -57,11 +54,7 @@ TEST(UniformStream, RoundedOnceToSinglePrecision) {
   // States where rounding the product first to double, or the state first to
   // single, gives a different number than the one rounding of the exact
   // product; and the two ends of the range, never 0 and never 1.
-  const std::pair<std::uint32_t, std::uint32_t> cases[] = {
-      {553648129u, 0x3E83FFFFu}, {1090519041u, 0x3F01FFFFu}, {1107296258u, 0x3F03FFFFu},
-      {1u, 0x2FFFFFFFu},         {2147483646u, 0x3F7FFFFFu},
-  };
-  for (const auto& [state, expected] : cases) {
+  for (const auto& [state, expected] : data::kRounding) {
     RNSET(seed_before(state));
     float u = 0.0f;
     RNUN(1, &u);
@@ -90,14 +83,14 @@ TEST(UniformStream, SeedRange) {
   // The largest seed is accepted.
   RNSET(2147483646);
   RNUNF();
-  EXPECT_EQ(RNGET(), 2147466840);
+  EXPECT_EQ(RNGET(), data::kAfterLargestSeed);
   // Out-of-range seeds are ignored: the sequence goes on.
   RNSET(12345);
   RNUNF();
   const std::int32_t ignored[] = {2147483647, -1, -2147483647 - 1};
   for (std::int32_t seed : ignored) VELMSETSEED(&seed);
   RNUNF();
-  EXPECT_EQ(RNGET(), 1790989824);
+  EXPECT_EQ(RNGET(), data::kAfterSeed12345[1]);
 }
 
 TEST(UniformStream, SeedZeroTakesTheClock) {

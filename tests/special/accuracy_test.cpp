@@ -1,5 +1,5 @@
 // Accuracy of the probability functions against the high-precision table of
-// tools/gen_special_reference.py. Errors are measured in units in the last
+// tools/gen/gen_special.py. Errors are measured in units in the last
 // place of single precision (ulps of the reference value) for the functions,
 // and relatively for the inverses. Each bound is the one the routine's
 // algorithm reaches on its branch, stated per branch; the worst error seen is
@@ -12,7 +12,7 @@
 #include <string>
 
 #include "error/error.h"
-#include "special/reference_table.inc"
+#include "tests/special/special_data.inc"
 #include "special/special.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "export/velmprob.h"
 #include "stats/sort.h"
-#include "stats/sort_model_cases.h"
+#include "tests/stats/sort_data.inc"
 #include "support/probe.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "export/velmprob.h"
-#include "stats/stats_reference.h"
+#include "tests/stats/limits_data.inc"
 #include "stats/univariate.h"
 #include "support/probe.h"
 
