@@ -34,8 +34,8 @@ constinit VELM_PER_THREAD Stream g_stream{};
 // per draw.
 inline Stream& this_stream() {
   Stream* stream = &g_stream;
-#if VELM_THREADED && defined(__GNUC__)
-  asm("" : "+r"(stream));
+#if defined(__GNUC__)
+  if constexpr (kThreadedEdition) asm("" : "+r"(stream));
 #endif
   return *stream;
 }
