@@ -3,6 +3,8 @@
 // multiplicative congruential generator). Times are per variate.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <thread>
@@ -161,6 +163,21 @@ void BM_std_lognormal(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// The fair peer of VELMLOGNORMAL: like the export, it turns the variable's
+// mean and sd into those of its logarithm on every call.
+void BM_std_lognormal_converting(benchmark::State& state) {
+  std::minstd_rand g(1234);
+  std::lognormal_distribution<float> d;
+  const volatile float mean = 2.0f, sd = 0.5f;
+  for (auto _ : state) {
+    const float ratio = sd / mean;
+    const float v = std::log(1.0f + ratio * ratio);
+    const float xm = std::log(static_cast<float>(mean)) - 0.5f * v;
+    benchmark::DoNotOptimize(d(g, std::lognormal_distribution<float>::param_type(xm, std::sqrt(v))));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 void BM_std_geometric(benchmark::State& state) {
   std::minstd_rand g(1234);
   std::geometric_distribution<int> d(0.3);
@@ -188,6 +205,40 @@ void BM_std_beta_from_gammas(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// Cheng's algorithm BB for beta(a, b) with min(a, b) > 1, written plainly in
+// single precision with the C library's log and exp and uniforms from the
+// same generator: the export's algorithm with other arithmetic, so that the
+// two are measured apart. The set-up is made on every call, as the export
+// makes it for its one variate.
+void BM_plain_cheng_bb(benchmark::State& state) {
+  std::minstd_rand g(1234);
+  std::uniform_real_distribution<float> uniform(0.0f, 1.0f);
+  const volatile float pin = static_cast<float>(state.range(0)) / 10.0f;
+  const volatile float qin = static_cast<float>(state.range(1)) / 10.0f;
+  for (auto _ : state) {
+    const float p = pin, q = qin;
+    const float a = std::min(p, q), b = std::max(p, q);
+    const float alpha = a + b;
+    const float beta = std::sqrt((alpha - 2.0f) / (2.0f * a * b - alpha));
+    const float gamma = a + 1.0f / beta;
+    float w, v, r, s, z, t;
+    do {
+      const float u1 = uniform(g), u2 = uniform(g);
+      v = beta * std::log(u1 / (1.0f - u1));
+      w = a * std::exp(v);
+      z = u1 * u1 * u2;
+      r = gamma * v - 1.3862944f;
+      s = a + r - w;
+      if (s + 2.609438f >= 5.0f * z) break;
+      t = std::log(z);
+      if (s > t) break;
+    } while (r + alpha * std::log(alpha / (b + w)) < t);
+    const float x = a == p ? w / (b + w) : b / (b + w);
+    benchmark::DoNotOptimize(x);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 void beta_args(benchmark::internal::Benchmark* b) {
   b->Args({3, 3})->Args({5, 30})->Args({20, 50});
 }
@@ -198,6 +249,7 @@ BENCHMARK(BM_std_normal)->Name("std_normal_float");
 BENCHMARK(BM_Lognormal<false>)->Name("VELMLOGNORMAL/stats");
 BENCHMARK(BM_Lognormal<true>)->Name("VELMLOGNORMAL/threaded");
 BENCHMARK(BM_std_lognormal)->Name("std_lognormal_float");
+BENCHMARK(BM_std_lognormal_converting)->Name("std_lognormal_float/converting");
 BENCHMARK(BM_Geometric<false>)->Name("VELMGEOMETRIC/stats");
 BENCHMARK(BM_Geometric<true>)->Name("VELMGEOMETRIC/threaded");
 BENCHMARK(BM_std_geometric)->Name("std_geometric_int");
@@ -209,6 +261,7 @@ BENCHMARK(BM_CrNormal_threaded)->Name("VELMCRNORMAL/threaded");
 BENCHMARK(BM_Beta<false>)->Name("VELMBETA/stats")->Apply(beta_args);
 BENCHMARK(BM_Beta<true>)->Name("VELMBETA/threaded")->Apply(beta_args);
 BENCHMARK(BM_std_beta_from_gammas)->Name("std_beta_two_gammas")->Apply(beta_args);
+BENCHMARK(BM_plain_cheng_bb)->Name("plain_cheng_bb")->Apply(beta_args);
 // Two threads drawing normals from their own streams should scale: no lock,
 // no shared cache line on the sampling path.
 BENCHMARK(BM_NormalThroughput)->Name("VELMNORMAL/threaded/throughput")->Arg(1)->Arg(2)->UseRealTime()

@@ -50,6 +50,49 @@ double from_bits(std::uint64_t b) {
   return x;
 }
 
+// An unevaluated sum hi + lo of two doubles.
+struct DoubleDouble {
+  double hi;
+  double lo;
+};
+
+// a + b exactly as hi + lo, for |a| >= |b| (or a = 0).
+DoubleDouble fast_two_sum(double a, double b) {
+  const double hi = a + b;
+  return {hi, b - (hi - a)};
+}
+
+// The upper 26 bits of a double, so that products of it with a float are
+// exact.
+double upper_half(double a) { return from_bits(bits_of(a) & 0xFFFFFFFFF8000000u); }
+
+// y (hi + lo) for a float y, as a double-double: y hi is split into the exact
+// products of y with the upper and lower halves of hi.
+DoubleDouble times_float(float y, DoubleDouble a) {
+  const double yd = y;
+  const double h = upper_half(a.hi);
+  const double p1 = yd * h;                 // exact: 24 + 26 bits
+  const double p2 = yd * (a.hi - h);        // exact: 24 + 27 bits
+  const DoubleDouble s = fast_two_sum(p1, p2);
+  return fast_two_sum(s.hi, s.lo + yd * a.lo);
+}
+
+// hi + lo (|lo| <= ulp(hi)/2) rounded once to single precision. hi alone
+// rounds right unless it lies exactly halfway between two floats; there lo
+// says on which side the sum lies.
+float round_to_float(double hi, double lo) {
+  float f = to_float(hi);
+  if (lo != 0.0 && static_cast<double>(f) != hi && !std::isinf(f)) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float other = std::nextafter(f, hi > f ? inf : -inf);
+    if (!std::isinf(other) && hi == (static_cast<double>(f) + other) / 2.0 &&
+        (lo > 0.0) == (other > f)) {
+      f = other;
+    }
+  }
+  return f;
+}
+
 // 2^k for -1022 <= k <= 1023, built from its bits.
 double power_of_two(int k) { return from_bits(static_cast<std::uint64_t>(k + 1023) << 52); }
 
@@ -146,13 +189,9 @@ double reduce(float x, int& q) {
   return r;
 }
 
-}  // namespace
-
-double log(double x) {
-  if (x != x) return x;
-  if (x < 0.0) return kNaN;
-  if (x == 0.0) return -kInf;
-  if (x == kInf) return x;
+// log x for finite x > 0 as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2,
+// within about 2^-62 of log x relative.
+DoubleDouble log_dd(double x) {
   // x = m 2^e with m in [sqrt(1/2), sqrt(2)), read from the bits (subnormals
   // are scaled up by 2^54 first): subtracting the bits of sqrt(1/2) leaves e
   // in the exponent field, and removing it from the bits of x leaves m.
@@ -196,19 +235,23 @@ double log(double x) {
   const double r4 = r2 * r2;
   const double tail = r2 * (((-0.5 + r * (1.0 / 3.0)) + r2 * (-0.25 + r * 0.2)) +
                             r4 * ((-1.0 / 6.0 + r * (1.0 / 7.0)) + r2 * -0.125));
-  return sum + (small + tail);
+  return fast_two_sum(sum, small + tail);
 }
 
-double exp(double x) {
-  if (x != x) return x;
-  if (x > 709.782712893383973096) return kInf;
-  if (x < -745.133219101941108420) return 0.0;
+// e^(x + dx) for x in the finite range of the double result and |dx| below
+// 2^-40 |x| or so: v 2^n with v = hi + lo in [2^-1/256, 2^(1 + 1/256)),
+// within about 2^-60 relative.
+struct ScaledDouble {
+  DoubleDouble v;
+  int n;
+};
+ScaledDouble exp_dd(double x, double dx) {
   // x = (n + j/128) ln2 + r with j = 0..127 and |r| <= ln2/256; adding and
   // removing 1.5 2^52 rounds x 128 log2(e) to the nearest integer, and
   // k (ln 2/128)_hi is exact for |k| < 2^21.
   constexpr double kShifter = 0x1.8p52;
   const double k = (x * (128.0 * kLog2E) + kShifter) - kShifter;
-  const double r = (x - k * (kLn2Hi / 128.0)) - k * (kLn2Lo / 128.0);
+  const double r = ((x - k * (kLn2Hi / 128.0)) - k * (kLn2Lo / 128.0)) + dx;
   // e^r - 1 by its Taylor series to r^5 (the first term left out is below
   // 2^-60), in pairs of terms for a shorter dependency chain.
   const double r2 = r * r;
@@ -217,17 +260,47 @@ double exp(double x) {
   const auto ki = static_cast<std::int64_t>(k);
   const auto* t = kExp2Table[ki & 127];
   const int n = static_cast<int>((ki - (ki & 127)) / 128);
-  // 2^(j/128) e^r = hi + (lo + hi (e^r - 1)), in [2^-1/256, 2^(1 + 1/256)).
-  const double v = t[0] + (t[1] + t[0] * p);
-  if (n > 1023) return v * power_of_two(1023) * power_of_two(n - 1023);
-  // Below 2^-1022 the one rounding happens in the last product.
-  if (n < -1022) return (v * power_of_two(n + 200)) * power_of_two(-200);
-  return v * power_of_two(n);
+  // 2^(j/128) e^r = hi + (lo + hi (e^r - 1)).
+  return {fast_two_sum(t[0], t[1] + t[0] * p), n};
 }
 
-float log(float x) { return static_cast<float>(log(static_cast<double>(x))); }
+}  // namespace
 
-float exp(float x) { return to_float(exp(static_cast<double>(x))); }
+double log(double x) {
+  if (x != x) return x;
+  if (x < 0.0) return kNaN;
+  if (x == 0.0) return -kInf;
+  if (x == kInf) return x;
+  return log_dd(x).hi;
+}
+
+double exp(double x) {
+  if (x != x) return x;
+  if (x > 709.782712893383973096) return kInf;
+  if (x < -745.133219101941108420) return 0.0;
+  const auto [v, n] = exp_dd(x, 0.0);
+  if (n > 1023) return v.hi * power_of_two(1023) * power_of_two(n - 1023);
+  // Below 2^-1022 the one rounding happens in the last product.
+  if (n < -1022) return (v.hi * power_of_two(n + 200)) * power_of_two(-200);
+  return v.hi * power_of_two(n);
+}
+
+float log(float x) {
+  if (!(x > 0.0f) || x == std::numeric_limits<float>::infinity()) {
+    return static_cast<float>(log(static_cast<double>(x)));
+  }
+  const DoubleDouble l = log_dd(x);
+  return round_to_float(l.hi, l.lo);
+}
+
+float exp(float x) {
+  if (x != x) return x;
+  if (x > 89.0f) return std::numeric_limits<float>::infinity();
+  if (x < -104.0f) return 0.0f;
+  const auto [v, n] = exp_dd(x, 0.0);
+  const double scale = power_of_two(n);
+  return round_to_float(v.hi * scale, v.lo * scale);
+}
 
 float pow(float x, float y) {
   if (y == 0.0f || x == 1.0f) return 1.0f;
@@ -254,10 +327,13 @@ float pow(float x, float y) {
   }
   if (x < 0.0f && !integer) return std::numeric_limits<float>::quiet_NaN();
   const float sign = odd && x < 0.0f ? -1.0f : 1.0f;
-  if (integer) {
-    // Exact results can lie exactly halfway between two floats (2^-150, 11^7),
-    // where only the exact value rounds right; they arise from x = m 2^k (m
-    // odd) with m = 1, or with y > 0 and m^y small. Compute those exactly.
+  // Exact results can lie exactly halfway between two floats (2^-150, 4097^2,
+  // (2^-97 9/8)^(3/2)), where only the exact value rounds right. With
+  // |x| = m 2^k (m odd) and y = n / 2^j (n odd, or j = 0 for an integer y),
+  // x^y is rational only when m is a perfect 2^j-th power r^(2^j) and the
+  // power of two k y is an integer: then x^y = r^n 2^(k y). Those results whose
+  // odd part fits in 53 bits are computed exactly and rounded once.
+  {
     std::uint32_t xb;
     const float ax = std::fabs(x);
     std::memcpy(&xb, &ax, sizeof xb);
@@ -271,26 +347,53 @@ float pow(float x, float y) {
     const int zeros = std::countr_zero(m);  // m > 0: x is finite and not 0
     m >>= zeros;
     k += zeros;
-    if (m == 1) {
-      const double e = static_cast<double>(k) * y;  // exact: |k| < 2^8, |y| < 2^128
+    const double e = static_cast<double>(k) * y;  // exact: |k| < 2^8, |y| < 2^128
+    const bool integral_exponent = e == std::floor(e);
+    if (m == 1 && integral_exponent) {
       if (e > 300.0) return sign * inf;
       if (e < -300.0) return sign * 0.0f;
       return sign * to_float(power_of_two(static_cast<int>(e)));
     }
-    // m^n >= 2^(n (w - 1)) for m of w bits: only below 53 can m^n fit in 53 bits.
-    const int n = y > 0.0f && y <= 53.0f ? static_cast<int>(y) : 0;
-    if (n > 0 && n * (static_cast<int>(std::bit_width(m)) - 1) < 53) {
-      std::uint64_t power = 1;
-      bool exact = true;
-      for (int i = 0; i < n && exact; ++i) {
-        exact = power <= (std::uint64_t{1} << 53) / m;
-        power *= exact ? m : 1;
+    // y = n / 2^j: the 2^j-th root of m must be an integer r (j <= 3 for m > 1,
+    // since 3^16 has more than 24 bits); only n > 0 keeps r^n an integer.
+    int j = 0;
+    float scaled = ay;
+    while (j <= 3 && scaled != std::floor(scaled)) {
+      scaled *= 2.0f;
+      ++j;
+    }
+    std::uint64_t r = m;
+    for (int i = 0; i < j && r > 1; ++i) {
+      const auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(r)) + 0.5);
+      r = root * root == r ? root : 0;
+    }
+    if (m > 1 && y > 0.0f && integral_exponent && r > 1 && scaled <= 53.0f &&
+        scaled == std::floor(scaled)) {
+      // r^n >= 2^(n (w - 1)) for r of w bits: only below 53 can r^n fit.
+      const int n = static_cast<int>(scaled);
+      if (n * (static_cast<int>(std::bit_width(r)) - 1) < 53) {
+        std::uint64_t power = 1;
+        bool exact = true;
+        for (int i = 0; i < n && exact; ++i) {
+          exact = power <= (std::uint64_t{1} << 53) / r;
+          power *= exact ? r : 1;
+        }
+        if (exact) {
+          return sign * to_float(std::ldexp(static_cast<double>(power), static_cast<int>(e)));
+        }
       }
-      if (exact) return sign * to_float(std::ldexp(static_cast<double>(power), k * n));
     }
   }
-  const double t = static_cast<double>(y) * log(static_cast<double>(std::fabs(x)));
-  return sign * to_float(exp(t));
+  // x^y = e^t with t = y log|x| carried as a double-double, so that the error
+  // of t, multiplied by |t| <= 104 for a finite non-zero float result, stays
+  // far below the spacing of floats.
+  const DoubleDouble t = times_float(y, log_dd(std::fabs(static_cast<double>(x))));
+  if (t.hi > 89.0) return sign * inf;
+  if (t.hi < -104.0) return sign * 0.0f;
+  const auto [v, n] = exp_dd(t.hi, t.lo);
+  // v 2^n with n >= -150: scaling by 2^n is exact in double.
+  const double scale = power_of_two(n);
+  return sign * round_to_float(v.hi * scale, v.lo * scale);
 }
 
 float sin(float x) {
