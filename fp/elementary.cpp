@@ -264,6 +264,59 @@ ScaledDouble exp_dd(double x, double dx) {
   return {fast_two_sum(t[0], t[1] + t[0] * p), n};
 }
 
+// The fast paths of the single-precision functions evaluate in double with
+// an error of a few dozen units of the double's last place, then round once.
+// That is the correctly rounded float unless the double lies within its error
+// of a midpoint between two floats; rounds_safely tells, and the rare rest
+// goes to the double-double evaluations above.
+
+// True when d, a double in the normal range of floats whose error is below
+// `margin` units in its last place, lies farther than that from every
+// midpoint between two floats: its 29 bits below a float's last place are
+// then farther than margin from 2^28.
+bool rounds_safely(double d, std::uint64_t margin) {
+  const std::uint64_t low = bits_of(d) & 0x1FFFFFFFu;
+  const std::uint64_t distance = low > 0x10000000u ? low - 0x10000000u : 0x10000000u - low;
+  return distance > margin;
+}
+
+// log x for a positive double x with at most 24 significant bits (a float),
+// within 2^-47 relative: as log_dd, but m t - 1 = z is exact at once (m has
+// 24 bits and t 12), and log(1 + z) is a polynomial of degree 6 (the first
+// term left out, z^7/7 with |z| < 2^-7.4, is below 2^-47.6 of the result).
+double log_fast(double x) {
+  const std::uint64_t b = bits_of(x);
+  const std::uint64_t offset = b - 0x3FE6A09E667F3BCDu;
+  const int e = static_cast<int>(static_cast<std::int64_t>(offset) >> 52);
+  const std::uint64_t m_bits = b - (offset & 0xFFF0000000000000u);
+  const int shift = 44 + static_cast<int>(1023 - (m_bits >> 52));
+  const auto i = static_cast<int>(
+      ((((m_bits & 0x000FFFFFFFFFFFFFu) | 0x0010000000000000u) >> shift) + 1) >> 1);
+  const auto* row = kLogTable[i - 90];
+  const double z = from_bits(m_bits) * row[0] - 1.0;
+  const double k = e;
+  const double hi = k * kLn2Hi + row[1];
+  const double lo = k * kLn2Lo + row[2];
+  const double z2 = z * z;
+  const double q = (-0.5 + z * (1.0 / 3.0)) + z2 * ((-0.25 + z * 0.2) + z2 * (-1.0 / 6.0));
+  return hi + (z + (lo + z2 * q));
+}
+
+// e^x for x in [-87.33, 88.72] (a normal float result), within 2^-49
+// relative: as exp_dd with e^r - 1 to r^4 (the first term left out, r^5/120
+// with |r| <= ln 2/256, is below 2^-49.4).
+double exp_fast(double x) {
+  constexpr double kShifter = 0x1.8p52;
+  const double k = (x * (128.0 * kLog2E) + kShifter) - kShifter;
+  const double r = (x - k * (kLn2Hi / 128.0)) - k * (kLn2Lo / 128.0);
+  const double r2 = r * r;
+  const double p = r + (r2 * (0.5 + r * (1.0 / 6.0)) + (r2 * r2) * (1.0 / 24.0));
+  const auto ki = static_cast<std::int64_t>(k);
+  const auto* t = kExp2Table[ki & 127];
+  const int n = static_cast<int>((ki - (ki & 127)) / 128);
+  return (t[0] + (t[1] + t[0] * p)) * power_of_two(n);
+}
+
 }  // namespace
 
 double log(double x) {
@@ -289,11 +342,17 @@ float log(float x) {
   if (!(x > 0.0f) || x == std::numeric_limits<float>::infinity()) {
     return static_cast<float>(log(static_cast<double>(x)));
   }
+  const double fast = log_fast(x);
+  if (rounds_safely(fast, 64)) return static_cast<float>(fast);
   const DoubleDouble l = log_dd(x);
   return round_to_float(l.hi, l.lo);
 }
 
 float exp(float x) {
+  if (x >= -87.33f && x <= 88.72f) {
+    const double fast = exp_fast(x);
+    if (rounds_safely(fast, 64)) return static_cast<float>(fast);
+  }
   if (x != x) return x;
   if (x > 89.0f) return std::numeric_limits<float>::infinity();
   if (x < -104.0f) return 0.0f;
@@ -303,6 +362,18 @@ float exp(float x) {
 }
 
 float pow(float x, float y) {
+  // Fast path for a positive finite x: t = y log x in double, e^t when it is a
+  // normal float. log x within 2^-47 gives t within |t| 2^-47 (and one more
+  // rounding); e^t is then within (|t| + 1) 2^-47 relative, so the margin
+  // grows with |t|.
+  if (x > 0.0f && x < std::numeric_limits<float>::infinity() && std::fabs(y) < 0x1p64f) {
+    const double t = static_cast<double>(y) * log_fast(x);
+    if (t >= -87.33 && t <= 88.72) {
+      const double fast = exp_fast(t);
+      const auto margin = static_cast<std::uint64_t>(64.0 + 64.0 * std::fabs(t));
+      if (rounds_safely(fast, margin)) return static_cast<float>(fast);
+    }
+  }
   if (y == 0.0f || x == 1.0f) return 1.0f;
   if (x != x || y != y) return std::numeric_limits<float>::quiet_NaN();
   const float ay = std::fabs(y);
