@@ -25,7 +25,9 @@
  *   C++:  using velm_normal_fn = decltype(&VELMNORMAL);
  * Without this header write __stdcall in place of VELM_CALL on 32-bit
  * Windows: a pointer declared without it is a cdecl pointer there, and each
- * call through it removes the arguments a second time.
+ * call through it removes the arguments a second time. A build configured
+ * with VELM_WIN32_CDECL makes a C-convention (__cdecl) variant of the 32-bit
+ * DLL instead; its hosts define VELM_CDECL before including this header.
  *
  * Invalid arguments are reported on standard output as a TERMINAL error, after
  * which the process ends with exit status 1: such calls do not return.
@@ -41,10 +43,12 @@
 #  else
 #    define VELM_API __declspec(dllimport)
 #  endif
-#  if defined(__i386__) || defined(_M_IX86)
-#    define VELM_CALL __stdcall
-#  else
+#  if !(defined(__i386__) || defined(_M_IX86))
 #    define VELM_CALL
+#  elif defined(VELM_CDECL)
+#    define VELM_CALL __cdecl
+#  else
+#    define VELM_CALL __stdcall
 #  endif
 #else
 #  define VELM_API __attribute__((visibility("default")))
