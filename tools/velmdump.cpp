@@ -79,15 +79,15 @@ void* library = nullptr;
 
 // The stack pointer, read where the statement stands. The memory clobber
 // keeps the stores and pushes of a call's arguments on their side of it.
-#if defined(__i386__)
+#if defined(_WIN32) && defined(__i386__)
 #define VELM_READ_SP(sp) asm volatile("movl %%esp, %0" : "=r"(sp) : : "memory")
 #endif
 
-// f(args...), checked on 32-bit x86 for a stack pointer that moved (see the
+// f(args...), checked on 32-bit Windows for a stack pointer that moved (see the
 // top of this file).
 template <typename F, typename... A>
 auto call([[maybe_unused]] const char* name, F f, A... args) {
-#if defined(__i386__)
+#if defined(_WIN32) && defined(__i386__)
   std::uintptr_t before = 0, after = 0;
   const auto check = [&] {
     if (before != after) {

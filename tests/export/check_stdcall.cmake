@@ -16,6 +16,8 @@
 cmake_minimum_required(VERSION 3.25)
 if(NOT CONVENTION)
   set(CONVENTION stdcall)
+elseif(NOT CONVENTION MATCHES "^(stdcall|cdecl)$")
+  message(FATAL_ERROR "CONVENTION must be stdcall or cdecl, not '${CONVENTION}'")
 endif()
 
 # Argument counts of the declared exports.
