@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # CI step for the Windows editions: installs the mingw-w64 cross compilers
 # and Wine (64-bit and 32-bit) from Debian, then builds both DLLs, checks
-# their export and import tables and runs the test suite under Wine.
+# their export and import tables and the 32-bit DLL's __stdcall returns, runs
+# the test suite under Wine and compares the results with the Linux build.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 

@@ -11,9 +11,23 @@
  * are IEEE single precision, integers 32-bit, counts of the statistics
  * exports 16-bit. Logical results are 32-bit integers with true = -1.
  * Arrays are indexed from 1 in the descriptions below and stored column after
- * column. On 32-bit x86 the calling convention is plain C (cdecl) and the
- * names are undecorated (no leading underscore, no @n suffix); hosts that can
- * only call stdcall functions are not supported.
+ * column. Names are exported undecorated: no leading underscore, no @n suffix.
+ *
+ * Calling convention: on 32-bit x86 Windows every export is __stdcall, the
+ * convention of the Windows API: arguments are pushed right to left and the
+ * function removes them, 4 bytes per argument, on return. Visual Basic and
+ * VBA Declare, .NET DllImport and Pascal stdcall externals call it that way.
+ * Elsewhere there is one C convention and VELM_CALL is empty.
+ *
+ * A host that finds an export at run time (GetProcAddress, dlsym) declares
+ * the pointer with the convention between the result type and the '*':
+ *   C:    typedef float (VELM_CALL *velm_normal_fn)(const float *, const float *);
+ *   C++:  using velm_normal_fn = decltype(&VELMNORMAL);
+ * Without this header write __stdcall in place of VELM_CALL on 32-bit
+ * Windows: a pointer declared without it is a cdecl pointer there, and each
+ * call through it removes the arguments a second time. A build configured
+ * with VELM_WIN32_CDECL makes a C-convention (__cdecl) variant of the 32-bit
+ * DLL instead; its hosts define VELM_CDECL before including this header.
  *
  * Invalid arguments are reported on standard output as a TERMINAL error, after
  * which the process ends with exit status 1: such calls do not return.
@@ -29,7 +43,13 @@
 #  else
 #    define VELM_API __declspec(dllimport)
 #  endif
-#  define VELM_CALL __cdecl
+#  if !(defined(__i386__) || defined(_M_IX86))
+#    define VELM_CALL
+#  elif defined(VELM_CDECL)
+#    define VELM_CALL __cdecl
+#  else
+#    define VELM_CALL __stdcall
+#  endif
 #else
 #  define VELM_API __attribute__((visibility("default")))
 #  define VELM_CALL

@@ -4,10 +4,22 @@
 // DLLs are compared with the Linux libraries of the same source tree this way
 // (tools/build-windows.sh --test).
 //
+// It calls the exports the way a host that knows only their names and
+// documented signatures does: found by name (GetProcAddress, dlsym) and called
+// through pointers it declares itself, __stdcall on 32-bit x86 Windows. There
+// it also checks every call's stack discipline: the stack pointer after the
+// call must equal the one before. A __stdcall caller leaves the removal of the
+// arguments to the function, so a DLL built with the C convention leaves the
+// stack 4 bytes per argument off; velmdump then stops with exit status 3.
+// The 32-bit Windows build compiles it with -fomit-frame-pointer, so that no
+// frame pointer restores the stack pointer behind the check's back.
+//
 // Usage: velmdump LIBRARY
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #if defined(_WIN32)
@@ -20,17 +32,105 @@
 
 #include "export/velmprob.h"
 
+#if defined(_WIN32) && defined(__i386__) && !defined(VELM_CDECL)
+#define HOST_CALL __stdcall
+#else
+#define HOST_CALL
+#endif
+
 namespace {
+
+using i16 = std::int16_t;
+using i32 = std::int32_t;
+using SetSeedFn = void(HOST_CALL*)(const i32*);
+using GetSeedFn = i32(HOST_CALL*)();
+using Real2Fn = float(HOST_CALL*)(const float*, const float*);
+using Real3Fn = float(HOST_CALL*)(const float*, const float*, const float*);
+using CountFn = i32(HOST_CALL*)(const float*);
+using CrNormalFn = i32(HOST_CALL*)(const float*, const float*, const float*, const float*,
+                                   const float*, float*, float*);
+using SortFn = void(HOST_CALL*)(const i16*, const float*, float*, i16*);
+using QtilFn = void(HOST_CALL*)(const i16*, const float*, const i16*, const float*, float*);
+using HistFn = void(HOST_CALL*)(const i16*, const float*, const float*, const float*,
+                                const i16*, float*, float*);
+using StatFn = void(HOST_CALL*)(const i16*, const i16*, const float*, const i16*, float*);
+using SpearFn = float(HOST_CALL*)(const i16*, const float*, const float*);
+using CnvErrFn = float(HOST_CALL*)(const i16*, const i16*, const float*);
+
+// The header must declare the same types, convention included.
+static_assert(std::is_same_v<SetSeedFn, decltype(&VELMSETSEED)> &&
+              std::is_same_v<GetSeedFn, decltype(&VELMGETSEED)> &&
+              std::is_same_v<Real2Fn, decltype(&VELMUNIFORM)> &&
+              std::is_same_v<Real2Fn, decltype(&VELMNORMAL)> &&
+              std::is_same_v<Real2Fn, decltype(&VELMLOGNORMAL)> &&
+              std::is_same_v<Real2Fn, decltype(&VELMBETA)> &&
+              std::is_same_v<Real3Fn, decltype(&VELMTRIANG)> &&
+              std::is_same_v<CountFn, decltype(&VELMGEOMETRIC)> &&
+              std::is_same_v<CountFn, decltype(&VELMYESNO)> &&
+              std::is_same_v<CrNormalFn, decltype(&VELMCRNORMAL)> &&
+              std::is_same_v<SortFn, decltype(&VELMSORT)> &&
+              std::is_same_v<QtilFn, decltype(&VELMQTIL)> &&
+              std::is_same_v<HistFn, decltype(&VELMHIST)> &&
+              std::is_same_v<StatFn, decltype(&VELMSTAT)> &&
+              std::is_same_v<SpearFn, decltype(&VELMSPEAR)> &&
+              std::is_same_v<CnvErrFn, decltype(&VELMCNVERR)>);
 
 void* library = nullptr;
 
-template <typename F>
-F find(const char* name) {
-#if defined(_WIN32)
-  return reinterpret_cast<F>(
-      reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name)));
+// The stack pointer, read where the statement stands. The memory clobber
+// keeps the stores and pushes of a call's arguments on their side of it.
+#if defined(_WIN32) && defined(__i386__)
+#define VELM_READ_SP(sp) asm volatile("movl %%esp, %0" : "=r"(sp) : : "memory")
+#endif
+
+// f(args...), checked on 32-bit Windows for a stack pointer that moved (see the
+// top of this file).
+template <typename F, typename... A>
+auto call([[maybe_unused]] const char* name, F f, A... args) {
+#if defined(_WIN32) && defined(__i386__)
+  std::uintptr_t before = 0, after = 0;
+  const auto check = [&] {
+    if (before != after) {
+      std::fprintf(stderr, "velmdump: %s moved the stack pointer by %ld bytes\n", name,
+                   static_cast<long>(after - before));
+      std::exit(3);
+    }
+  };
+  VELM_READ_SP(before);
+  if constexpr (std::is_void_v<decltype(f(args...))>) {
+    f(args...);
+    VELM_READ_SP(after);
+    check();
+  } else {
+    const auto result = f(args...);
+    VELM_READ_SP(after);
+    check();
+    return result;
+  }
 #else
-  return reinterpret_cast<F>(dlsym(library, name));
+  return f(args...);
+#endif
+}
+
+// An export found by name; a call goes through call() above.
+template <typename F>
+struct Export {
+  const char* name = nullptr;
+  F f = nullptr;
+  explicit operator bool() const { return f != nullptr; }
+  template <typename... A>
+  auto operator()(A... args) const {
+    return call(name, f, args...);
+  }
+};
+
+template <typename F>
+Export<F> find(const char* name) {
+#if defined(_WIN32)
+  return {name, reinterpret_cast<F>(reinterpret_cast<void*>(
+                    GetProcAddress(static_cast<HMODULE>(library), name)))};
+#else
+  return {name, reinterpret_cast<F>(dlsym(library, name))};
 #endif
 }
 
@@ -40,9 +140,9 @@ std::uint32_t bits(float f) {
   return b;
 }
 
-decltype(&VELMSETSEED) set_seed = nullptr;
-decltype(&VELMGETSEED) get_seed = nullptr;
-decltype(&VELMUNIFORM) uniform = nullptr;
+Export<SetSeedFn> set_seed;
+Export<GetSeedFn> get_seed;
+Export<Real2Fn> uniform;
 
 void seed(std::int32_t s) { set_seed(&s); }
 
@@ -83,7 +183,7 @@ void samplers() {
       return bits(uniform(&a, &b));
     });
   }
-  if (auto f = find<decltype(&VELMNORMAL)>("VELMNORMAL")) {
+  if (auto f = find<Real2Fn>("VELMNORMAL")) {
     for (std::int32_t s : kSeeds) {
       dump("VELMNORMAL(10, 2)", s, [f] {
         const float m = 10.0f, sd = 2.0f;
@@ -91,7 +191,7 @@ void samplers() {
       });
     }
   }
-  if (auto f = find<decltype(&VELMLOGNORMAL)>("VELMLOGNORMAL")) {
+  if (auto f = find<Real2Fn>("VELMLOGNORMAL")) {
     for (std::int32_t s : kSeeds) {
       dump("VELMLOGNORMAL(3, 1.5)", s, [f] {
         const float m = 3.0f, sd = 1.5f;
@@ -99,17 +199,17 @@ void samplers() {
       });
     }
   }
-  if (auto f = find<decltype(&VELMGEOMETRIC)>("VELMGEOMETRIC")) {
+  if (auto f = find<CountFn>("VELMGEOMETRIC")) {
     for (float p : {0.05f, 0.5f, 0.97f}) {
       dump("VELMGEOMETRIC", 12345, [f, p] { return static_cast<std::uint32_t>(f(&p)); });
     }
   }
-  if (auto f = find<decltype(&VELMYESNO)>("VELMYESNO")) {
+  if (auto f = find<CountFn>("VELMYESNO")) {
     for (float p : {0.1f, 0.5f, 0.9f}) {
       dump("VELMYESNO", 12345, [f, p] { return static_cast<std::uint32_t>(f(&p)); });
     }
   }
-  if (auto f = find<decltype(&VELMTRIANG)>("VELMTRIANG")) {
+  if (auto f = find<Real3Fn>("VELMTRIANG")) {
     for (float mode : {0.0f, 1.0f, 4.0f}) {
       dump("VELMTRIANG(0, mode, 4)", 12345, [f, mode] {
         const float lo = 0.0f, hi = 4.0f;
@@ -117,13 +217,13 @@ void samplers() {
       });
     }
   }
-  if (auto f = find<decltype(&VELMBETA)>("VELMBETA")) {
+  if (auto f = find<Real2Fn>("VELMBETA")) {
     const float shapes[][2] = {{0.5f, 0.5f}, {0.7f, 3.0f}, {2.0f, 5.0f}, {40.0f, 0.3f}};
     for (const auto& pq : shapes) {
       dump("VELMBETA", 12345, [f, pq] { return bits(f(&pq[0], &pq[1])); });
     }
   }
-  if (auto f = find<decltype(&VELMCRNORMAL)>("VELMCRNORMAL")) {
+  if (auto f = find<CrNormalFn>("VELMCRNORMAL")) {
     for (float rho : {-0.9f, 0.0f, 0.6f}) {
       dump("VELMCRNORMAL", 12345, [f, rho] {
         const float m1 = 1.0f, s1 = 2.0f, m2 = -1.0f, s2 = 0.5f;
@@ -140,7 +240,7 @@ void statistics() {
   const std::vector<float> x = sample(777, kN, -2.0f, 7.0f);
   const std::vector<float> y = sample(778, kN, 0.0f, 1.0f);
   const std::int16_t n = kN;
-  if (auto f = find<decltype(&VELMSORT)>("VELMSORT")) {
+  if (auto f = find<SortFn>("VELMSORT")) {
     std::vector<float> sorted(kN);
     std::vector<std::int16_t> perm(kN);
     f(&n, x.data(), sorted.data(), perm.data());
@@ -149,14 +249,14 @@ void statistics() {
     for (int i = 0; i < kN; ++i) std::printf("%s%d", i % 16 == 0 ? "\n " : " ", perm[i]);
     std::printf("\n");
   }
-  if (auto f = find<decltype(&VELMQTIL)>("VELMQTIL")) {
+  if (auto f = find<QtilFn>("VELMQTIL")) {
     const float props[] = {0.01f, 0.05f, 0.25f, 0.5f, 0.75f, 0.95f, 0.99f};
     const std::int16_t nq = 7;
     float q[7] = {};
     f(&n, x.data(), &nq, props, q);
     dump_array("VELMQTIL", q, 7);
   }
-  if (auto f = find<decltype(&VELMHIST)>("VELMHIST")) {
+  if (auto f = find<HistFn>("VELMHIST")) {
     const float lo = -1.0f, hi = 6.0f;
     const std::int16_t k = 9;
     float div[9] = {}, tally[9] = {};
@@ -164,7 +264,7 @@ void statistics() {
     dump_array("VELMHIST classes", div, 9);
     dump_array("VELMHIST tally", tally, 9);
   }
-  if (auto f = find<decltype(&VELMSTAT)>("VELMSTAT")) {
+  if (auto f = find<StatFn>("VELMSTAT")) {
     std::vector<float> matrix(x);
     matrix.insert(matrix.end(), y.begin(), y.end());
     const std::int16_t nvar = 2, ldx = kN;
@@ -172,11 +272,11 @@ void statistics() {
     f(&n, &nvar, matrix.data(), &ldx, stat);
     dump_array("VELMSTAT", stat, 30);
   }
-  if (auto f = find<decltype(&VELMSPEAR)>("VELMSPEAR")) {
+  if (auto f = find<SpearFn>("VELMSPEAR")) {
     const float r = f(&n, x.data(), y.data());
     dump_array("VELMSPEAR", &r, 1);
   }
-  if (auto f = find<decltype(&VELMCNVERR)>("VELMCNVERR")) {
+  if (auto f = find<CnvErrFn>("VELMCNVERR")) {
     const std::int16_t m = 50;
     const float e = f(&m, &n, x.data());
     dump_array("VELMCNVERR", &e, 1);
@@ -200,10 +300,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velmdump: cannot load %s\n", argv[1]);
     return 2;
   }
-  set_seed = find<decltype(&VELMSETSEED)>("VELMSETSEED");
-  get_seed = find<decltype(&VELMGETSEED)>("VELMGETSEED");
-  uniform = find<decltype(&VELMUNIFORM)>("VELMUNIFORM");
-  if (set_seed == nullptr || get_seed == nullptr || uniform == nullptr) {
+  set_seed = find<SetSeedFn>("VELMSETSEED");
+  get_seed = find<GetSeedFn>("VELMGETSEED");
+  uniform = find<Real2Fn>("VELMUNIFORM");
+  if (!set_seed || !get_seed || !uniform) {
     std::fprintf(stderr, "velmdump: %s lacks the seed and uniform exports\n", argv[1]);
     return 2;
   }

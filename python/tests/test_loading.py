@@ -66,6 +66,19 @@ class Loading(unittest.TestCase):
             with self.assertRaises(velmprob.LibraryNotFoundError):
                 velmprob.load(path=other)
 
+    def test_32_bit_windows_calls_as_stdcall(self):
+        # The 32-bit DLL removes its own arguments: ctypes must call it
+        # through WinDLL there, through CDLL everywhere else.
+        from velmprob import _library
+        for platform, pointer, loader in (("win32", 4, "WinDLL"), ("win32", 8, "CDLL"),
+                                          ("linux", 4, "CDLL")):
+            with self.subTest(platform=platform, pointer=pointer), \
+                    mock.patch.object(_library.sys, "platform", platform), \
+                    mock.patch.object(_library.ctypes, "sizeof", lambda _: pointer), \
+                    mock.patch.object(_library.ctypes, "WinDLL", "WinDLL", create=True), \
+                    mock.patch.object(_library.ctypes, "CDLL", "CDLL"):
+                self.assertEqual(_library._loader(), loader)
+
 
 class Wheel(unittest.TestCase):
     def test_wheel_bundles_both_editions(self):

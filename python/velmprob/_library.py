@@ -82,6 +82,15 @@ def library_file_name():
     return "libvelmprob.so"
 
 
+def _loader():
+    """The ctypes loader for the exports' calling convention: the 32-bit
+    Windows DLL is __stdcall (the function removes its arguments), which
+    ctypes calls through WinDLL; everywhere else there is one C convention."""
+    if sys.platform == "win32" and ctypes.sizeof(ctypes.c_void_p) == 4:
+        return ctypes.WinDLL
+    return ctypes.CDLL
+
+
 def _package_dir():
     return os.path.dirname(os.path.abspath(__file__))
 
@@ -200,7 +209,7 @@ class Library:
     def __init__(self, path):
         path = os.fspath(path)
         try:
-            self._dll = ctypes.CDLL(os.path.abspath(path))
+            self._dll = _loader()(os.path.abspath(path))
         except OSError as err:
             raise LibraryNotFoundError("cannot load %s: %s" % (path, err)) from None
         self.path = path
