@@ -232,26 +232,31 @@ class Draws:
     drawn or written.
     """
 
+    __slots__ = ("array", "count", "pair", "_ctype")
+
     def __init__(self, size, out, integer_values, pair):
-        self.integer_values = integer_values
         self.pair = pair
-        ctype = ctypes.c_int32 if integer_values else ctypes.c_float
-        width = 2 if pair else 1
+        self._ctype = ctypes.c_int32 if integer_values else ctypes.c_float
         if out is not None:
             self.array = self._check_out(out, size, integer_values, pair)
-            self.count = self.array.size // width
-            self.address = self.array.ctypes.data
-            self._ctype = ctype
+            self.count = self.array.size // 2 if pair else self.array.size
             return
-        shape, self.count = draw_shape(size)
-        self._ctype = ctype
-        if _np is not None:
-            dtype = _np.int32 if integer_values else _np.float32
-            self.array = _np.empty(shape + (2,) if pair else shape, dtype=dtype)
-            self.address = self.array.ctypes.data
+        if type(size) is int and size >= 0:  # the common case, without draw_shape
+            shape, self.count = (size,), size
         else:
-            self.array = (ctype * (self.count * width))()
-            self.address = ctypes.addressof(self.array)
+            shape, self.count = draw_shape(size)
+        if _np is not None:
+            if pair:
+                shape += (2,)
+            self.array = _np.empty(shape, _np.int32 if integer_values else _np.float32)
+        else:
+            self.array = (self._ctype * (self.count * 2 if pair else self.count))()
+
+    @property
+    def address(self):
+        """The storage's address (only when it holds at least one value): by
+        way of the buffer protocol, cheaper than numpy's ctypes attribute."""
+        return ctypes.addressof(ctypes.c_char.from_buffer(self.array))
 
     @staticmethod
     def _check_out(out, size, integer_values, pair):

@@ -319,24 +319,33 @@ class Library:
         if size is None and out is None:
             return draw()
         target = A.Draws(size, out, integer, pair)
-        if target.count:
-            refs = [ctypes.byref(c) for c in cells]
+        count = target.count
+        if count:
             name = _EXPORT_OF[method]
-            with self._held():
-                if self._bulk_dll is not None:
-                    getattr(self._bulk_dll, loop)(self._address[name], *refs, target.address,
-                                                  target.count)
-                elif pair:
-                    f, store = self._raw[name], target.cells()
-                    one, two = ctypes.c_float(), ctypes.c_float()
-                    for i in range(target.count):
-                        f(*refs, ctypes.byref(one), ctypes.byref(two))
-                        store[2 * i], store[2 * i + 1] = one.value, two.value
+            if self._bulk_dll is not None:
+                fill = getattr(self._bulk_dll, loop)
+                address = self._address[name]
+                if self._lock is None:
+                    fill(address, *cells, target.address, count)
                 else:
-                    f, store = self._raw[name], target.cells()
-                    for i in range(target.count):
-                        store[i] = f(*refs)
+                    with self._lock:
+                        fill(address, *cells, target.address, count)
+            else:
+                with self._held():
+                    self._fill_one_at_a_time(self._raw[name], cells, target, pair)
         return target.result()
+
+    @staticmethod
+    def _fill_one_at_a_time(f, cells, target, pair):
+        store = target.cells()
+        if pair:
+            one, two = ctypes.c_float(), ctypes.c_float()
+            for i in range(target.count):
+                f(*cells, ctypes.byref(one), ctypes.byref(two))
+                store[2 * i], store[2 * i + 1] = one.value, two.value
+        else:
+            for i in range(target.count):
+                store[i] = f(*cells)
 
     def uniform(self, a=0.0, b=1.0, size=None, out=None):
         """a + (b - a) * u with u uniform in (0, 1).
