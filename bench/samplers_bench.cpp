@@ -65,7 +65,7 @@ void BM_Triang(benchmark::State& state) {
 }
 
 // Beta(p, q) for the regions the export reaches with one variate: 0.3, 0.3
-// (Johnk), 0.5, 3 (switching), 2, 5 (BB).
+// (Johnk), 0.5, 3 (switching), 2, 5 and 5, 30 (BB).
 template <bool Threaded>
 void BM_Beta(benchmark::State& state) {
   const auto& lib = edition(Threaded);
@@ -240,7 +240,7 @@ void BM_plain_cheng_bb(benchmark::State& state) {
 }
 
 void beta_args(benchmark::internal::Benchmark* b) {
-  b->Args({3, 3})->Args({5, 30})->Args({20, 50});
+  b->Args({3, 3})->Args({5, 30})->Args({20, 50})->Args({50, 300});
 }
 
 BENCHMARK(BM_Normal<false>)->Name("VELMNORMAL/stats");

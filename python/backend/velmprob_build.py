@@ -6,7 +6,8 @@ works offline with any pip that understands pyproject.toml.
 
 The wheel holds the package and, when the checkout's build tree holds them
 (build/stats and build/threaded), copies of both library editions in
-velmprob/lib/<edition>/, where the package finds them first. It also records
+velmprob/lib/<edition>/, where the package finds them first, each with the
+companion library of array loops built beside it. It also records
 the checkout's location, so that an installed package still finds the build
 tree when no copy was bundled. Set VELMPROB_BUNDLE=0 to leave the libraries
 out, or VELMPROB_BUILD_DIR to take them from another build tree.
@@ -46,13 +47,13 @@ def _version():
 VERSION = _version()
 
 
-def _library_name():
+def _library_name(stem="velmprob"):
     platform = sysconfig.get_platform()
     if platform.startswith("win"):
-        return "velmprob.dll"
+        return stem + ".dll"
     if platform.startswith("macosx"):
-        return "libvelmprob.dylib"
-    return "libvelmprob.so"
+        return "lib%s.dylib" % stem
+    return "lib%s.so" % stem
 
 
 def _is_checkout():
@@ -68,6 +69,10 @@ def _bundled_libraries():
         path = os.path.join(build, edition, _library_name())
         if os.path.isfile(path):
             found.append((edition, path))
+            # The companion library goes only with its edition.
+            bulk = os.path.join(build, edition, _library_name("velmprob_bulk"))
+            if os.path.isfile(bulk):
+                found.append((edition, bulk))
     return found
 
 

@@ -55,6 +55,24 @@ class Stream:
         return f32(self.state() * (2 ** 24 - 1) * 2.0 ** -55)
 
 
+def as_list(values):
+    """Drawn values as a list (of tuples for pairs), whether the binding
+    returned a numpy array or a list."""
+    if hasattr(values, "tolist"):
+        values = values.tolist()
+        if values and isinstance(values[0], list):
+            return [tuple(v) for v in values]
+    return values
+
+
+def have_numpy():
+    try:
+        import numpy  # noqa: F401
+    except ImportError:
+        return False
+    return True
+
+
 def same(a, b):
     """Equality that counts two NaNs as equal."""
     if isinstance(a, float) and isinstance(b, float) and math.isnan(a) and math.isnan(b):

@@ -8,6 +8,10 @@
 
     threaded = velmprob.load("threaded")
     threaded.crnormal(0, 1, 0, 1, 0.5)
+    threaded.normal(0, 1, size=10**6)   # float32 numpy array (a list without numpy)
+
+    rng = velmprob.Stream(12345)      # numpy-Generator-style, own position
+    rng.beta(5, 30, size=1000)
 
 Arguments that would make the library end the process raise ValueError
 before the library is called.
@@ -20,10 +24,12 @@ from ._library import (
     EditionError,
     Library,
     LibraryNotFoundError,
+    bulk_file_name,
     candidates,
     library_file_name,
     load,
 )
+from ._stream import Stream
 
 try:
     from ._version import __version__  # written into the wheel when it is built
@@ -39,5 +45,6 @@ except ImportError:  # used straight from the checkout: the project's version
 
 __all__ = [
     "EDITIONS", "ENVIRONMENT", "STAT_NAMES", "EditionError", "Library",
-    "LibraryNotFoundError", "candidates", "library_file_name", "load", "__version__",
+    "LibraryNotFoundError", "Stream", "bulk_file_name", "candidates", "library_file_name",
+    "load", "__version__",
 ]

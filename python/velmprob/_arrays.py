@@ -1,5 +1,5 @@
 """Conversions between Python values and the single-precision arrays and
-16-bit counts of the exports.
+16-bit counts of the exports, and the storage that sampler draws go to.
 
 numpy is used when it is importable: a numpy array is converted once with
 numpy and handed to the library by address. Without numpy every input goes
@@ -24,6 +24,7 @@ INT32_MAX = 2147483647
 
 c_float_p = ctypes.POINTER(ctypes.c_float)
 c_int16_p = ctypes.POINTER(ctypes.c_int16)
+c_int32_p = ctypes.POINTER(ctypes.c_int32)
 
 
 def have_numpy():
@@ -82,6 +83,10 @@ class FloatArray:
         else:
             self.pointer = ctypes.cast(data, c_float_p)
 
+    def address_of(self):
+        """The address the library receives."""
+        return ctypes.cast(self.pointer, ctypes.c_void_p).value
+
     def values(self):
         if is_ndarray(self._data):
             return [float(v) for v in self._data]
@@ -105,8 +110,30 @@ class FloatArray:
         return self.values()
 
 
+def _as_ndarray(values):
+    """values as a numpy array when it is one or when numpy can read it as
+    one without going through Python numbers (buffer protocol, __array__):
+    such an input that already holds contiguous float32 is then used where it
+    lies. Lists, tuples and other sequences are left alone (None)."""
+    if _np is None:
+        return None
+    if isinstance(values, _np.ndarray):
+        return values
+    if isinstance(values, (list, tuple, str, bytes, bytearray)):
+        return None
+    if hasattr(values, "__array__") or hasattr(values, "__array_interface__"):
+        return _np.asarray(values)
+    try:
+        memoryview(values)
+    except TypeError:
+        return None
+    return _np.asarray(values)
+
+
 def vector(values, name):
-    """A 1-D input (sequence or numpy array) as a single-precision vector."""
+    """A 1-D input (sequence or array-like) as a single-precision vector.
+    Contiguous float32 input is passed by address, not copied."""
+    values = _as_ndarray(values) if not isinstance(values, (list, tuple)) else values
     if is_ndarray(values):
         if values.ndim != 1:
             raise ValueError("%s must be one-dimensional, not of shape %s" % (name, values.shape))
@@ -135,7 +162,9 @@ def output(size, numpy_out):
 def matrix(values, name):
     """A 2-D input of rows (observations) and columns (variables), or a 1-D
     input taken as one variable, stored column after column as the library
-    expects. Returns (array, nrow, nvar, one_variable)."""
+    expects. Returns (array, nrow, nvar, one_variable). A column-major
+    (Fortran-ordered) float32 array is passed by address, not copied."""
+    values = _as_ndarray(values) if not isinstance(values, (list, tuple)) else values
     if is_ndarray(values):
         if values.ndim == 1:
             return vector(values, name), int(values.shape[0]), 1, True
@@ -143,7 +172,7 @@ def matrix(values, name):
             raise ValueError("%s must be one- or two-dimensional, not of shape %s"
                              % (name, values.shape))
         nrow, nvar = (int(d) for d in values.shape)
-        data = _np.asfortranarray(values, dtype=_np.float32).ravel(order="F").copy()
+        data = _np.asfortranarray(values, dtype=_np.float32).ravel(order="F")
         return FloatArray(data, nrow * nvar, True), nrow, nvar, False
     try:
         rows = list(values)
@@ -172,3 +201,97 @@ def _is_row(value):
     except TypeError:
         return False
     return True
+
+
+# ---- where sampler draws go ---------------------------------------------------
+
+def draw_shape(size):
+    """size (a count, or with numpy a tuple of counts) as (shape, count)."""
+    if isinstance(size, tuple):
+        if _np is None:
+            raise TypeError("size as a tuple needs numpy; give a count")
+        shape = tuple(integer(d, "size") for d in size)
+    else:
+        shape = (integer(size, "size"),)
+    count = 1
+    for d in shape:
+        if d < 0:
+            raise ValueError("size = %r must not be negative" % (size,))
+        count *= d
+    return shape, count
+
+
+class Draws:
+    """Storage for `count` draws of a sampler, laid out as the loops write
+    them: one value per draw, or two (a pair) per draw.
+
+    With numpy the storage is a C-ordered numpy array (float32 for reals,
+    int32 for integers; pairs add a last axis of length 2), new or the
+    caller's `out`; without numpy a ctypes array, returned as a list (of
+    tuples for pairs). Every check on `out` is made here, before anything is
+    drawn or written.
+    """
+
+    __slots__ = ("array", "count", "pair", "_ctype")
+
+    def __init__(self, size, out, integer_values, pair):
+        self.pair = pair
+        self._ctype = ctypes.c_int32 if integer_values else ctypes.c_float
+        if out is not None:
+            self.array = self._check_out(out, size, integer_values, pair)
+            self.count = self.array.size // 2 if pair else self.array.size
+            return
+        if type(size) is int and size >= 0:  # the common case, without draw_shape
+            shape, self.count = (size,), size
+        else:
+            shape, self.count = draw_shape(size)
+        if _np is not None:
+            if pair:
+                shape += (2,)
+            self.array = _np.empty(shape, _np.int32 if integer_values else _np.float32)
+        else:
+            self.array = (self._ctype * (self.count * 2 if pair else self.count))()
+
+    @property
+    def address(self):
+        """The storage's address (only when it holds at least one value): by
+        way of the buffer protocol, cheaper than numpy's ctypes attribute."""
+        return ctypes.addressof(ctypes.c_char.from_buffer(self.array))
+
+    @staticmethod
+    def _check_out(out, size, integer_values, pair):
+        if not is_ndarray(out):
+            raise TypeError("out must be a numpy.ndarray, not %s" % type(out).__name__)
+        dtype = _np.dtype(_np.int32 if integer_values else _np.float32)
+        if out.dtype != dtype:
+            raise TypeError("out must have dtype %s (native byte order), not %s"
+                            % (dtype.name, out.dtype.str))
+        if size is not None:
+            shape, _ = draw_shape(size)
+            if pair:
+                shape += (2,)
+            if tuple(out.shape) != shape:
+                raise ValueError("out has shape %s, but size asks for %s"
+                                 % (tuple(out.shape), shape))
+        elif pair and (out.ndim < 1 or out.shape[-1] != 2):
+            raise ValueError("out for pairs must have a last axis of length 2, not shape %s"
+                             % (tuple(out.shape),))
+        if not out.flags.c_contiguous:
+            raise ValueError("out must be C-contiguous")
+        if not out.flags.writeable:
+            raise ValueError("out is read-only")
+        return out
+
+    def cells(self):
+        """The storage as a flat ctypes array (for filling one call at a
+        time)."""
+        width = 2 if self.pair else 1
+        return (self._ctype * (self.count * width)).from_address(self.address)
+
+    def result(self):
+        if is_ndarray(self.array):
+            return self.array
+        values = list(self.array)
+        if self.pair:
+            return list(zip(values[0::2], values[1::2]))
+        return values

@@ -8,6 +8,7 @@ are made on the values the library will receive: reals rounded to single
 precision, counts as 16-bit integers.
 """
 
+import contextlib
 import ctypes
 import math
 import os
@@ -91,6 +92,48 @@ def _loader():
     return ctypes.CDLL
 
 
+def bulk_file_name():
+    """The companion library of array loops, found beside each edition."""
+    if sys.platform.startswith("win") or sys.platform == "cygwin":
+        return "velmprob_bulk.dll"
+    if sys.platform == "darwin":
+        return "libvelmprob_bulk.dylib"
+    return "libvelmprob_bulk.so"
+
+
+# Loop of the companion library -> argument types after the export's address
+# (the storage's address and the count are last).
+_c_void_p = ctypes.c_void_p
+_c_int64 = ctypes.c_int64
+_BULK_PROTOTYPES = {
+    "velmbulk_real2": [_c_void_p, _c_float_p, _c_float_p, _c_void_p, _c_int64],
+    "velmbulk_real3": [_c_void_p, _c_float_p, _c_float_p, _c_float_p, _c_void_p, _c_int64],
+    "velmbulk_int1": [_c_void_p, _c_float_p, _c_void_p, _c_int64],
+    "velmbulk_pair": [_c_void_p] + [_c_float_p] * 5 + [_c_void_p, _c_int64],
+}
+
+
+def _load_bulk(path):
+    """The companion library beside the edition file, or None when there is
+    none (or VELMPROB_BULK=0): then `size=` draws are made one call at a
+    time from Python, with the same values."""
+    if os.environ.get("VELMPROB_BULK", "1") == "0":
+        return None
+    candidate = os.path.join(os.path.dirname(os.path.abspath(path)), bulk_file_name())
+    if not os.path.isfile(candidate):
+        return None
+    try:
+        dll = ctypes.CDLL(candidate)
+        for name, argtypes in _BULK_PROTOTYPES.items():
+            function = getattr(dll, name)
+            function.argtypes = argtypes
+            function.restype = None
+    except (OSError, AttributeError) as err:
+        raise LibraryNotFoundError("%s beside %s is not a usable velmprob companion library: %s"
+                                   % (candidate, path, err)) from None
+    return dll
+
+
 def _package_dir():
     return os.path.dirname(os.path.abspath(__file__))
 
@@ -168,6 +211,8 @@ def _real(value, name):
 # The statistics edition keeps its state in static storage and must not be
 # entered by two threads at once; its calls are serialised by one lock per
 # library file (two Library objects over one file share its state).
+# The lock is re-entrant so that a Stream can hold it across seeding, drawing
+# and reading the seed back.
 _LOCKS = {}
 _LOCKS_GUARD = threading.Lock()
 
@@ -175,7 +220,7 @@ _LOCKS_GUARD = threading.Lock()
 def _lock_for(path):
     key = os.path.realpath(path)
     with _LOCKS_GUARD:
-        return _LOCKS.setdefault(key, threading.Lock())
+        return _LOCKS.setdefault(key, threading.RLock())
 
 
 def _serialised(function, lock):
@@ -202,8 +247,9 @@ class Library:
     """One loaded edition of velmprob.
 
     Attributes: `path` (the file), `edition` ("stats" or "threaded"),
-    `exports` (the names of the exports found). Loading the same file twice
-    gives two objects over the same library state.
+    `exports` (the names of the exports found), `bulk` (the companion
+    library that draws `size=` arrays in compiled loops, or None). Loading
+    the same file twice gives two objects over the same library state.
     """
 
     def __init__(self, path):
@@ -226,9 +272,20 @@ class Library:
             raise LibraryNotFoundError("%s is not a velmprob library" % path)
         self.exports = frozenset(self._f)
         self.edition = "stats" if "VELMSTAT" in self._f else "threaded"
+        # The exports' addresses, for the companion library's loops.
+        self._address = {name: ctypes.cast(f, ctypes.c_void_p).value
+                         for name, f in self._f.items()}
+        self._raw = dict(self._f)
+        self._lock = None
         if self.edition == "stats":
-            lock = _lock_for(path)
-            self._f = {name: _serialised(f, lock) for name, f in self._f.items()}
+            self._lock = _lock_for(path)
+            self._f = {name: _serialised(f, self._lock) for name, f in self._f.items()}
+        self._bulk_dll = _load_bulk(path)
+        self.bulk = self._bulk_dll._name if self._bulk_dll is not None else None
+
+    def _held(self):
+        """The statistics edition's lock (a no-op for the threaded edition)."""
+        return self._lock if self._lock is not None else contextlib.nullcontext()
 
     def __repr__(self):
         return "<velmprob %s edition from %r>" % (self.edition, self.path)
@@ -263,32 +320,67 @@ class Library:
         """The current seed; a stream never seeded is seeded from the clock."""
         return int(self._export("get_seed")())
 
-    def _draws(self, draw, size):
-        if size is None:
+    def _draws(self, method, loop, cells, size, out, draw, integer=False, pair=False):
+        """One draw (draw()) when neither size nor out is given; else an array
+        of draws, each by one call of the export: in a compiled loop of the
+        companion library when there is one (one call from Python for the
+        whole array), else one call at a time from here."""
+        if size is None and out is None:
             return draw()
-        n = A.integer(size, "size")
-        if n < 0:
-            raise ValueError("size = %d must not be negative" % n)
-        return [draw() for _ in range(n)]
+        target = A.Draws(size, out, integer, pair)
+        count = target.count
+        if count:
+            name = _EXPORT_OF[method]
+            if self._bulk_dll is not None:
+                fill = getattr(self._bulk_dll, loop)
+                address = self._address[name]
+                if self._lock is None:
+                    fill(address, *cells, target.address, count)
+                else:
+                    with self._lock:
+                        fill(address, *cells, target.address, count)
+            else:
+                with self._held():
+                    self._fill_one_at_a_time(self._raw[name], cells, target, pair)
+        return target.result()
 
-    def uniform(self, a=0.0, b=1.0, size=None):
-        """a + (b - a) * u with u uniform in (0, 1). With size, a list of that
-        many successive draws (the same values as that many calls)."""
+    @staticmethod
+    def _fill_one_at_a_time(f, cells, target, pair):
+        store = target.cells()
+        if pair:
+            one, two = ctypes.c_float(), ctypes.c_float()
+            for i in range(target.count):
+                f(*cells, ctypes.byref(one), ctypes.byref(two))
+                store[2 * i], store[2 * i + 1] = one.value, two.value
+        else:
+            for i in range(target.count):
+                store[i] = f(*cells)
+
+    def uniform(self, a=0.0, b=1.0, size=None, out=None):
+        """a + (b - a) * u with u uniform in (0, 1).
+
+        Every sampler returns one variate, or with size=n (a count, or with
+        numpy a shape) n successive variates, the same values as n calls:
+        a float32 (int32 for integers) numpy array when numpy is installed,
+        else a list. out= takes a C-contiguous numpy array of that dtype to
+        fill instead."""
         f = self._export("uniform")
         ca, cb = _real(a, "a"), _real(b, "b")
         ra, rb = ctypes.byref(ca), ctypes.byref(cb)
-        return self._draws(lambda: f(ra, rb), size)
+        return self._draws("uniform", "velmbulk_real2", (ca, cb), size, out,
+                           lambda: f(ra, rb))
 
     # ---- samplers -----------------------------------------------------------
 
-    def normal(self, mean=0.0, sd=1.0, size=None):
+    def normal(self, mean=0.0, sd=1.0, size=None, out=None):
         """mean + sd * z with z standard normal."""
         f = self._export("normal")
         cm, cs = _real(mean, "mean"), _real(sd, "sd")
         rm, rs = ctypes.byref(cm), ctypes.byref(cs)
-        return self._draws(lambda: f(rm, rs), size)
+        return self._draws("normal", "velmbulk_real2", (cm, cs), size, out,
+                           lambda: f(rm, rs))
 
-    def lognormal(self, mean, sd, size=None):
+    def lognormal(self, mean, sd, size=None, out=None):
         """Lognormal variate with the given mean and standard deviation of the
         variable itself."""
         f = self._export("lognormal")
@@ -308,11 +400,14 @@ class Library:
                          "sd = %r with mean = %r gives the scale parameter S = 0, "
                          "but S must be positive" % (s, m))
         rm, rs = ctypes.byref(cm), ctypes.byref(cs)
-        return self._draws(lambda: f(rm, rs), size)
+        return self._draws("lognormal", "velmbulk_real2", (cm, cs), size, out,
+                           lambda: f(rm, rs))
 
-    def crnormal(self, mean1, sd1, mean2, sd2, rho, size=None):
+    def crnormal(self, mean1, sd1, mean2, sd2, rho, size=None, out=None):
         """A pair (x1, x2) of normals with means mean1, mean2, standard
-        deviations sd1, sd2 and correlation rho (threaded edition)."""
+        deviations sd1, sd2 and correlation rho (threaded edition). With
+        size=n: a float32 array of shape (n, 2) (a list of n pairs without
+        numpy)."""
         f = self._export("crnormal")
         args = [_real(v, n) for v, n in ((mean1, "mean1"), (sd1, "sd1"), (mean2, "mean2"),
                                          (sd2, "sd2"), (rho, "rho"))]
@@ -329,9 +424,9 @@ class Library:
         def draw():
             f(*refs, ctypes.byref(out1), ctypes.byref(out2))
             return (out1.value, out2.value)
-        return self._draws(draw, size)
+        return self._draws("crnormal", "velmbulk_pair", args, size, out, draw, pair=True)
 
-    def geometric(self, p, size=None):
+    def geometric(self, p, size=None, out=None):
         """Number of trials up to and including the first success, with
         success probability p; 0 < p < 1."""
         f = self._export("geometric")
@@ -341,25 +436,28 @@ class Library:
                          "the probability P = %r must be greater than 0.0 and less than 1.0"
                          % cp.value)
         rp = ctypes.byref(cp)
-        return self._draws(lambda: int(f(rp)), size)
+        return self._draws("geometric", "velmbulk_int1", (cp,), size, out,
+                           lambda: int(f(rp)), integer=True)
 
-    def yesno(self, p, size=None):
+    def yesno(self, p, size=None, out=None):
         """1 with probability p, else 0 (threaded edition)."""
         f = self._export("yesno")
         cp = _real(p, "p")
         rp = ctypes.byref(cp)
-        return self._draws(lambda: int(f(rp)), size)
+        return self._draws("yesno", "velmbulk_int1", (cp,), size, out,
+                           lambda: int(f(rp)), integer=True)
 
-    def triangular(self, low, mode, high, size=None):
+    def triangular(self, low, mode, high, size=None, out=None):
         """Variate on [low, high] with the given mode. The threaded edition
         inverts the triangular distribution; the statistics edition puts half
         of the probability on each side of the mode."""
         f = self._export("triangular")
         cl, cm, ch = _real(low, "low"), _real(mode, "mode"), _real(high, "high")
         rl, rm, rh = ctypes.byref(cl), ctypes.byref(cm), ctypes.byref(ch)
-        return self._draws(lambda: f(rl, rm, rh), size)
+        return self._draws("triangular", "velmbulk_real3", (cl, cm, ch), size, out,
+                           lambda: f(rl, rm, rh))
 
-    def beta(self, pin, qin, size=None):
+    def beta(self, pin, qin, size=None, out=None):
         """Beta variate in (0, 1) with shape parameters pin > 0 and qin > 0."""
         f = self._export("beta")
         cp, cq = _real(pin, "pin"), _real(qin, "qin")
@@ -372,7 +470,8 @@ class Library:
             raise _stops("VELMBETA", "%s: the shape parameters must be positive"
                          % " and ".join(bad))
         rp, rq = ctypes.byref(cp), ctypes.byref(cq)
-        return self._draws(lambda: f(rp, rq), size)
+        return self._draws("beta", "velmbulk_real2", (cp, cq), size, out,
+                           lambda: f(rp, rq))
 
     # ---- statistics (statistics edition) --------------------------------------
 
