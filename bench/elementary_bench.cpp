@@ -31,7 +31,8 @@ std::vector<float> arguments(float lo, float hi) {
 struct Unary {
   float lo, hi;
 };
-constexpr Unary kLog{1e-6f, 1.0f}, kExp{-20.0f, 20.0f}, kTrig{-10.0f, 10.0f}, kAsin{-1.0f, 1.0f};
+constexpr Unary kLog{1e-6f, 1.0f}, kExp{-20.0f, 20.0f}, kTrig{-10.0f, 10.0f}, kAsin{-1.0f, 1.0f},
+    kPowBase{1e-6f, 1.0f};
 
 template <typename F>
 void throughput(benchmark::State& state, const Unary& range, F f) {
@@ -57,46 +58,19 @@ void latency(benchmark::State& state, const Unary& range, F f) {
   state.SetItemsProcessed(state.iterations());
 }
 
-// pow with the beta sampler's shape: a base in (0, 1) and an exponent such as
-// 1/a or a - 1.
-template <typename F>
-void pow_throughput(benchmark::State& state, F f) {
-  const auto x = arguments(1e-6f, 1.0f);
-  const auto y = arguments(0.05f, 30.0f);
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(f(x[i], y[i]));
-    i = (i + 1) & (kCount - 1);
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-
-template <typename F>
-void pow_latency(benchmark::State& state, F f) {
-  const auto x = arguments(1e-6f, 1.0f);
-  const auto y = arguments(0.05f, 30.0f);
-  std::size_t i = 0;
-  float r = 0.0f;
-  for (auto _ : state) {
-    r = f(x[i] + r * 0.0f, y[i]);
-    i = (i + 1) & (kCount - 1);
-  }
-  benchmark::DoNotOptimize(r);
-  state.SetItemsProcessed(state.iterations());
-}
-
 float fp_log(float x) { return velm::fp::log(x); }
 float fp_exp(float x) { return velm::fp::exp(x); }
 float fp_sin(float x) { return velm::fp::sin(x); }
 float fp_cos(float x) { return velm::fp::cos(x); }
 float fp_asin(float x) { return velm::fp::asin(x); }
-float fp_pow(float x, float y) { return velm::fp::pow(x, y); }
+// pow as the beta sampler calls it: a base in (0, 1) to a power such as 1/a.
+float fp_pow(float x) { return velm::fp::pow(x, 0.2f); }
 float c_log(float x) { return logf(x); }
 float c_exp(float x) { return expf(x); }
 float c_sin(float x) { return sinf(x); }
 float c_cos(float x) { return cosf(x); }
 float c_asin(float x) { return asinf(x); }
-float c_pow(float x, float y) { return powf(x, y); }
+float c_pow(float x) { return powf(x, 0.2f); }
 
 #define VELM_UNARY_BENCH(name, range)                                                        \
   BENCHMARK_CAPTURE(throughput, fp_##name, range, fp_##name)->Name("fp::" #name "/throughput"); \
@@ -109,9 +83,6 @@ VELM_UNARY_BENCH(exp, kExp);
 VELM_UNARY_BENCH(sin, kTrig);
 VELM_UNARY_BENCH(cos, kTrig);
 VELM_UNARY_BENCH(asin, kAsin);
-BENCHMARK_CAPTURE(pow_throughput, fp, fp_pow)->Name("fp::pow/throughput");
-BENCHMARK_CAPTURE(pow_throughput, c, c_pow)->Name("powf/throughput");
-BENCHMARK_CAPTURE(pow_latency, fp, fp_pow)->Name("fp::pow/latency");
-BENCHMARK_CAPTURE(pow_latency, c, c_pow)->Name("powf/latency");
+VELM_UNARY_BENCH(pow, kPowBase);
 
 }  // namespace

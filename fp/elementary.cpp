@@ -302,19 +302,34 @@ double log_fast(double x) {
   return hi + (z + (lo + z2 * q));
 }
 
+// Bits of 2^(j/128) less j 2^45: adding k 2^45 for k = 128 n + j then gives
+// the bits of 2^(k/128) = 2^n 2^(j/128) for a normal result.
+struct Exp2Bits {
+  std::uint64_t b[128];
+  constexpr Exp2Bits() : b() {
+    for (int j = 0; j < 128; ++j) {
+      b[j] = std::bit_cast<std::uint64_t>(kExp2Table[j][0]) - (static_cast<std::uint64_t>(j) << 45);
+    }
+  }
+};
+constexpr Exp2Bits kExp2Bits;
+
 // e^x for x in [-87.33, 88.72] (a normal float result), within 2^-49
-// relative: as exp_dd with e^r - 1 to r^4 (the first term left out, r^5/120
-// with |r| <= ln 2/256, is below 2^-49.4).
+// relative: x = k ln2/128 + r as in exp_dd, e^x = s (1 + p) with s = 2^(k/128)
+// built from the table's bits and p = e^r - 1 to r^4 (the first term left
+// out, r^5/120 with |r| <= ln 2/256, is below 2^-49.4; the table's low parts,
+// below 2^-53, are left out too). The shifter leaves k in the low bits of the
+// shifted sum, as a 64-bit two's complement number.
 double exp_fast(double x) {
   constexpr double kShifter = 0x1.8p52;
-  const double k = (x * (128.0 * kLog2E) + kShifter) - kShifter;
+  const double shifted = x * (128.0 * kLog2E) + kShifter;
+  const std::uint64_t ki = bits_of(shifted);
+  const double k = shifted - kShifter;
   const double r = (x - k * (kLn2Hi / 128.0)) - k * (kLn2Lo / 128.0);
+  const double s = from_bits(kExp2Bits.b[ki % 128] + (ki << 45));
   const double r2 = r * r;
   const double p = r + (r2 * (0.5 + r * (1.0 / 6.0)) + (r2 * r2) * (1.0 / 24.0));
-  const auto ki = static_cast<std::int64_t>(k);
-  const auto* t = kExp2Table[ki & 127];
-  const int n = static_cast<int>((ki - (ki & 127)) / 128);
-  return (t[0] + (t[1] + t[0] * p)) * power_of_two(n);
+  return s + s * p;
 }
 
 }  // namespace
