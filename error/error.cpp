@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "error/checks.h"
-#include "core/text.h"
 #include "core/edition.h"
+#include "core/text.h"
+#include "error/checks.h"
 
 namespace velm {
 namespace {

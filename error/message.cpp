@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "error/error.h"
-#include "error/checks.h"
+#include "core/edition.h"
 #include "core/output_lock.h"
 #include "core/text.h"
-#include "core/edition.h"
+#include "error/checks.h"
+#include "error/error.h"
 
 namespace velm {
 namespace {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "fp/elementary.h"
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
+#include "fp/elementary.h"
 #include "random/samplers.h"
 #include "random/uniform.h"
 

@@ -7,10 +7,10 @@
 #include <ctime>
 #include <mutex>
 
-#include "error/error.h"
-#include "error/checks.h"
-#include "core/output_lock.h"
 #include "core/edition.h"
+#include "core/output_lock.h"
+#include "error/checks.h"
+#include "error/error.h"
 
 namespace velm {
 namespace {

@@ -1,9 +1,9 @@
 // Inverse beta and inverse Student t distribution functions.
 #include <cmath>
 
-#include "fp/elementary.h"
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
+#include "fp/elementary.h"
 #include "special/bracket.h"
 #include "special/incomplete_beta.h"
 #include "special/special.h"

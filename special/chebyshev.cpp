@@ -1,6 +1,6 @@
 // Truncated Chebyshev series: evaluation and choice of the number of terms.
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
 #include "special/special.h"
 
 namespace velm {

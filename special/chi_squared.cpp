@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "fp/elementary.h"
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
+#include "fp/elementary.h"
 #include "special/bracket.h"
 #include "special/special.h"
 

@@ -2,8 +2,8 @@
 // inverse: Phi(x) = erfc(-x/sqrt 2)/2 and Phi^-1(p) = -sqrt 2 erfc^-1(2p).
 #include <cmath>
 
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
 #include "special/special.h"
 
 namespace velm {

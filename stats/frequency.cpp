@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
 
 namespace velm {
 namespace {

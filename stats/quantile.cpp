@@ -8,8 +8,8 @@
 #include <memory>
 #include <new>
 
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
 #include "stats/sort.h"
 #include "stats/workspace.h"
 

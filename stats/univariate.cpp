@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "fp/elementary.h"
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
+#include "fp/elementary.h"
 #include "special/special.h"
 #include "stats/workspace.h"
 

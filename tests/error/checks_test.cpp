@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
 
 namespace {
 

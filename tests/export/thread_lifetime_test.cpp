@@ -17,9 +17,9 @@
 #include <fstream>
 #endif
 
-#include "error/error.h"
-#include "error/checks.h"
 #include "core/edition.h"
+#include "error/checks.h"
+#include "error/error.h"
 #include "export/velmprob.h"
 #include "support/probe.h"
 

@@ -13,9 +13,9 @@
 
 #include "core/edition.h"
 #include "export/velmprob.h"
-#include "tests/random/samplers_data.inc"
 #include "random/samplers.h"
 #include "random/uniform.h"
+#include "tests/random/samplers_data.inc"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "error/error.h"
-#include "error/checks.h"
 #include "core/edition.h"
+#include "error/checks.h"
+#include "error/error.h"
 #include "export/velmprob.h"
 
 namespace {

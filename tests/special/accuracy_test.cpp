@@ -12,8 +12,8 @@
 #include <string>
 
 #include "error/error.h"
-#include "tests/special/special_data.inc"
 #include "special/special.h"
+#include "tests/special/special_data.inc"
 
 namespace {
 

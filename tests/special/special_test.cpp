@@ -8,8 +8,8 @@
 #include <numbers>
 #include <string>
 
-#include "error/error.h"
 #include "error/checks.h"
+#include "error/error.h"
 #include "special/incomplete_beta.h"
 #include "special/series_tables.h"
 #include "special/special.h"

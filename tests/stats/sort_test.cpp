@@ -12,8 +12,8 @@
 
 #include "export/velmprob.h"
 #include "stats/sort.h"
-#include "tests/stats/sort_data.inc"
 #include "support/probe.h"
+#include "tests/stats/sort_data.inc"
 
 namespace {
 

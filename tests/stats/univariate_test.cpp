@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "export/velmprob.h"
-#include "tests/stats/limits_data.inc"
 #include "stats/univariate.h"
 #include "support/probe.h"
+#include "tests/stats/limits_data.inc"
 
 namespace {
 
