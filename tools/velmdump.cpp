@@ -13,25 +13,18 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
-#else
-#include <dlfcn.h>
 #endif
 
-#include "export/velmprob.h"
+#include "host/loader.h"
 
 namespace {
 
-void* library = nullptr;
+const velm_host::Library* library = nullptr;
 
+// The export `name`, or null when the edition lacks it.
 template <typename F>
 F find(const char* name) {
-#if defined(_WIN32)
-  return reinterpret_cast<F>(
-      reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name)));
-#else
-  return reinterpret_cast<F>(dlsym(library, name));
-#endif
+  return library->find<F>(name);
 }
 
 std::uint32_t bits(float f) {
@@ -192,14 +185,9 @@ int main(int argc, char** argv) {
   }
 #if defined(_WIN32)
   _setmode(_fileno(stdout), _O_BINARY);  // the same bytes as elsewhere
-  library = static_cast<void*>(LoadLibraryA(argv[1]));
-#else
-  library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
 #endif
-  if (library == nullptr) {
-    std::fprintf(stderr, "velmdump: cannot load %s\n", argv[1]);
-    return 2;
-  }
+  const velm_host::Library loaded(argv[1]);  // exit status 2 when it cannot be opened
+  library = &loaded;
   set_seed = find<decltype(&VELMSETSEED)>("VELMSETSEED");
   get_seed = find<decltype(&VELMGETSEED)>("VELMGETSEED");
   uniform = find<decltype(&VELMUNIFORM)>("VELMUNIFORM");
