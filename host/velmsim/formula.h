@@ -1,5 +1,6 @@
 // Output formulas, evaluated with muParser in double precision from the
-// inputs' single-precision values and rounded once to single precision.
+// inputs' single-precision values and rounded once to single precision. A
+// formula may use the inputs, base, and the outputs written before it.
 #pragma once
 
 #include <memory>
@@ -39,7 +40,8 @@ class Formulas {
 
  private:
   std::vector<double> variables_;
-  double base_ = 0.0;
+  std::vector<double> bases_;    // each output's base
+  std::vector<double> outputs_;  // the outputs so far, for the formulas after them
   std::vector<std::unique_ptr<mu::Parser>> parsers_;
 };
 

@@ -113,12 +113,12 @@ struct Mark {
   const char* css;
 };
 
-std::vector<Mark> marks_of(const Report& r, const OutputSummary& o) {
+std::vector<Mark> marks_of(const Report&, const OutputSummary& o) {
   std::vector<Mark> m;
-  if (r.base) m.push_back({"base", *r.base, "base"});
+  if (o.base) m.push_back({"base", *o.base, "base"});
   m.push_back({"P50", o.p50, "p50"});
   m.push_back({"P80", o.p80, "p80"});
-  if (r.target) m.push_back({"target", *r.target, "target"});
+  if (o.target) m.push_back({"target", *o.target, "target"});
   return m;
 }
 
@@ -307,6 +307,7 @@ std::string html_report(const Report& r) {
 
   for (std::size_t k = 0; k < r.outputs.size(); ++k) {
     const OutputSummary& o = r.outputs[k];
+    const std::string money = o.currency.empty() ? "" : " " + escape(o.currency);
     h += "<section class=\"output\">\n<h2" + std::string(k == 0 ? " class=\"first\"" : "") +
          ">Output " + escape(o.name) + "</h2>\n";
     h += "<p><code>" + escape(o.name) + " = " + escape(o.formula) + "</code></p>\n";
@@ -318,8 +319,8 @@ std::string html_report(const Report& r) {
     card(escape(g(o.stat[0])), "mean" + money);
     card(escape(g(o.p50)), "P50" + money);
     card(escape(g(o.p80)), "P80" + money);
-    if (r.base) card(escape(g(static_cast<double>(o.p80) - *r.base)), "contingency P80 &#8722; base" + money);
-    if (r.target) card(format("%.1f%%", 100.0 * *o.below_target), "chance of " + escape(o.name) + " &#8804; target");
+    if (o.base) card(escape(g(static_cast<double>(o.p80) - *o.base)), "contingency P80 &#8722; base" + money);
+    if (o.target) card(format("%.1f%%", 100.0 * *o.below_target), "chance of " + escape(o.name) + " &#8804; target");
     h += "</div>\n";
 
     h += "<h3>S-curve: probability that " + escape(o.name) + " is at most a value</h3>\n" + s_curve(r, o);
@@ -342,10 +343,10 @@ std::string html_report(const Report& r) {
     for (const auto& [p, v] : o.percentiles)
       h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, escape(g(v)).c_str());
     h += "</table>\n";
-    if (r.base || r.target) {
+    if (o.base || o.target) {
       h += "<h3>Against base and target</h3><table class=\"grid\">\n";
-      if (r.base) {
-        const double b = *r.base;
+      if (o.base) {
+        const double b = *o.base;
         for (const auto& [label, v] : {std::pair<const char*, float>{"P50", o.p50}, {"P80", o.p80}}) {
           const double c = static_cast<double>(v) - b;
           h += format("<tr><td>%s &#8722; base</td><td class=\"n\">%s%s</td><td class=\"n\">%s</td></tr>\n",
@@ -355,7 +356,7 @@ std::string html_report(const Report& r) {
         h += format("<tr><td>P(%s &#8804; base)</td><td class=\"n\">%.1f%%</td><td></td></tr>\n",
                     escape(o.name).c_str(), 100.0 * *o.below_base);
       }
-      if (r.target)
+      if (o.target)
         h += format("<tr><td>P(%s &#8804; target)</td><td class=\"n\">%.1f%%</td><td></td></tr>\n",
                     escape(o.name).c_str(), 100.0 * *o.below_target);
       h += "</table>\n";

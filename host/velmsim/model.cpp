@@ -43,7 +43,7 @@ Position pos(const toml::source_region& s) {
 
 std::string fmt(double x) {
   std::ostringstream out;
-  out.precision(9);
+  out.precision(7);  // parameters are single precision: 1.2, not 1.20000005
   out << x;
   return out.str();
 }
@@ -406,7 +406,6 @@ class Reader {
 std::vector<std::string> formula_names(const Model& model) {
   std::vector<std::string> names;
   for (const Column& c : model.columns) names.push_back(c.name);
-  if (model.base) names.push_back("base");
   return names;
 }
 
@@ -538,12 +537,33 @@ Model read_model(const std::string& path, Diagnostics& diag) {
       Output out;
       out.name = std::string(key->str());
       out.at = pos(key->source());
-      const auto formula = r.string(*node, "output '" + out.name + "'");
+      out.base = m.base;
+      out.target = m.target;
+      out.currency = m.currency;
+      // An output is its formula, which takes the model's base, target and
+      // currency, or a table with the formula and the output's own (none
+      // that it leaves out).
+      const toml::node* formula_node = node;
+      if (const toml::table* t = node->as_table()) {
+        out.base = out.target = std::nullopt;
+        out.currency.clear();
+        r.unknown_keys(*t, {"formula", "base", "target", "currency"}, "for an output");
+        formula_node = t->get("formula");
+        if (formula_node == nullptr) {
+          diag.error(out.at, "output '" + out.name + "' needs 'formula'");
+          continue;
+        }
+        if (const toml::node* n = t->get("base")) out.base = r.number(*n, "'base'");
+        if (const toml::node* n = t->get("target")) out.target = r.number(*n, "'target'");
+        if (const toml::node* n = t->get("currency"))
+          if (auto s = r.string(*n, "'currency'")) out.currency = *s;
+      }
+      const auto formula = r.string(*formula_node, "output '" + out.name + "'");
       if (!formula) continue;
       out.formula = *formula;
       // The formula's first character follows the opening quote (or the
       // three quotes and line break of a multi-line string).
-      out.formula_at = pos(node->source());
+      out.formula_at = pos(formula_node->source());
       out.formula_at.column += 1;
       claim(out.name, out.at);
       m.outputs.push_back(std::move(out));

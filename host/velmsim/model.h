@@ -56,6 +56,9 @@ struct Output {
   std::string formula;
   Position at;          // the key
   Position formula_at;  // the first character of the formula
+  // The output's own base, target and currency label, else the model's.
+  std::optional<double> base, target;
+  std::string currency;
 };
 
 struct RunSettings {
@@ -84,7 +87,8 @@ struct Model {
 // the model is usable only when it has none.
 Model read_model(const std::string& path, Diagnostics& diagnostics);
 
-// The names that formulas may use: every column, and base when given.
+// The columns' names, which every formula may use (besides base, when the
+// output has one, and the outputs before it).
 std::vector<std::string> formula_names(const Model& model);
 
 }  // namespace velmsim

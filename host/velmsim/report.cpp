@@ -69,6 +69,9 @@ Report summarise(const Model& model, const RunResult& run, const StatisticsExpor
     OutputSummary o;
     o.name = model.outputs[k].name;
     o.formula = model.outputs[k].formula;
+    o.base = model.outputs[k].base;
+    o.target = model.outputs[k].target;
+    o.currency = model.outputs[k].currency;
     const std::vector<float>& y = s.outputs[k];
     o.constant = constant(y, n);
     if (o.constant) {
@@ -101,8 +104,8 @@ Report summarise(const Model& model, const RunResult& run, const StatisticsExpor
                                        [limit](float v) { return static_cast<double>(v) <= limit; });
       return static_cast<double>(below) / n;
     };
-    if (model.base) o.below_base = share_below(*model.base);
-    if (model.target) o.below_target = share_below(*model.target);
+    if (o.base) o.below_base = share_below(*o.base);
+    if (o.target) o.below_target = share_below(*o.target);
 
     // Histogram between the 1st and 99th percentiles (the extremes when those
     // coincide); none for an output that never varied.
@@ -164,7 +167,6 @@ Report summarise(const Model& model, const RunResult& run, const StatisticsExpor
 
 std::string text_report(const Report& r) {
   std::string t;
-  const std::string money = r.currency.empty() ? "" : " " + r.currency;
   t += format("velmsim %s: %s\n", r.version.c_str(), r.model_name.c_str());
   t += "model file:  " + r.model_path + "\n";
   t += "sha-256:     " + r.model_sha256 + "\n";
@@ -183,6 +185,7 @@ std::string text_report(const Report& r) {
   }
 
   for (const OutputSummary& o : r.outputs) {
+    const std::string money = o.currency.empty() ? "" : " " + o.currency;
     t += "\n== Output " + o.name + " = " + o.formula + "\n";
     if (o.constant) t += "(this output has the same value in every iteration)\n";
     t += "\nStatistics\n";
@@ -191,21 +194,21 @@ std::string text_report(const Report& r) {
     t += "\nPercentiles\n";
     for (const auto& [p, v] : o.percentiles) t += format("  P%-4g %16s\n", p, g(v).c_str());
 
-    if (r.base || r.target) {
+    if (o.base || o.target) {
       t += "\nAgainst base and target\n";
-      if (r.base) {
-        const double b = *r.base;
+      if (o.base) {
+        const double b = *o.base;
         t += format("  base            %16s%s\n", g(b).c_str(), money.c_str());
         for (const auto& [label, v] : {std::pair<const char*, float>{"P50", o.p50}, {"P80", o.p80}}) {
           const double c = static_cast<double>(v) - b;
           t += format("  %s - base      %16s%s", label, g(c).c_str(), money.c_str());
           t += b != 0 ? format("  (%+.1f %% of base)\n", 100.0 * c / b) : "\n";
         }
-        t += format("  P(%s <= base)   %.1f %%\n", o.name.c_str(), 100.0 * *o.below_base);
+        t += format("  %-24s %8.1f %%\n", ("P(" + o.name + " <= base)").c_str(), 100.0 * *o.below_base);
       }
-      if (r.target) {
-        t += format("  target          %16s%s\n", g(*r.target).c_str(), money.c_str());
-        t += format("  P(%s <= target) %.1f %%\n", o.name.c_str(), 100.0 * *o.below_target);
+      if (o.target) {
+        t += format("  target          %16s%s\n", g(*o.target).c_str(), money.c_str());
+        t += format("  %-24s %8.1f %%\n", ("P(" + o.name + " <= target)").c_str(), 100.0 * *o.below_target);
       }
     }
 
@@ -290,6 +293,9 @@ std::string json_report(const Report& r) {
     out["name"] = o.name;
     out["formula"] = o.formula;
     out["constant"] = o.constant;
+    out["currency"] = o.currency;
+    out["base"] = o.base ? number(*o.base) : Json(nullptr);
+    out["target"] = o.target ? number(*o.target) : Json(nullptr);
     Json stats = Json::object();
     for (int i = 0; i < 15; ++i) stats[kStatLabels[i]] = number(o.stat[static_cast<std::size_t>(i)]);
     out["statistics"] = stats;
@@ -298,14 +304,14 @@ std::string json_report(const Report& r) {
     out["percentiles"] = pct;
     out["p50"] = o.p50;
     out["p80"] = o.p80;
-    if (r.base) {
-      out["contingency"] = {{"p50_minus_base", number(o.p50 - *r.base)},
-                            {"p80_minus_base", number(o.p80 - *r.base)},
-                            {"p50_percent_of_base", *r.base != 0 ? number(100.0 * (o.p50 - *r.base) / *r.base) : Json(nullptr)},
-                            {"p80_percent_of_base", *r.base != 0 ? number(100.0 * (o.p80 - *r.base) / *r.base) : Json(nullptr)}};
+    if (o.base) {
+      out["contingency"] = {{"p50_minus_base", number(o.p50 - *o.base)},
+                            {"p80_minus_base", number(o.p80 - *o.base)},
+                            {"p50_percent_of_base", *o.base != 0 ? number(100.0 * (o.p50 - *o.base) / *o.base) : Json(nullptr)},
+                            {"p80_percent_of_base", *o.base != 0 ? number(100.0 * (o.p80 - *o.base) / *o.base) : Json(nullptr)}};
       out["probability_below_base"] = number(*o.below_base);
     }
-    if (r.target) out["probability_below_target"] = number(*o.below_target);
+    if (o.target) out["probability_below_target"] = number(*o.below_target);
     out["histogram"] = {{"low", o.low}, {"high", o.high}, {"marks", o.marks}, {"tally", o.tally}};
     Json curve = Json::array();
     for (const auto& [v, p] : o.curve) curve.push_back({v, p});

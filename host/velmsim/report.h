@@ -28,7 +28,8 @@ struct RiskLine {
 };
 
 struct OutputSummary {
-  std::string name, formula;
+  std::string name, formula, currency;
+  std::optional<double> base, target;
   bool constant = false;
   std::array<float, 15> stat{};
   std::vector<std::pair<double, float>> percentiles;  // (percent, value)
