@@ -223,7 +223,7 @@ TEST_F(Velmsim, JsonAgreesWithText) {
   }
   EXPECT_TRUE(shown("  P80 - base", out["contingency"]["p80_minus_base"].get<double>()));
   char below[64];
-  std::snprintf(below, sizeof below, "P(cost <= target) %14.1f %%",
+  std::snprintf(below, sizeof below, "  %-24s %8.1f %%", "P(cost <= target)",
                 100.0 * out["probability_below_target"].get<double>());
   EXPECT_NE(r.out.find(below), std::string::npos);
   const auto& first = out["tornado"][0];
