@@ -93,81 +93,96 @@ bool constant(const std::vector<float>& x, int n) {
   return true;
 }
 
+void allocate(const Model& model, int limit, Samples& s) {
+  const auto n = static_cast<std::size_t>(limit);
+  s.columns.assign(model.columns.size(), std::vector<float>(n));
+  s.outputs.assign(model.outputs.size(), std::vector<float>(n));
+  s.risks.clear();
+  for (std::size_t k = 0; k < model.inputs.size(); ++k)
+    if (model.inputs[k].draw.dist == Dist::risk) s.risks.push_back(k);
+  s.occurred.assign(s.risks.size(), std::vector<std::uint8_t>(n));
+  s.impacts.assign(s.risks.size(), std::vector<float>(n));
+}
+
+namespace {
+
+// Draws iterations [begin, end) in the calling thread; on an output that is
+// not finite, records the iteration in `failure` and stops.
+void draw_range(const Model& model, const SamplingExports& sampling, bool one_stream,
+                std::int32_t seed, Formulas& f, int begin, int end, Samples& s, Failure& failure) {
+  const std::size_t nc = model.columns.size(), nr = s.risks.size(), no = model.outputs.size();
+  std::vector<float> row(nc + 1), out(no + 1), impact(nr + 1);
+  std::vector<std::uint8_t> occurred(nr + 1);
+  for (int i = begin; i < end; ++i) {
+    if (!one_stream) {
+      const std::int32_t substream = substream_seed(seed, i);
+      sampling.set_seed(&substream);
+    }
+    draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
+    const int bad = f.evaluate(row.data(), out.data());
+    const auto u = static_cast<std::size_t>(i);
+    for (std::size_t c = 0; c < nc; ++c) s.columns[c][u] = row[c];
+    for (std::size_t k = 0; k < no; ++k) s.outputs[k][u] = out[k];
+    for (std::size_t r = 0; r < nr; ++r) {
+      s.occurred[r][u] = occurred[r];
+      s.impacts[r][u] = impact[r];
+    }
+    if (bad >= 0) {
+      failure = {i, bad, std::vector<float>(row.begin(), row.begin() + static_cast<long>(nc))};
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+Failure draw_block(const Model& model, const SamplingExports& sampling, bool one_stream,
+                   std::int32_t seed, std::vector<std::unique_ptr<Formulas>>& formulas, int begin,
+                   int end, Samples& s) {
+  const int threads = static_cast<int>(formulas.size());
+  std::vector<Failure> failures(formulas.size());
+  if (threads == 1) {
+    draw_range(model, sampling, one_stream, seed, *formulas[0], begin, end, s, failures[0]);
+  } else {
+    // Contiguous shares of the block, one per thread, each thread with its
+    // own stream of the threaded edition.
+    std::vector<std::thread> workers;
+    const long m = end - begin;
+    for (int t = 0; t < threads; ++t) {
+      const int from = begin + static_cast<int>(m * t / threads);
+      const int to = begin + static_cast<int>(m * (t + 1) / threads);
+      workers.emplace_back([&, t, from, to] {
+        draw_range(model, sampling, one_stream, seed, *formulas[static_cast<std::size_t>(t)], from,
+                   to, s, failures[static_cast<std::size_t>(t)]);
+      });
+    }
+    for (auto& w : workers) w.join();
+  }
+  Failure first;  // the earliest failure, whatever the thread count
+  for (Failure& f : failures)
+    if (f.iteration >= 0 && (first.iteration < 0 || f.iteration < first.iteration)) first = f;
+  return first;
+}
+
 RunResult run_model(const Model& model, const SamplingExports& sampling,
                     const StatisticsExports& statistics, const RunOptions& o,
                     const std::function<void(const Checkpoint&)>& progress) {
   RunResult result;
   Samples& s = result.samples;
-  const auto limit = static_cast<std::size_t>(o.limit);
-  s.columns.assign(model.columns.size(), std::vector<float>(limit));
-  s.outputs.assign(model.outputs.size(), std::vector<float>(limit));
-  for (std::size_t k = 0; k < model.inputs.size(); ++k)
-    if (model.inputs[k].draw.dist == Dist::risk) s.risks.push_back(k);
-  s.occurred.assign(s.risks.size(), std::vector<std::uint8_t>(limit));
-  s.impacts.assign(s.risks.size(), std::vector<float>(limit));
-
+  allocate(model, o.limit, s);
   const int threads = o.one_stream ? 1 : std::max(1, o.threads);
   std::vector<std::unique_ptr<Formulas>> formulas;
   for (int t = 0; t < threads; ++t) formulas.push_back(std::make_unique<Formulas>(model));
   if (o.one_stream) sampling.set_seed(&o.seed);
 
-  // Draws iterations [begin, end) in this thread; returns the first with an
-  // output that is not finite, or -1.
-  struct Failure {
-    int iteration = -1, output = -1;
-    std::vector<float> row;
-  };
-  auto draw_range = [&](Formulas& f, int begin, int end, Failure& failure) {
-    const std::size_t nc = model.columns.size(), nr = s.risks.size(), no = model.outputs.size();
-    std::vector<float> row(nc + 1), out(no + 1), impact(nr + 1);
-    std::vector<std::uint8_t> occurred(nr + 1);
-    for (int i = begin; i < end; ++i) {
-      if (!o.one_stream) {
-        const std::int32_t seed = substream_seed(o.seed, i);
-        sampling.set_seed(&seed);
-      }
-      draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
-      const int bad = f.evaluate(row.data(), out.data());
-      const auto u = static_cast<std::size_t>(i);
-      for (std::size_t c = 0; c < nc; ++c) s.columns[c][u] = row[c];
-      for (std::size_t k = 0; k < no; ++k) s.outputs[k][u] = out[k];
-      for (std::size_t r = 0; r < nr; ++r) {
-        s.occurred[r][u] = occurred[r];
-        s.impacts[r][u] = impact[r];
-      }
-      if (bad >= 0) {
-        failure = {i, bad, std::vector<float>(row.begin(), row.begin() + static_cast<long>(nc))};
-        return;
-      }
-    }
-  };
-
   int n = 0;
   while (n < o.limit) {
     const int m = std::min(o.block, o.limit - n);
-    std::vector<Failure> failures(static_cast<std::size_t>(threads));
-    if (threads == 1) {
-      draw_range(*formulas[0], n, n + m, failures[0]);
-    } else {
-      // Contiguous shares of the block, one per thread, each thread with its
-      // own stream of the threaded edition.
-      std::vector<std::thread> workers;
-      for (int t = 0; t < threads; ++t) {
-        const int begin = n + static_cast<int>(static_cast<long>(m) * t / threads);
-        const int end = n + static_cast<int>(static_cast<long>(m) * (t + 1) / threads);
-        workers.emplace_back([&, t, begin, end] {
-          draw_range(*formulas[static_cast<std::size_t>(t)], begin, end,
-                     failures[static_cast<std::size_t>(t)]);
-        });
-      }
-      for (auto& w : workers) w.join();
-    }
-    for (const Failure& f : failures) {  // the earliest failure, whatever the thread count
-      if (f.iteration >= 0 && (result.bad_iteration < 0 || f.iteration < result.bad_iteration)) {
-        result.bad_iteration = f.iteration;
-        result.bad_output = f.output;
-        result.bad_row = f.row;
-      }
+    const Failure failure = draw_block(model, sampling, o.one_stream, o.seed, formulas, n, n + m, s);
+    if (failure.iteration >= 0) {
+      result.bad_iteration = failure.iteration;
+      result.bad_output = failure.output;
+      result.bad_row = failure.row;
     }
     if (result.bad_iteration >= 0) return result;
     n += m;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "host/loader.h"
@@ -61,6 +62,26 @@ struct Samples {
   std::vector<std::vector<std::uint8_t>> occurred;  // [risk][iteration]
   std::vector<std::vector<float>> impacts;          // [risk][iteration]
 };
+
+// Sizes the sample arrays for `limit` iterations of the model.
+void allocate(const Model& model, int limit, Samples& samples);
+
+class Formulas;
+
+// An iteration whose output is not a finite number.
+struct Failure {
+  int iteration = -1, output = -1;
+  std::vector<float> row;  // that iteration's column values
+};
+
+// Draws and evaluates iterations [begin, end) into `samples`, spread over one
+// thread per element of `formulas` (each thread's own evaluator). Each
+// iteration draws from its own substream, or, with one_stream, the calling
+// thread's stream goes on. Returns the earliest iteration with an output that
+// is not finite, if any; the iterations after it may be left undrawn.
+Failure draw_block(const Model& model, const SamplingExports& sampling, bool one_stream,
+                   std::int32_t seed, std::vector<std::unique_ptr<Formulas>>& formulas, int begin,
+                   int end, Samples& samples);
 
 // The state after a block: every output's convergence error (NaN before
 // there are two blocks), mean and 80th percentile.

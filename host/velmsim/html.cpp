@@ -40,6 +40,16 @@ std::string escape(const std::string& s) {
 
 std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
 
+// Large amounts as whole numbers with thousands separators (1,341,170),
+// others with six significant digits.
+std::string amount(double x) {
+  if (std::isnan(x) || std::fabs(x) < 1e4 || std::fabs(x) >= 1e15) return g(x);
+  std::string digits = format("%.0f", std::fabs(x));
+  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+    digits.insert(static_cast<std::size_t>(i), ",");
+  return (x < 0 ? "&#8722;" : "") + digits;
+}
+
 // A short label for an axis: 1.25M, 340k, 0.25.
 std::string tick_label(double x) {
   const double a = std::fabs(x);
@@ -268,7 +278,7 @@ svg .bar { fill: #90b4e0; }
 svg .mark { stroke-width: 1.6; stroke-dasharray: 5 3; }
 svg .base { stroke: #555; fill: #555; } svg .p50 { stroke: #2f855a; fill: #2f855a; }
 svg .p80 { stroke: #b7791f; fill: #b7791f; } svg .target { stroke: #c53030; fill: #c53030; }
-svg .marklabel { stroke: none; font-size: 11px; }
+svg text.marklabel { font-size: 11px; paint-order: stroke; stroke: #fff; stroke-width: 3px; }
 svg .pos { fill: #2b6cb0; } svg .neg { fill: #c05621; }
 svg polyline.mean { fill: none; stroke: #2b6cb0; stroke-width: 2; } svg circle.mean { fill: #2b6cb0; }
 svg polyline.p80line { fill: none; stroke: #b7791f; stroke-width: 2; } svg circle.p80line { fill: #b7791f; }
@@ -301,8 +311,8 @@ std::string html_report(const Report& r) {
                   (r.one_stream ? ", one stream seeded once" : ", one substream per iteration"));
   row("Iterations", format("%d (limit %d, blocks of %d), %d thread%s", r.iterations, r.limit, r.block,
                            r.threads, r.threads == 1 ? "" : "s"));
-  if (r.base) row("Base", escape(g(*r.base)) + money);
-  if (r.target) row("Target", escape(g(*r.target)) + money);
+  if (r.base) row("Base", amount(*r.base) + money);
+  if (r.target) row("Target", amount(*r.target) + money);
   h += "</table>\n";
 
   for (std::size_t k = 0; k < r.outputs.size(); ++k) {
@@ -316,10 +326,10 @@ std::string html_report(const Report& r) {
     auto card = [&](const std::string& v, const std::string& label) {
       h += "<div class=\"card\"><b>" + v + "</b><span>" + label + "</span></div>";
     };
-    card(escape(g(o.stat[0])), "mean" + money);
-    card(escape(g(o.p50)), "P50" + money);
-    card(escape(g(o.p80)), "P80" + money);
-    if (o.base) card(escape(g(static_cast<double>(o.p80) - *o.base)), "contingency P80 &#8722; base" + money);
+    card(amount(o.stat[0]), "mean" + money);
+    card(amount(o.p50), "P50" + money);
+    card(amount(o.p80), "P80" + money);
+    if (o.base) card(amount(static_cast<double>(o.p80) - *o.base), "contingency P80 &#8722; base" + money);
     if (o.target) card(format("%.1f%%", 100.0 * *o.below_target), "chance of " + escape(o.name) + " &#8804; target");
     h += "</div>\n";
 
@@ -341,7 +351,7 @@ std::string html_report(const Report& r) {
            escape(g(o.stat[static_cast<std::size_t>(i)])) + "</td></tr>\n";
     h += "</table></div>\n<div><h3>Percentiles</h3><table class=\"grid\">\n";
     for (const auto& [p, v] : o.percentiles)
-      h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, escape(g(v)).c_str());
+      h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, amount(v).c_str());
     h += "</table>\n";
     if (o.base || o.target) {
       h += "<h3>Against base and target</h3><table class=\"grid\">\n";
@@ -350,7 +360,7 @@ std::string html_report(const Report& r) {
         for (const auto& [label, v] : {std::pair<const char*, float>{"P50", o.p50}, {"P80", o.p80}}) {
           const double c = static_cast<double>(v) - b;
           h += format("<tr><td>%s &#8722; base</td><td class=\"n\">%s%s</td><td class=\"n\">%s</td></tr>\n",
-                      label, escape(g(c)).c_str(), money.c_str(),
+                      label, amount(c).c_str(), money.c_str(),
                       b != 0 ? format("%+.1f%% of base", 100 * c / b).c_str() : "");
         }
         h += format("<tr><td>P(%s &#8804; base)</td><td class=\"n\">%.1f%%</td><td></td></tr>\n",
@@ -370,8 +380,8 @@ std::string html_report(const Report& r) {
         h += format("<tr><td>%s</td><td class=\"n\">%.4g</td><td class=\"n\">%.4f</td><td "
                     "class=\"n\">%s</td><td class=\"n\">%s</td><td class=\"n\">%+.3f</td></tr>\n",
                     escape(k2.name).c_str(), static_cast<double>(k2.p), k2.rate,
-                    escape(g(k2.mean_impact)).c_str(),
-                    escape(g(static_cast<double>(k2.p) * k2.mean_impact)).c_str(),
+                    amount(k2.mean_impact).c_str(),
+                    amount(static_cast<double>(k2.p) * k2.mean_impact).c_str(),
                     static_cast<double>(k2.rho));
       h += "</table>\n";
     }
