@@ -113,10 +113,16 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
   const std::size_t nc = model.columns.size(), nr = s.risks.size(), no = model.outputs.size();
   std::vector<float> row(nc + 1), out(no + 1), impact(nr + 1);
   std::vector<std::uint8_t> occurred(nr + 1);
+  // Seeds of consecutive substreams differ by the factor 16807^65536: one
+  // modular product per iteration after the first.
+  constexpr std::uint64_t modulus = 2147483647;
+  const std::uint64_t stride = static_cast<std::uint64_t>(substream_seed(1, 1));
+  std::uint64_t next = static_cast<std::uint64_t>(substream_seed(seed, begin));
   for (int i = begin; i < end; ++i) {
     if (!one_stream) {
-      const std::int32_t substream = substream_seed(seed, i);
+      const auto substream = static_cast<std::int32_t>(next);
       sampling.set_seed(&substream);
+      next = next * stride % modulus;
     }
     draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
     const int bad = f.evaluate(row.data(), out.data());
