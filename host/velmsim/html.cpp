@@ -204,9 +204,9 @@ std::string tornado(const OutputSummary& o) {
     const double y = f.top + 26.0 * static_cast<double>(i);
     s += format("<text class=\"name\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>",
                 f.left - 8, y + 15, escape(c.name).c_str());
-    if (std::isnan(c.rho)) {
-      s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">never varied</text>\n", f.x(0) + 4,
-                  y + 15);
+    if (std::isnan(c.rho) || o.constant) {
+      s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", f.x(0) + 4, y + 15,
+                  o.constant ? "n/a: the output never varied" : "never varied");
       continue;
     }
     const double a = f.x(std::min(0.0f, c.rho)), b = f.x(std::max(0.0f, c.rho));
@@ -378,11 +378,11 @@ std::string html_report(const Report& r) {
            "mean impact</th><th class=\"n\">&#961; with " + escape(o.name) + "</th></tr>\n";
       for (const RiskLine& k2 : o.risks)
         h += format("<tr><td>%s</td><td class=\"n\">%.4g</td><td class=\"n\">%.4f</td><td "
-                    "class=\"n\">%s</td><td class=\"n\">%s</td><td class=\"n\">%+.3f</td></tr>\n",
+                    "class=\"n\">%s</td><td class=\"n\">%s</td><td class=\"n\">%s</td></tr>\n",
                     escape(k2.name).c_str(), static_cast<double>(k2.p), k2.rate,
                     amount(k2.mean_impact).c_str(),
                     amount(static_cast<double>(k2.p) * k2.mean_impact).c_str(),
-                    static_cast<double>(k2.rho));
+                    std::isnan(k2.rho) ? "n/a" : format("%+.3f", static_cast<double>(k2.rho)).c_str());
       h += "</table>\n";
     }
     h += "</section>\n";

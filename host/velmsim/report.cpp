@@ -231,7 +231,8 @@ std::string text_report(const Report& r) {
     }
 
     t += "\nTornado: Spearman rank correlation of each input with " + o.name + "\n";
-    for (const Correlation& c : o.tornado) {
+    if (o.constant) t += "  (none: " + o.name + " never varied)\n";
+    for (const Correlation& c : o.constant ? std::vector<Correlation>{} : o.tornado) {
       if (std::isnan(c.rho)) {
         t += format("  %-18s %7s (never varied)\n", c.name.c_str(), "n/a");
         continue;
@@ -246,9 +247,10 @@ std::string text_report(const Report& r) {
       t += format("  %-18s %8s %9s %14s %14s %7s\n", "event", "p", "observed", "mean impact",
                   "p x impact", "rho");
       for (const RiskLine& k : o.risks)
-        t += format("  %-18s %8.4g %9.4f %14s %14s %+7.3f\n", k.name.c_str(), static_cast<double>(k.p),
+        t += format("  %-18s %8.4g %9.4f %14s %14s %7s\n", k.name.c_str(), static_cast<double>(k.p),
                     k.rate, g(k.mean_impact).c_str(),
-                    g(static_cast<double>(k.p) * k.mean_impact).c_str(), static_cast<double>(k.rho));
+                    g(static_cast<double>(k.p) * k.mean_impact).c_str(),
+                    std::isnan(k.rho) ? "n/a" : format("%+.3f", static_cast<double>(k.rho)).c_str());
     }
   }
 

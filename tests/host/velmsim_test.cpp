@@ -362,6 +362,24 @@ TEST_F(Velmsim, NonFiniteOutputStopsTheRun) {
   EXPECT_FALSE(fs::exists(file("r.json")) && fs::file_size(file("r.json")) > 0);
 }
 
+// Data that never varies makes the library's summaries print warnings on
+// standard output; velmsim keeps them out of its report.
+TEST_F(Velmsim, OutputsAndInputsThatNeverVary) {
+  const fs::path model = write("m.toml", "[inputs]\nnever = { dist = \"yesno\", p = 0 }\n"
+                                         "x = { dist = \"normal\", mean = 0, sd = 1 }\n"
+                                         "[outputs]\nfive = \"5 + never\"\nz = \"x + never\"\n"
+                                         "[run]\niterations = 400\nblock = 100\n");
+  const Result r = run(model.string() + " --json " + file("r.json").string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("WARNING"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(none: five never varied)"), std::string::npos);
+  EXPECT_NE(r.out.find("  never                  n/a (never varied)"), std::string::npos);
+  const auto j = nlohmann::json::parse(slurp(file("r.json")));
+  EXPECT_TRUE(j["outputs"][0]["constant"].get<bool>());
+  EXPECT_EQ(j["outputs"][0]["statistics"]["Mean"], 5.0);
+  EXPECT_EQ(j["outputs"][1]["tornado"][1]["rho"], nullptr);
+}
+
 TEST_F(Velmsim, CommandLineAndLibraryFailures) {
   for (const char* bad : {"--seed -1", "--iterations 40000", "--tolerance x", "--frobnicate",
                           "--threads", "--threads 2 --one-stream", "missing.toml"}) {
