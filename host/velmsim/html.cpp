@@ -348,7 +348,7 @@ std::string html_report(const Report& r) {
     h += "<div class=\"tables\">\n<div><h3>Statistics</h3><table class=\"grid\">\n";
     for (int i = 0; i < 15; ++i)
       h += "<tr><td>" + std::string(kStatLabels[i]) + "</td><td class=\"n\">" +
-           escape(g(o.stat[static_cast<std::size_t>(i)])) + "</td></tr>\n";
+           amount(o.stat[static_cast<std::size_t>(i)]) + "</td></tr>\n";
     h += "</table></div>\n<div><h3>Percentiles</h3><table class=\"grid\">\n";
     for (const auto& [p, v] : o.percentiles)
       h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, amount(v).c_str());
