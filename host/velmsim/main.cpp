@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <unistd.h>
@@ -28,6 +30,16 @@ namespace {
 // Writes `text` to `path` through a temporary file and a rename, so that a
 // failed write never leaves a truncated report behind.
 void write_file(const std::string& path, const std::string& text) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    // A device or pipe such as /dev/stdout is written in place.
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f == nullptr || std::fclose(f) != 0 || !ok)
+      fail("cannot write " + path + ": " + std::strerror(errno), 1);
+    return;
+  }
   const std::string temporary = path + ".part";
   std::FILE* f = std::fopen(temporary.c_str(), "wb");
   if (f == nullptr) fail("cannot write " + path + ": " + std::strerror(errno), 1);
@@ -123,12 +135,16 @@ int main(int argc, char** argv) {
   if (!percentiles.empty()) model.run.percentiles = percentiles;
   const int histogram_classes = classes.value_or(model.run.classes);
 
-  // Output files are opened before the run so that a bad path fails at once.
+  // Output files are opened before the run so that a bad path fails at once;
+  // those that did not exist are removed again if the run fails.
+  std::vector<std::string> created;
   for (const std::string* path : {&json_path, &csv_path, &html_path}) {
     if (path->empty()) continue;
+    const bool existed = std::filesystem::exists(*path);
     std::FILE* f = std::fopen(path->c_str(), "ab");
     if (f == nullptr) fail("cannot write " + *path + ": " + std::strerror(errno), 1);
     std::fclose(f);
+    if (!existed) created.push_back(*path);
   }
 
   const velm_host::Library statistics_edition(stats_library);
@@ -173,6 +189,7 @@ int main(int argc, char** argv) {
                                       "' is not a finite single-precision number in iteration " +
                                       std::to_string(result.bad_iteration + 1) + ", where " + values);
     std::fputs(runtime.render(model_path, model.text).c_str(), stderr);
+    for (const std::string& path : created) std::remove(path.c_str());
     return 2;
   }
 

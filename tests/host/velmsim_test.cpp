@@ -359,7 +359,7 @@ TEST_F(Velmsim, NonFiniteOutputStopsTheRun) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err.rfind(model.string() + ":4:6: error: the output 'y' is not a finite single-precision "
                         "number in iteration ", 0), 0u) << r.err;
-  EXPECT_FALSE(fs::exists(file("r.json")) && fs::file_size(file("r.json")) > 0);
+  EXPECT_FALSE(fs::exists(file("r.json")));
 }
 
 // Data that never varies makes the library's summaries print warnings on
