@@ -34,17 +34,14 @@ const velmsim::SamplingExports& sampling() {
 }
 
 // velmsim's engine: substream seeding, the draws in file order, the formula
-// and the stores, spread over state.range(0) threads.
+// and the stores, spread over state.range(0) threads (started once).
 void BM_VelmsimIterations(benchmark::State& state) {
   const velmsim::Model& model = warehouse();
   velmsim::Samples samples;
   velmsim::allocate(model, kIterations, samples);
-  std::vector<std::unique_ptr<velmsim::Formulas>> formulas;
-  for (int t = 0; t < state.range(0); ++t)
-    formulas.push_back(std::make_unique<velmsim::Formulas>(model));
+  velmsim::BlockDrawer drawer(model, sampling(), static_cast<int>(state.range(0)), false, kSeed);
   for (auto _ : state) {
-    const auto failure =
-        velmsim::draw_block(model, sampling(), false, kSeed, formulas, 0, kIterations, samples);
+    const auto failure = drawer.draw(0, kIterations, samples);
     benchmark::DoNotOptimize(failure.iteration);
     benchmark::DoNotOptimize(samples.outputs[0].data());
   }

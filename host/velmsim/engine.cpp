@@ -1,6 +1,7 @@
 #include "host/velmsim/engine.h"
 
 #include <algorithm>
+#include <barrier>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -142,30 +143,66 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
 
 }  // namespace
 
-Failure draw_block(const Model& model, const SamplingExports& sampling, bool one_stream,
-                   std::int32_t seed, std::vector<std::unique_ptr<Formulas>>& formulas, int begin,
-                   int end, Samples& s) {
-  const int threads = static_cast<int>(formulas.size());
-  std::vector<Failure> failures(formulas.size());
-  if (threads == 1) {
-    draw_range(model, sampling, one_stream, seed, *formulas[0], begin, end, s, failures[0]);
-  } else {
-    // Contiguous shares of the block, one per thread, each thread with its
-    // own stream of the threaded edition.
-    std::vector<std::thread> workers;
-    const long m = end - begin;
-    for (int t = 0; t < threads; ++t) {
-      const int from = begin + static_cast<int>(m * t / threads);
-      const int to = begin + static_cast<int>(m * (t + 1) / threads);
-      workers.emplace_back([&, t, from, to] {
-        draw_range(model, sampling, one_stream, seed, *formulas[static_cast<std::size_t>(t)], from,
-                   to, s, failures[static_cast<std::size_t>(t)]);
-      });
-    }
-    for (auto& w : workers) w.join();
+// Worker threads kept for a whole run: each block, every worker draws its
+// share between two barrier phases.
+struct BlockDrawer::Pool {
+  explicit Pool(int count) : sync(count + 1), failures(static_cast<std::size_t>(count)) {}
+  std::barrier<> sync;
+  std::vector<std::thread> workers;
+  std::vector<Failure> failures;
+  int begin = 0, end = 0;
+  Samples* samples = nullptr;
+  bool stop = false;
+};
+
+BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, int threads,
+                         bool one_stream, std::int32_t seed)
+    : model_(model), sampling_(sampling), one_stream_(one_stream), seed_(seed) {
+  threads = one_stream ? 1 : std::max(1, threads);
+  for (int t = 0; t < threads; ++t) formulas_.push_back(std::make_unique<Formulas>(model));
+  if (one_stream) sampling.set_seed(&seed);
+  if (threads == 1) return;
+  pool_ = std::make_unique<Pool>(threads);
+  for (int t = 0; t < threads; ++t) {
+    pool_->workers.emplace_back([this, t, threads] {
+      Pool& p = *pool_;
+      const auto k = static_cast<std::size_t>(t);
+      for (;;) {
+        p.sync.arrive_and_wait();
+        if (p.stop) return;
+        // A contiguous share of the block.
+        const long m = p.end - p.begin;
+        const int from = p.begin + static_cast<int>(m * t / threads);
+        const int to = p.begin + static_cast<int>(m * (t + 1) / threads);
+        p.failures[k] = Failure{};
+        draw_range(model_, sampling_, false, seed_, *formulas_[k], from, to, *p.samples,
+                   p.failures[k]);
+        p.sync.arrive_and_wait();
+      }
+    });
   }
+}
+
+BlockDrawer::~BlockDrawer() {
+  if (!pool_) return;
+  pool_->stop = true;
+  pool_->sync.arrive_and_wait();
+  for (auto& w : pool_->workers) w.join();
+}
+
+Failure BlockDrawer::draw(int begin, int end, Samples& s) {
+  if (!pool_) {
+    Failure failure;
+    draw_range(model_, sampling_, one_stream_, seed_, *formulas_[0], begin, end, s, failure);
+    return failure;
+  }
+  pool_->begin = begin;
+  pool_->end = end;
+  pool_->samples = &s;
+  pool_->sync.arrive_and_wait();  // start
+  pool_->sync.arrive_and_wait();  // every share drawn
   Failure first;  // the earliest failure, whatever the thread count
-  for (Failure& f : failures)
+  for (const Failure& f : pool_->failures)
     if (f.iteration >= 0 && (first.iteration < 0 || f.iteration < first.iteration)) first = f;
   return first;
 }
@@ -176,15 +213,12 @@ RunResult run_model(const Model& model, const SamplingExports& sampling,
   RunResult result;
   Samples& s = result.samples;
   allocate(model, o.limit, s);
-  const int threads = o.one_stream ? 1 : std::max(1, o.threads);
-  std::vector<std::unique_ptr<Formulas>> formulas;
-  for (int t = 0; t < threads; ++t) formulas.push_back(std::make_unique<Formulas>(model));
-  if (o.one_stream) sampling.set_seed(&o.seed);
+  BlockDrawer drawer(model, sampling, o.threads, o.one_stream, o.seed);
 
   int n = 0;
   while (n < o.limit) {
     const int m = std::min(o.block, o.limit - n);
-    const Failure failure = draw_block(model, sampling, o.one_stream, o.seed, formulas, n, n + m, s);
+    const Failure failure = drawer.draw(n, n + m, s);
     if (failure.iteration >= 0) {
       result.bad_iteration = failure.iteration;
       result.bad_output = failure.output;

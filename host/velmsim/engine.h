@@ -74,14 +74,32 @@ struct Failure {
   std::vector<float> row;  // that iteration's column values
 };
 
-// Draws and evaluates iterations [begin, end) into `samples`, spread over one
-// thread per element of `formulas` (each thread's own evaluator). Each
-// iteration draws from its own substream, or, with one_stream, the calling
-// thread's stream goes on. Returns the earliest iteration with an output that
-// is not finite, if any; the iterations after it may be left undrawn.
-Failure draw_block(const Model& model, const SamplingExports& sampling, bool one_stream,
-                   std::int32_t seed, std::vector<std::unique_ptr<Formulas>>& formulas, int begin,
-                   int end, Samples& samples);
+// Draws and evaluates blocks of iterations into `samples`. With more than one
+// thread, the threads are started once and kept for every block, each with
+// its own stream of the threaded edition and its own formula evaluator; each
+// iteration draws from its own substream. With one_stream, the calling
+// thread's stream goes on from block to block.
+class BlockDrawer {
+ public:
+  BlockDrawer(const Model& model, const SamplingExports& sampling, int threads, bool one_stream,
+              std::int32_t seed);
+  ~BlockDrawer();
+  BlockDrawer(const BlockDrawer&) = delete;
+  BlockDrawer& operator=(const BlockDrawer&) = delete;
+
+  // Iterations [begin, end). Returns the earliest iteration with an output
+  // that is not finite, if any; iterations after it may be left undrawn.
+  Failure draw(int begin, int end, Samples& samples);
+
+ private:
+  struct Pool;
+  const Model& model_;
+  const SamplingExports& sampling_;
+  bool one_stream_;
+  std::int32_t seed_;
+  std::vector<std::unique_ptr<Formulas>> formulas_;
+  std::unique_ptr<Pool> pool_;
+};
 
 // The state after a block: every output's convergence error (NaN before
 // there are two blocks), mean and 80th percentile.
