@@ -14,6 +14,21 @@ SVG = "{http://www.w3.org/2000/svg}svg"
 
 def main():
     velmsim, model = sys.argv[1], sys.argv[2]
+    failures = check(velmsim, model)
+    # Names and formulas are the user's text: markup characters in them must
+    # not break the page.
+    with tempfile.TemporaryDirectory() as scratch:
+        odd = os.path.join(scratch, "odd.toml")
+        with open(odd, "w", encoding="utf-8") as f:
+            f.write('[model]\nname = "R&D <phase 1> \\"fit-out\\""\ncurrency = "<GBP>"\n'
+                    'base = 2\n[inputs]\na = { dist = "uniform", min = 1, max = 2 }\n'
+                    '[outputs]\nx = "a < 1.5 && a > 1.1 ? a : 2 * a"\n')
+        failures += check(velmsim, odd)
+    print("HTML report: " + ("FAILED" if failures else "ok"))
+    return 1 if failures else 0
+
+
+def check(velmsim, model):
     with tempfile.TemporaryDirectory() as scratch:
         page = os.path.join(scratch, "report.html")
         json_file = os.path.join(scratch, "report.json")
@@ -27,8 +42,8 @@ def main():
     try:
         root = ET.fromstring(text.replace("<!DOCTYPE html>", "", 1))
     except ET.ParseError as e:
-        print(f"FAILED: not well-formed: {e}")
-        return 1
+        print(f"FAILED: {model}: not well-formed: {e}")
+        return [str(e)]
     if root.find(".//script") is not None:
         failures.append("has a script")
     if re.search(r'(src|href)\s*=\s*"(https?:)?//', text) or "url(" in text:
@@ -41,9 +56,8 @@ def main():
     if [s.find("h2").text for s in sections] != [f"Output {n}" for n in outputs]:
         failures.append("one section per output, in order, is missing")
     for message in failures:
-        print("FAILED:", message)
-    print("HTML report: " + ("FAILED" if failures else "ok"))
-    return 1 if failures else 0
+        print(f"FAILED: {model}: {message}")
+    return failures
 
 
 if __name__ == "__main__":

@@ -162,6 +162,51 @@ TEST_F(Velmsim, OneStreamIsAHostThatSeedsOnce) {
   EXPECT_NE(r.out.find("one stream seeded once"), std::string::npos);
 }
 
+// Square-and-multiply against stepping by 16807^65536 one iteration at a
+// time, over the whole iteration range and for seeds at both ends, where a
+// product that overflowed 64 bits would show.
+TEST(SubstreamSeed, EqualsSteppingOneSubstreamAtATime) {
+  constexpr std::uint64_t m = 2147483647;
+  std::uint64_t stride = 1;
+  for (int k = 0; k < 65536; ++k) stride = stride * 16807 % m;
+  for (const std::int32_t seed : {1, 12345, 2147483646}) {
+    std::uint64_t s = static_cast<std::uint64_t>(seed);
+    for (int i = 0; i < 32767; ++i, s = s * stride % m)
+      ASSERT_EQ(velmsim::substream_seed(seed, i), static_cast<std::int32_t>(s)) << seed << " " << i;
+  }
+}
+
+// The risk table agrees with the CSV columns it summarises, and the command
+// line overrides [run].
+TEST_F(Velmsim, RiskTableAgreesWithCsvAndOptionsOverrideTheFile) {
+  const Result r = run(kKinds + " --seed 5 --iterations 300 --block 100 --percentiles 25,75 --json " +
+                       file("r.json").string() + " --csv " + file("r.csv").string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto j = nlohmann::json::parse(slurp(file("r.json")));
+  EXPECT_EQ(j["run"]["seed"], 5);
+  EXPECT_EQ(j["run"]["iterations"], 300);
+  const auto rows = read_csv(file("r.csv"));
+  ASSERT_EQ(rows.size(), 300u);
+  // Columns: iteration, u n l t b bs g p1 p2 r1 r2 y, total ratio.
+  int r2 = 0;
+  for (const auto& row : rows) {
+    EXPECT_TRUE(row[11] == 0.0f || row[11] == 7.5f);
+    r2 += row[11] != 0.0f;
+  }
+  const auto& risks = j["outputs"][0]["risks"];
+  ASSERT_EQ(risks.size(), 2u);
+  EXPECT_EQ(risks[1]["event"], "r2");
+  EXPECT_FLOAT_EQ(risks[1]["observed_rate"].get<float>(), static_cast<float>(r2 / 300.0));
+  EXPECT_EQ(risks[1]["mean_impact"], 7.5);
+  std::vector<double> shown;
+  for (const auto& p : j["outputs"][0]["percentiles"]) shown.push_back(p["percent"].get<double>());
+  EXPECT_EQ(shown, (std::vector<double>{5, 25, 75, 95}));
+  // ratio uses base (40): max(n, 1) / (t + 1) - 0.4.
+  for (const auto& row : rows)
+    ASSERT_EQ(row[14], static_cast<float>(std::max(static_cast<double>(row[2]), 1.0) /
+                                              (static_cast<double>(row[4]) + 1.0) - 0.4));
+}
+
 // Reports, JSON and CSV are the same for 1, 2 and 3 threads but for the
 // thread count itself.
 TEST_F(Velmsim, ThreadCountChangesNothing) {
