@@ -146,6 +146,28 @@ TEST_F(Velmsim, CsvColumnsAreTheExportsOnEachSubstream) {
   }
 }
 
+// --sampler stats draws from the statistics edition, on the same substreams.
+TEST_F(Velmsim, StatsSamplerUsesTheStatisticsEdition) {
+  const Result r = run(std::string(VELM_EXAMPLES_DIR) + "/project_cost.toml --sampler stats "
+                       "--iterations 200 --block 100 --seed 777 --csv " + file("run.csv").string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto rows = read_csv(file("run.csv"));
+  ASSERT_EQ(rows.size(), 200u);
+  const velm_host::Library library(VELM_STATS_LIBRARY);
+  const velmsim::SamplingExports x(library);
+  const float h[3] = {800, 1000, 1500}, rate[2] = {85, 10}, mat[2] = {40000, 8000}, ov[2] = {2, 8},
+              per[2] = {2000, 6000}, p = 0.3f;
+  for (int i = 0; i < 200; ++i) {
+    const std::int32_t seed = velmsim::substream_seed(777, i);
+    x.set_seed(&seed);
+    std::vector<float> want = {x.triang(&h[0], &h[1], &h[2]), x.normal(&rate[0], &rate[1]),
+                               x.lognormal(&mat[0], &mat[1]), x.beta(&ov[0], &ov[1]),
+                               x.uniform(&per[0], &per[1]), static_cast<float>(x.geometric(&p))};
+    expect_rows_equal(want, rows[static_cast<std::size_t>(i)], i);
+    if (HasFailure()) return;
+  }
+}
+
 TEST_F(Velmsim, OneStreamIsAHostThatSeedsOnce) {
   const Result r = run(kKinds + " --one-stream --csv " + file("run.csv").string());
   ASSERT_EQ(r.status, 0) << r.err;
