@@ -10,14 +10,14 @@
 #include <thread>
 #include <vector>
 
-#include "loader.h"
+#include "host/loader.h"
 
 namespace {
 
-using velm_bench::Library;
+using velm_host::Library;
 
 const Library& edition(bool threaded) {
-  return threaded ? velm_bench::threaded_edition() : velm_bench::stats_edition();
+  return threaded ? velm_host::threaded_edition() : velm_host::stats_edition();
 }
 
 void seed(const Library& lib, std::int32_t s) {

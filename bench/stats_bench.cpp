@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "loader.h"
+#include "host/loader.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::vector<float> random_floats(int n, unsigned seed) {
 }
 
 void BM_VelmSort(benchmark::State& state) {
-  auto sort = velm_bench::stats_edition().get<decltype(&VELMSORT)>("VELMSORT");
+  auto sort = velm_host::stats_edition().get<decltype(&VELMSORT)>("VELMSORT");
   const auto data = random_floats(kCount, 1);
   std::vector<float> sorted(data.size());
   std::vector<int16_t> perm(data.size());
@@ -63,7 +63,7 @@ BENCHMARK(BM_StdSortByMagnitude);
 const float kProportions[4] = {0.1f, 0.25f, 0.75f, 0.9f};
 
 void BM_VelmQuantiles(benchmark::State& state) {
-  auto qtil = velm_bench::stats_edition().get<decltype(&VELMQTIL)>("VELMQTIL");
+  auto qtil = velm_host::stats_edition().get<decltype(&VELMQTIL)>("VELMQTIL");
   const auto data = random_floats(kCount, 2);
   float q[4];
   const int16_t n = kCount;
@@ -106,7 +106,7 @@ BENCHMARK(BM_StdNthElementQuantiles);
 // The tail path: proportions all in the lower tail are read off a partial
 // ordering by selection instead of a full sort.
 void BM_VelmQuantilesLowerTail(benchmark::State& state) {
-  auto qtil = velm_bench::stats_edition().get<decltype(&VELMQTIL)>("VELMQTIL");
+  auto qtil = velm_host::stats_edition().get<decltype(&VELMQTIL)>("VELMQTIL");
   const auto data = random_floats(kCount, 3);
   const float props[2] = {0.001f, 0.005f};
   float q[2];

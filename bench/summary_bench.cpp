@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "loader.h"
+#include "host/loader.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ std::vector<float> sample(int n, unsigned seed) {
 }
 
 void BM_VelmStat(benchmark::State& state) {
-  auto stat = velm_bench::stats_edition().get<decltype(&VELMSTAT)>("VELMSTAT");
+  auto stat = velm_host::stats_edition().get<decltype(&VELMSTAT)>("VELMSTAT");
   const auto data = sample(kCount, 1);
   float s[15] = {};
   const int16_t n = kCount, one = 1;
@@ -75,7 +75,7 @@ void BM_TwoPassMoments(benchmark::State& state) {
 BENCHMARK(BM_TwoPassMoments);
 
 void BM_VelmSpear(benchmark::State& state) {
-  auto spear = velm_bench::stats_edition().get<decltype(&VELMSPEAR)>("VELMSPEAR");
+  auto spear = velm_host::stats_edition().get<decltype(&VELMSPEAR)>("VELMSPEAR");
   const auto a = sample(kCount, 2);
   auto b = sample(kCount, 3);
   for (std::size_t i = 0; i < b.size(); ++i) b[i] = std::round(0.5f * a[i] + b[i]);  // with ties
@@ -127,7 +127,7 @@ BENCHMARK(BM_StdSortRankPearson);
 constexpr int16_t kLeftOut = 1000;
 
 void BM_VelmConvergence(benchmark::State& state) {
-  auto cnverr = velm_bench::stats_edition().get<decltype(&VELMCNVERR)>("VELMCNVERR");
+  auto cnverr = velm_host::stats_edition().get<decltype(&VELMCNVERR)>("VELMCNVERR");
   const auto data = sample(kCount, 4);
   const int16_t m = kLeftOut, n = kCount;
   for (auto _ : state) {

@@ -5,11 +5,11 @@
 
 #include <random>
 
-#include "loader.h"
+#include "host/loader.h"
 
 namespace {
 
-void draw_uniforms(benchmark::State& state, const velm_bench::Library& library) {
+void draw_uniforms(benchmark::State& state, const velm_host::Library& library) {
   const auto set_seed = library.get<decltype(&VELMSETSEED)>("VELMSETSEED");
   const auto uniform = library.get<decltype(&VELMUNIFORM)>("VELMUNIFORM");
   const std::int32_t seed = 12345;
@@ -19,10 +19,10 @@ void draw_uniforms(benchmark::State& state, const velm_bench::Library& library) 
 }
 
 void BM_VelmUniformStats(benchmark::State& state) {
-  draw_uniforms(state, velm_bench::stats_edition());
+  draw_uniforms(state, velm_host::stats_edition());
 }
 void BM_VelmUniformThreaded(benchmark::State& state) {
-  draw_uniforms(state, velm_bench::threaded_edition());
+  draw_uniforms(state, velm_host::threaded_edition());
 }
 
 void BM_StdMinstdUniformFloat(benchmark::State& state) {

@@ -25,12 +25,9 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
-#else
-#include <dlfcn.h>
 #endif
 
-#include "export/velmprob.h"
+#include "host/loader.h"
 
 #if defined(_WIN32) && defined(__i386__) && !defined(VELM_CDECL)
 #define HOST_CALL __stdcall
@@ -75,7 +72,7 @@ static_assert(std::is_same_v<SetSeedFn, decltype(&VELMSETSEED)> &&
               std::is_same_v<SpearFn, decltype(&VELMSPEAR)> &&
               std::is_same_v<CnvErrFn, decltype(&VELMCNVERR)>);
 
-void* library = nullptr;
+const velm_host::Library* library = nullptr;
 
 // The stack pointer, read where the statement stands. The memory clobber
 // keeps the stores and pushes of a call's arguments on their side of it.
@@ -126,12 +123,7 @@ struct Export {
 
 template <typename F>
 Export<F> find(const char* name) {
-#if defined(_WIN32)
-  return {name, reinterpret_cast<F>(reinterpret_cast<void*>(
-                    GetProcAddress(static_cast<HMODULE>(library), name)))};
-#else
-  return {name, reinterpret_cast<F>(dlsym(library, name))};
-#endif
+  return {name, library->find<F>(name)};
 }
 
 std::uint32_t bits(float f) {
@@ -292,14 +284,9 @@ int main(int argc, char** argv) {
   }
 #if defined(_WIN32)
   _setmode(_fileno(stdout), _O_BINARY);  // the same bytes as elsewhere
-  library = static_cast<void*>(LoadLibraryA(argv[1]));
-#else
-  library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
 #endif
-  if (library == nullptr) {
-    std::fprintf(stderr, "velmdump: cannot load %s\n", argv[1]);
-    return 2;
-  }
+  const velm_host::Library loaded(argv[1]);  // exit status 2 when it cannot be opened
+  library = &loaded;
   set_seed = find<SetSeedFn>("VELMSETSEED");
   get_seed = find<GetSeedFn>("VELMGETSEED");
   uniform = find<Real2Fn>("VELMUNIFORM");

@@ -1,0 +1,83 @@
+// Run-time loading of a built edition of velmprob, as a host does: the
+// library is opened by path and its exports are found by their undecorated
+// names. Shared by velmsim, velmdump and the benchmarks.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "export/velmprob.h"
+
+namespace velm_host {
+
+class Library {
+ public:
+  // Opens the library at `path`; a library that cannot be opened ends the
+  // process with exit status 2 and a message naming the path and the reason.
+  explicit Library(std::string path) : path_(std::move(path)) {
+#if defined(_WIN32)
+    handle_ = static_cast<void*>(LoadLibraryA(path_.c_str()));
+    const char* reason = "LoadLibrary failed";
+#else
+    handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const char* reason = handle_ == nullptr ? dlerror() : "";
+#endif
+    if (handle_ == nullptr) {
+      std::fprintf(stderr, "cannot load the library %s: %s\n", path_.c_str(), reason);
+      std::exit(2);
+    }
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  // The export `name` typed as F (for example decltype(&VELMUNIFORM)), or
+  // null when this edition lacks it.
+  template <typename F>
+  F find(const char* name) const {
+#if defined(_WIN32)
+    auto symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    void* symbol = dlsym(handle_, name);
+#endif
+    return reinterpret_cast<F>(symbol);
+  }
+
+  // The export `name`; a missing export ends the process with exit status 2.
+  template <typename F>
+  F get(const char* name) const {
+    F f = find<F>(name);
+    if (f == nullptr) {
+      std::fprintf(stderr, "the library %s lacks the export %s\n", path_.c_str(), name);
+      std::exit(2);
+    }
+    return f;
+  }
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  void* handle_ = nullptr;
+};
+
+#if defined(VELM_STATS_LIBRARY) && defined(VELM_THREADED_LIBRARY)
+// The two editions of this build (paths compiled in), loaded once per process.
+inline const Library& stats_edition() {
+  static const Library library(VELM_STATS_LIBRARY);
+  return library;
+}
+inline const Library& threaded_edition() {
+  static const Library library(VELM_THREADED_LIBRARY);
+  return library;
+}
+#endif
+
+}  // namespace velm_host

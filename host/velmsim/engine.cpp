@@ -1,0 +1,266 @@
+#include "host/velmsim/engine.h"
+
+#include <algorithm>
+#include <barrier>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "host/velmsim/formula.h"
+
+namespace velmsim {
+
+SamplingExports::SamplingExports(const velm_host::Library& l)
+    : set_seed(l.get<decltype(set_seed)>("VELMSETSEED")),
+      get_seed(l.get<decltype(get_seed)>("VELMGETSEED")),
+      uniform(l.get<decltype(uniform)>("VELMUNIFORM")),
+      normal(l.get<decltype(normal)>("VELMNORMAL")),
+      lognormal(l.get<decltype(lognormal)>("VELMLOGNORMAL")),
+      triang(l.get<decltype(triang)>("VELMTRIANG")),
+      beta(l.get<decltype(beta)>("VELMBETA")),
+      geometric(l.get<decltype(geometric)>("VELMGEOMETRIC")),
+      crnormal(l.find<decltype(crnormal)>("VELMCRNORMAL")),
+      yesno(l.find<decltype(yesno)>("VELMYESNO")) {}
+
+StatisticsExports::StatisticsExports(const velm_host::Library& l)
+    : sort(l.get<decltype(sort)>("VELMSORT")),
+      qtil(l.get<decltype(qtil)>("VELMQTIL")),
+      hist(l.get<decltype(hist)>("VELMHIST")),
+      stat(l.get<decltype(stat)>("VELMSTAT")),
+      spear(l.get<decltype(spear)>("VELMSPEAR")),
+      cnverr(l.get<decltype(cnverr)>("VELMCNVERR")) {}
+
+std::int32_t substream_seed(std::int32_t seed, std::int64_t i) {
+  constexpr std::uint64_t m = 2147483647;  // 2^31 - 1: products of residues fit in 62 bits
+  auto power = [](std::uint64_t base, std::uint64_t e) {
+    std::uint64_t r = 1;
+    base %= m;
+    for (; e > 0; e >>= 1) {  // square and multiply
+      if (e & 1) r = r * base % m;
+      base = base * base % m;
+    }
+    return r;
+  };
+  static const std::uint64_t stride = power(16807, static_cast<std::uint64_t>(kSubstreamLength));
+  return static_cast<std::int32_t>(static_cast<std::uint64_t>(seed) *
+                                   power(stride, static_cast<std::uint64_t>(i)) % m);
+}
+
+namespace {
+
+float draw_one(const SamplingExports& x, const Draw& d) {
+  switch (d.dist) {
+    case Dist::uniform: return x.uniform(&d.arg[0], &d.arg[1]);
+    case Dist::normal: return x.normal(&d.arg[0], &d.arg[1]);
+    case Dist::lognormal: return x.lognormal(&d.arg[0], &d.arg[1]);
+    case Dist::triangular: return x.triang(&d.arg[0], &d.arg[1], &d.arg[2]);
+    case Dist::beta: {
+      const float v = x.beta(&d.arg[0], &d.arg[1]);
+      // Mapped onto [min, max] in double and rounded once.
+      return d.scaled ? static_cast<float>(d.lo + (d.hi - d.lo) * static_cast<double>(v)) : v;
+    }
+    case Dist::geometric: return static_cast<float>(x.geometric(&d.arg[0]));
+    case Dist::yesno: return static_cast<float>(x.yesno(&d.arg[0]));
+    default: return 0.0f;
+  }
+}
+
+}  // namespace
+
+void draw_iteration(const SamplingExports& x, const Model& model, float* row,
+                    std::uint8_t* occurred, float* impact) {
+  for (const Input& in : model.inputs) {
+    const Draw& d = in.draw;
+    if (d.dist == Dist::normal_pair) {
+      x.crnormal(&d.arg[0], &d.arg[1], &d.arg[2], &d.arg[3], &d.arg[4], row, row + 1);
+      row += 2;
+    } else if (d.dist == Dist::risk) {
+      // The impact is drawn whether or not the event occurs, so that every
+      // iteration takes its uniforms the same way.
+      const bool yes = x.yesno(&d.arg[0]) != 0;
+      const float size = in.impact_drawn ? draw_one(x, in.impact) : in.impact_value;
+      *row++ = yes ? size : 0.0f;
+      *occurred++ = yes ? 1 : 0;
+      *impact++ = size;
+    } else {
+      *row++ = draw_one(x, d);
+    }
+  }
+}
+
+bool constant(const std::vector<float>& x, int n) {
+  for (int i = 1; i < n; ++i)
+    if (x[static_cast<std::size_t>(i)] != x[0]) return false;
+  return true;
+}
+
+void allocate(const Model& model, int limit, Samples& s) {
+  const auto n = static_cast<std::size_t>(limit);
+  s.columns.assign(model.columns.size(), std::vector<float>(n));
+  s.outputs.assign(model.outputs.size(), std::vector<float>(n));
+  s.risks.clear();
+  for (std::size_t k = 0; k < model.inputs.size(); ++k)
+    if (model.inputs[k].draw.dist == Dist::risk) s.risks.push_back(k);
+  s.occurred.assign(s.risks.size(), std::vector<std::uint8_t>(n));
+  s.impacts.assign(s.risks.size(), std::vector<float>(n));
+}
+
+namespace {
+
+// Draws iterations [begin, end) in the calling thread; on an output that is
+// not finite, records the iteration in `failure` and stops.
+void draw_range(const Model& model, const SamplingExports& sampling, bool one_stream,
+                std::int32_t seed, Formulas& f, int begin, int end, Samples& s, Failure& failure) {
+  const std::size_t nc = model.columns.size(), nr = s.risks.size(), no = model.outputs.size();
+  std::vector<float> row(nc + 1), out(no + 1), impact(nr + 1);
+  std::vector<std::uint8_t> occurred(nr + 1);
+  // Seeds of consecutive substreams differ by the factor 16807^65536: one
+  // modular product per iteration after the first.
+  constexpr std::uint64_t modulus = 2147483647;
+  const std::uint64_t stride = static_cast<std::uint64_t>(substream_seed(1, 1));
+  std::uint64_t next = static_cast<std::uint64_t>(substream_seed(seed, begin));
+  for (int i = begin; i < end; ++i) {
+    if (!one_stream) {
+      const auto substream = static_cast<std::int32_t>(next);
+      sampling.set_seed(&substream);
+      next = next * stride % modulus;
+    }
+    draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
+    const int bad = f.evaluate(row.data(), out.data());
+    const auto u = static_cast<std::size_t>(i);
+    for (std::size_t c = 0; c < nc; ++c) s.columns[c][u] = row[c];
+    for (std::size_t k = 0; k < no; ++k) s.outputs[k][u] = out[k];
+    for (std::size_t r = 0; r < nr; ++r) {
+      s.occurred[r][u] = occurred[r];
+      s.impacts[r][u] = impact[r];
+    }
+    if (bad >= 0) {
+      failure = {i, bad, std::vector<float>(row.begin(), row.begin() + static_cast<long>(nc))};
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+// Worker threads kept for a whole run: each block, every worker draws its
+// share between two barrier phases.
+struct BlockDrawer::Pool {
+  explicit Pool(int count) : sync(count + 1), failures(static_cast<std::size_t>(count)) {}
+  std::barrier<> sync;
+  std::vector<std::thread> workers;
+  std::vector<Failure> failures;
+  int begin = 0, end = 0;
+  Samples* samples = nullptr;
+  bool stop = false;
+};
+
+BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, int threads,
+                         bool one_stream, std::int32_t seed)
+    : model_(model), sampling_(sampling), one_stream_(one_stream), seed_(seed) {
+  threads = one_stream ? 1 : std::max(1, threads);
+  for (int t = 0; t < threads; ++t) formulas_.push_back(std::make_unique<Formulas>(model));
+  if (one_stream) sampling.set_seed(&seed);
+  if (threads == 1) return;
+  pool_ = std::make_unique<Pool>(threads);
+  for (int t = 0; t < threads; ++t) {
+    pool_->workers.emplace_back([this, t, threads] {
+      Pool& p = *pool_;
+      const auto k = static_cast<std::size_t>(t);
+      for (;;) {
+        p.sync.arrive_and_wait();
+        if (p.stop) return;
+        // A contiguous share of the block.
+        const long m = p.end - p.begin;
+        const int from = p.begin + static_cast<int>(m * t / threads);
+        const int to = p.begin + static_cast<int>(m * (t + 1) / threads);
+        p.failures[k] = Failure{};
+        draw_range(model_, sampling_, false, seed_, *formulas_[k], from, to, *p.samples,
+                   p.failures[k]);
+        p.sync.arrive_and_wait();
+      }
+    });
+  }
+}
+
+BlockDrawer::~BlockDrawer() {
+  if (!pool_) return;
+  pool_->stop = true;
+  pool_->sync.arrive_and_wait();
+  for (auto& w : pool_->workers) w.join();
+}
+
+Failure BlockDrawer::draw(int begin, int end, Samples& s) {
+  if (!pool_) {
+    Failure failure;
+    draw_range(model_, sampling_, one_stream_, seed_, *formulas_[0], begin, end, s, failure);
+    return failure;
+  }
+  pool_->begin = begin;
+  pool_->end = end;
+  pool_->samples = &s;
+  pool_->sync.arrive_and_wait();  // start
+  pool_->sync.arrive_and_wait();  // every share drawn
+  Failure first;  // the earliest failure, whatever the thread count
+  for (const Failure& f : pool_->failures)
+    if (f.iteration >= 0 && (first.iteration < 0 || f.iteration < first.iteration)) first = f;
+  return first;
+}
+
+RunResult run_model(const Model& model, const SamplingExports& sampling,
+                    const StatisticsExports& statistics, const RunOptions& o,
+                    const std::function<void(const Checkpoint&)>& progress) {
+  RunResult result;
+  Samples& s = result.samples;
+  allocate(model, o.limit, s);
+  BlockDrawer drawer(model, sampling, o.threads, o.one_stream, o.seed);
+
+  int n = 0;
+  while (n < o.limit) {
+    const int m = std::min(o.block, o.limit - n);
+    const Failure failure = drawer.draw(n, n + m, s);
+    if (failure.iteration >= 0) {
+      result.bad_iteration = failure.iteration;
+      result.bad_output = failure.output;
+      result.bad_row = failure.row;
+    }
+    if (result.bad_iteration >= 0) return result;
+    n += m;
+    s.n = n;
+
+    Checkpoint c;
+    c.n = n;
+    bool all_below = true;
+    const auto n16 = static_cast<std::int16_t>(n), m16 = static_cast<std::int16_t>(m);
+    for (std::size_t k = 0; k < model.outputs.size(); ++k) {
+      const std::vector<float>& y = s.outputs[k];
+      const bool flat = constant(y, n);
+      float error = std::numeric_limits<float>::quiet_NaN();
+      if (n >= 2 * o.block) error = flat ? 0.0f : statistics.cnverr(&m16, &n16, y.data());
+      if (!(error < o.tolerance)) all_below = false;
+      float mean = y[0];
+      if (!flat) {
+        float stat[15] = {};
+        const std::int16_t one = 1;
+        statistics.stat(&n16, &one, y.data(), &n16, stat);
+        mean = stat[0];
+      }
+      const float p = 0.8f;
+      const std::int16_t count = 1;
+      float p80 = 0.0f;
+      statistics.qtil(&n16, y.data(), &count, &p, &p80);
+      c.error.push_back(error);
+      c.mean.push_back(mean);
+      c.p80.push_back(p80);
+    }
+    result.trace.push_back(c);
+    if (progress) progress(c);
+    if (all_below) {
+      result.converged = true;
+      break;
+    }
+  }
+  return result;
+}
+
+}  // namespace velmsim

@@ -1,0 +1,64 @@
+"""velmsim's HTML report: well-formed (it is written as XML-compatible
+HTML), self-contained (no scripts, no external resources) and with the four
+charts for every output. Usage: check_html.py VELMSIM MODEL"""
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+SVG = "{http://www.w3.org/2000/svg}svg"
+
+
+def main():
+    velmsim, model = sys.argv[1], sys.argv[2]
+    failures = check(velmsim, model)
+    # Names and formulas are the user's text: markup characters in them must
+    # not break the page.
+    with tempfile.TemporaryDirectory() as scratch:
+        odd = os.path.join(scratch, "odd.toml")
+        with open(odd, "w", encoding="utf-8") as f:
+            f.write('[model]\nname = "R&D <phase 1> \\"fit-out\\""\ncurrency = "<GBP>"\n'
+                    'base = 2\n[inputs]\na = { dist = "uniform", min = 1, max = 2 }\n'
+                    '[outputs]\nx = "a < 1.5 && a > 1.1 ? a : 2 * a"\n')
+        failures += check(velmsim, odd)
+    print("HTML report: " + ("FAILED" if failures else "ok"))
+    return 1 if failures else 0
+
+
+def check(velmsim, model):
+    with tempfile.TemporaryDirectory() as scratch:
+        page = os.path.join(scratch, "report.html")
+        json_file = os.path.join(scratch, "report.json")
+        subprocess.run([velmsim, model, "--html", page, "--json", json_file],
+                       check=True, stdout=subprocess.DEVNULL)
+        with open(page, encoding="utf-8") as f:
+            text = f.read()
+        with open(json_file, encoding="utf-8") as f:
+            outputs = [o["name"] for o in json.load(f)["outputs"]]
+    failures = []
+    try:
+        root = ET.fromstring(text.replace("<!DOCTYPE html>", "", 1))
+    except ET.ParseError as e:
+        print(f"FAILED: {model}: not well-formed: {e}")
+        return [str(e)]
+    if root.find(".//script") is not None:
+        failures.append("has a script")
+    if re.search(r'(src|href)\s*=\s*"(https?:)?//', text) or "url(" in text:
+        failures.append("refers to an external resource")
+    charts = [svg.get("data-chart") for svg in root.iter(SVG)]
+    for kind in ("s-curve", "histogram", "tornado", "convergence"):
+        if charts.count(kind) != len(outputs):
+            failures.append(f"{charts.count(kind)} {kind} charts for {len(outputs)} outputs")
+    sections = root.findall(".//section")
+    if [s.find("h2").text for s in sections] != [f"Output {n}" for n in outputs]:
+        failures.append("one section per output, in order, is missing")
+    for message in failures:
+        print(f"FAILED: {model}: {message}")
+    return failures
+
+
+if __name__ == "__main__":
+    sys.exit(main())
