@@ -346,7 +346,7 @@ std::string html_report(const Report& r) {
     h += "<h3>Convergence of the mean and P80</h3>\n" + convergence(r, k);
 
     h += "<div class=\"tables\">\n<div><h3>Statistics</h3><table class=\"grid\">\n";
-    for (int i = 0; i < 15; ++i)
+    for (int i = 0; i < kReportedStatistics; ++i)
       h += "<tr><td>" + std::string(kStatLabels[i]) + "</td><td class=\"n\">" +
            amount(o.stat[static_cast<std::size_t>(i)]) + "</td></tr>\n";
     h += "</table></div>\n<div><h3>Percentiles</h3><table class=\"grid\">\n";

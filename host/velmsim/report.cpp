@@ -189,7 +189,7 @@ std::string text_report(const Report& r) {
     t += "\n== Output " + o.name + " = " + o.formula + "\n";
     if (o.constant) t += "(this output has the same value in every iteration)\n";
     t += "\nStatistics\n";
-    for (int i = 0; i < 15; ++i) t += format("  %-12s %16s\n", kStatLabels[i], g(o.stat[static_cast<std::size_t>(i)]).c_str());
+    for (int i = 0; i < kReportedStatistics; ++i) t += format("  %-12s %16s\n", kStatLabels[i], g(o.stat[static_cast<std::size_t>(i)]).c_str());
 
     t += "\nPercentiles\n";
     for (const auto& [p, v] : o.percentiles) t += format("  P%-4g %16s\n", p, g(v).c_str());
@@ -299,7 +299,7 @@ std::string json_report(const Report& r) {
     out["base"] = o.base ? number(*o.base) : Json(nullptr);
     out["target"] = o.target ? number(*o.target) : Json(nullptr);
     Json stats = Json::object();
-    for (int i = 0; i < 15; ++i) stats[kStatLabels[i]] = number(o.stat[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < kReportedStatistics; ++i) stats[kStatLabels[i]] = number(o.stat[static_cast<std::size_t>(i)]);
     out["statistics"] = stats;
     Json pct = Json::array();
     for (const auto& [p, v] : o.percentiles) pct.push_back({{"percent", static_cast<float>(p)}, {"value", v}});

@@ -13,6 +13,9 @@
 namespace velmsim {
 
 extern const char* const kStatLabels[15];
+// The statistics a report shows: VELMSTAT fills the first fourteen rows; the
+// fifteenth, the sum of weights, stays unwritten when no weights are given.
+inline constexpr int kReportedStatistics = 14;
 
 struct Correlation {
   std::string name;
