@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -332,6 +333,29 @@ double exp_fast(double x) {
   return s + s * p;
 }
 
+// sin and cos evaluate in double and round once, which is right for every
+// float but these few: their double result lies within its error of a
+// midpoint between two floats, and the rounding goes the wrong way. They were
+// found by trying every float against MPFR (tools/check_elementary), which
+// also proves every other result; here they get their correctly rounded
+// values.
+struct Correction {
+  std::uint32_t x;
+  std::uint32_t result;
+};
+constexpr Correction kSinCorrections[] = {{0x46199998u, 0xBEB1FA5Du}, {0xC6199998u, 0x3EB1FA5Du}};
+constexpr Correction kCosCorrections[] = {{0x5F18B878u, 0x3F7F14BBu}, {0xDF18B878u, 0x3F7F14BBu},
+                                          {0x6115CB11u, 0x3F78142Fu}, {0xE115CB11u, 0x3F78142Fu}};
+
+template <std::size_t N>
+float corrected(float x, double computed, const Correction (&table)[N]) {
+  const auto b = std::bit_cast<std::uint32_t>(x);
+  for (const Correction& c : table) {
+    if (c.x == b) return std::bit_cast<float>(c.result);
+  }
+  return static_cast<float>(computed);
+}
+
 }  // namespace
 
 double log(double x) {
@@ -490,12 +514,8 @@ float sin(float x) {
   if (std::fabs(x) <= kPiOver4) return static_cast<float>(sin_kernel(x));
   int q = 0;
   const double r = reduce(x, q);
-  switch (q) {
-    case 0: return static_cast<float>(sin_kernel(r));
-    case 1: return static_cast<float>(cos_kernel(r));
-    case 2: return static_cast<float>(-sin_kernel(r));
-    default: return static_cast<float>(-cos_kernel(r));
-  }
+  const double s = q & 1 ? cos_kernel(r) : sin_kernel(r);
+  return corrected(x, q & 2 ? -s : s, kSinCorrections);
 }
 
 float cos(float x) {
@@ -506,12 +526,8 @@ float cos(float x) {
   if (std::fabs(x) <= kPiOver4) return static_cast<float>(cos_kernel(x));
   int q = 0;
   const double r = reduce(x, q);
-  switch (q) {
-    case 0: return static_cast<float>(cos_kernel(r));
-    case 1: return static_cast<float>(-sin_kernel(r));
-    case 2: return static_cast<float>(-cos_kernel(r));
-    default: return static_cast<float>(sin_kernel(r));
-  }
+  const double c = q & 1 ? sin_kernel(r) : cos_kernel(r);
+  return corrected(x, (q + 1) & 2 ? -c : c, kCosCorrections);
 }
 
 float asin(float x) {
