@@ -65,6 +65,10 @@ extern "C" const char* __asan_default_options() { return "exitcode=86"; }
 #endif
 extern "C" const char* __ubsan_default_options() { return "exitcode=87"; }
 
+#if defined(VELM_COVERAGE_BUILD)
+extern "C" void __gcov_dump();
+#endif
+
 namespace {
 
 // ---- Exports of this edition ----
@@ -656,6 +660,9 @@ void report(std::uint64_t k, const Case& c, const std::string& what) {
   }
   std::fflush(nullptr);
   ctl->finished = 1;
+#if defined(VELM_COVERAGE_BUILD)
+  __gcov_dump();
+#endif
   std::_Exit(0);
 }
 
