@@ -247,7 +247,7 @@ void normal_pair(float mean1, float sd1, float mean2, float sd2, float rho, floa
   const float var2 = reduced * sd2;
   float root = std::sqrt(var2);
   const bool underflowed = var2 == 0.0f ? reduced != 0.0f && sd2 != 0.0f
-                                        : std::fabs(var2) < std::numeric_limits<float>::min();
+                                        : var2 > 0.0f && var2 < std::numeric_limits<float>::min();
   if (std::isinf(var2) || underflowed) {
     // The conditional variance sd2^2 (1 - rho^2) left the single-precision
     // range though its root need not: the root is taken in double precision.

@@ -27,12 +27,13 @@ void RNTRI(int nr, float* r) {
 
 namespace {
 
-// A product of single-precision factors that is a normal number (or NaN,
-// which the callers pass on) kept every bit the factors give it; an infinite,
-// zero or subnormal one may have overflowed or underflowed on the way.
-inline bool normal_or_nan(float p) {
-  return std::isnan(p) || (p >= std::numeric_limits<float>::min() &&
-                           p <= std::numeric_limits<float>::max());
+// A product of single-precision factors that is a positive normal number
+// kept every bit the factors give it, and a negative or NaN one gives a NaN
+// root either way; an infinite, zero or subnormal one may have overflowed or
+// underflowed on the way.
+inline bool in_single_range(float p) {
+  return !(p >= 0.0f) || (p >= std::numeric_limits<float>::min() &&
+                          p <= std::numeric_limits<float>::max());
 }
 
 }  // namespace
@@ -44,15 +45,15 @@ float triangular_by_inversion(float u, float low, float mode, float high) {
   const float fc = (mode - low) / width;
   const bool lower = fc > u;
   const float p = lower ? u * width * (mode - low) : (1.0f - u) * width * (high - mode);
-  if (normal_or_nan(p)) return lower ? low + std::sqrt(p) : high - std::sqrt(p);
+  const bool width_overflowed = std::isinf(width) && std::isfinite(low) && std::isfinite(high);
+  if (in_single_range(p) && !width_overflowed) return lower ? low + std::sqrt(p) : high - std::sqrt(p);
   // The product under the root left the single-precision range (wide or
   // tiny intervals) or is an exact zero. Double precision holds it and its
   // root, and the variate lies between low and high, so it is stored back
   // without overflow; an exact zero gives the same endpoint as before. When
   // the width itself overflowed, fc was 0 or NaN and is formed again.
   const double wide = static_cast<double>(high) - low;
-  const bool lower_wide =
-      std::isinf(width) ? (static_cast<double>(mode) - low) / wide > u : lower;
+  const bool lower_wide = width_overflowed ? (static_cast<double>(mode) - low) / wide > u : lower;
   const double x =
       lower_wide ? low + std::sqrt(u * wide * (static_cast<double>(mode) - low))
                  : high - std::sqrt((1.0 - u) * wide * (static_cast<double>(high) - mode));

@@ -34,6 +34,7 @@ TEST(RangeEnds, TriangularInversion) {
   struct Case { float low, mode, high; };
   for (const Case c : {Case{0.0f, 2.5e19f, 3e19f}, Case{0.0f, 1e-24f, 2e-24f},
                        Case{-3e38f, 0.0f, 3e38f}, Case{-3e38f, 1e38f, 3e38f},
+                       Case{-3e38f, 3e38f, 3e38f}, Case{-3e38f, -3e38f, 3e38f},
                        Case{1.0f, 1.0f + 0x1p-23f, 1.0f + 0x1p-22f}}) {
     for (float u : {4.66e-10f, 0.1f, 0.25f, 0.5f, 0.8f, 0.9f, 1.0f - 0x1p-24f}) {
       const float x = velm::triangular_by_inversion(u, c.low, c.mode, c.high);

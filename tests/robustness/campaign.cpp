@@ -377,8 +377,9 @@ Case make_case(std::uint64_t seed, std::uint64_t k, unsigned char* arena) {
     case kCnvErr: {
       c.c[1] = count(r, c.may_stop);  // N
       const int n = std::max<int>(c.c[1], 1);
-      const int choices[] = {0, 1, n / 2, n - 1, n - 2, r.below(n + 1)};
-      c.c[0] = static_cast<std::int16_t>(choices[r.below(6)]);  // M
+      // M from 0 to N - 1: the earlier snapshot keeps at least one value.
+      const int choices[] = {0, std::min(1, n - 1), n / 2, n - 1, r.below(n)};
+      c.c[0] = static_cast<std::int16_t>(choices[r.below(5)]);  // M
       if (c.may_stop && r.below(2)) c.c[0] = static_cast<std::int16_t>(r.below(2) ? -1 : n + 1);
       const std::size_t nx = c.c[1] > 0 ? static_cast<std::size_t>(c.c[1]) : 0;
       fill(b.add<float>(nx, false), nx, r);
@@ -634,6 +635,7 @@ std::string compare_with_fresh(const Case& c, const unsigned char* arena, unsign
 
 void report(std::uint64_t k, const Case& c, const std::string& what) {
   std::fprintf(stderr, "FINDING case %" PRIu64 " (%s): %s\n", k, kFnNames[c.fn], what.c_str());
+  std::fflush(stderr);
 }
 
 [[noreturn]] void run_child(Control* ctl, unsigned char* arena, std::uint64_t seed,
