@@ -1,5 +1,7 @@
 // Exports of both editions built directly on the uniform stream: the seed
 // functions and the uniform variate.
+#include <cmath>
+
 #include "core/edition.h"
 #include "export/velmprob.h"
 #include "random/uniform.h"
@@ -19,6 +21,11 @@ VELM_API float VELM_CALL VELMUNIFORM(const float* a, const float* b) {
   velm::RNUN(1, &u);
   // In single precision: the difference, then the product, then the sum.
   const float width = *b - *a;
+  if (std::isinf(width) && std::isfinite(*a) && std::isfinite(*b)) {
+    // Finite ends more than the largest float apart: the variate, which lies
+    // between them, is formed in double precision.
+    return static_cast<float>(*a + (static_cast<double>(*b) - *a) * u);
+  }
   const float offset = width * u;
   return *a + offset;
 }

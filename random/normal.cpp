@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "core/edition.h"
 #include "error/checks.h"
@@ -219,7 +220,13 @@ LogMoments lognormal_log_moments(float mean, float sd) {
     // Single precision throughout: an sd / mean below about 2.4e-4 gives
     // v = 0, which RNLNL refuses as a zero scale.
     const float ratio = sd / mean;
-    const float v = velm::fp::log(1.0f + ratio * ratio);
+    float v = velm::fp::log(1.0f + ratio * ratio);
+    if (std::isinf(v) && std::isfinite(sd) && std::isfinite(mean) && mean != 0.0f) {
+      // (sd / mean)^2, or sd / mean itself, overflowed: then 1 / ratio^2 is
+      // below 3e-39 and ln(1 + ratio^2) is 2 ln|ratio| to single precision,
+      // formed from the logarithms so that nothing overflows.
+      v = 2.0f * (velm::fp::log(std::fabs(sd)) - velm::fp::log(std::fabs(mean)));
+    }
     return {velm::fp::log(mean) - 0.5f * v, std::sqrt(v)};
   } else {
     // Double precision, stored to single: small sd / mean keep a positive
@@ -236,7 +243,20 @@ void normal_pair(float mean1, float sd1, float mean2, float sd2, float rho, floa
   // Covariance [[sd1^2, rho sd1 sd2], [rho sd1 sd2, sd2^2]] = R'R with the
   // upper-triangular R = [[sd1, rho sd2], [0, sqrt((sd2 - rho^2 sd2) sd2)]],
   // stored column after column.
-  const float rsig[4] = {sd1, 0.0f, rho * sd2, std::sqrt((sd2 - rho * rho * sd2) * sd2)};
+  const float reduced = sd2 - rho * rho * sd2;
+  const float var2 = reduced * sd2;
+  float root = std::sqrt(var2);
+  const bool underflowed = var2 == 0.0f ? reduced != 0.0f && sd2 != 0.0f
+                                        : var2 > 0.0f && var2 < std::numeric_limits<float>::min();
+  if (std::isinf(var2) || underflowed) {
+    // The conditional variance sd2^2 (1 - rho^2) left the single-precision
+    // range though its root need not: the root is taken in double precision.
+    // Variances that fit keep the single-precision form.
+    const double wide = sd2;
+    const double r = rho;
+    root = static_cast<float>(std::sqrt((wide - r * r * wide) * wide));
+  }
+  const float rsig[4] = {sd1, 0.0f, rho * sd2, root};
   float pair[2];
   RNMVN(1, 2, rsig, 2, pair, 1);
   out1 = pair[0] + mean1;

@@ -4,6 +4,7 @@
 // that triangle's own distribution function or by stretching a symmetric
 // variate onto both sides of the mode, as the edition says.
 #include <cmath>
+#include <limits>
 
 #include "core/edition.h"
 #include "error/checks.h"
@@ -24,17 +25,57 @@ void RNTRI(int nr, float* r) {
   }
 }
 
+namespace {
+
+// A product of single-precision factors that is a positive normal number
+// kept every bit the factors give it, and a negative or NaN one gives a NaN
+// root either way; an infinite, zero or subnormal one may have overflowed or
+// underflowed on the way.
+inline bool in_single_range(float p) {
+  return !(p >= 0.0f) || (p >= std::numeric_limits<float>::min() &&
+                          p <= std::numeric_limits<float>::max());
+}
+
+}  // namespace
+
 float triangular_by_inversion(float u, float low, float mode, float high) {
   // F(x) = (x - low)^2 / ((high - low)(mode - low)) up to the mode, whose
   // probability is fc; above it 1 - F is the mirror image from high.
-  const float fc = (mode - low) / (high - low);
-  if (fc > u) return low + std::sqrt(u * (high - low) * (mode - low));
-  return high - std::sqrt((1.0f - u) * (high - low) * (high - mode));
+  const float width = high - low;
+  const float fc = (mode - low) / width;
+  const bool lower = fc > u;
+  const float p = lower ? u * width * (mode - low) : (1.0f - u) * width * (high - mode);
+  const bool width_overflowed = std::isinf(width) && std::isfinite(low) && std::isfinite(high);
+  if (in_single_range(p) && !width_overflowed) return lower ? low + std::sqrt(p) : high - std::sqrt(p);
+  // The product under the root left the single-precision range (wide or
+  // tiny intervals) or is an exact zero. Double precision holds it and its
+  // root, and the variate lies between low and high, so it is stored back
+  // without overflow; an exact zero gives the same endpoint as before. When
+  // the width itself overflowed, fc was 0 or NaN and is formed again.
+  const double wide = static_cast<double>(high) - low;
+  const bool lower_wide = width_overflowed ? (static_cast<double>(mode) - low) / wide > u : lower;
+  const double x =
+      lower_wide ? low + std::sqrt(u * wide * (static_cast<double>(mode) - low))
+                 : high - std::sqrt((1.0 - u) * wide * (static_cast<double>(high) - mode));
+  return static_cast<float>(x);
 }
 
 float stretch_symmetric_triangular(float t, float low, float mode, float high) {
-  if (t > 0.5f) return mode + (high - mode) * (t - 0.5f) * 2.0f;
-  return low + (mode - low) * t * 2.0f;
+  // (t - 0.5) and t are at most 1/2, so only the difference of two finite
+  // ends can overflow; then the stretch is formed in double precision, where
+  // it lies between the ends and is stored back finite.
+  if (t > 0.5f) {
+    const float side = high - mode;
+    if (std::isinf(side) && std::isfinite(high) && std::isfinite(mode)) {
+      return static_cast<float>(mode + (static_cast<double>(high) - mode) * (t - 0.5f) * 2.0);
+    }
+    return mode + side * (t - 0.5f) * 2.0f;
+  }
+  const float side = mode - low;
+  if (std::isinf(side) && std::isfinite(mode) && std::isfinite(low)) {
+    return static_cast<float>(low + (static_cast<double>(mode) - low) * t * 2.0);
+  }
+  return low + side * t * 2.0f;
 }
 
 float triangular_variate(float low, float mode, float high, float& start) {

@@ -31,6 +31,8 @@ void partition_exchange_sort(std::int32_t n, float* rb, std::int32_t* labels) {
       std::int32_t u = labels[p - 1];
       labels[p - 1] = labels[q - 1];
       labels[q - 1] = u;
+    } else {
+      static_cast<void>(labels);
     }
   };
 

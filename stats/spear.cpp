@@ -143,9 +143,23 @@ float erfcfit(float x) {
 
 void spear(const float* data1, const float* data2, std::int32_t n, float* work1, float* work2,
            float& dsq, float& zdev, float& pdev, float& rho, float& prho) {
+  bool complete_pair = false;
   for (std::int32_t j = 0; j < n; ++j) {
     work1[j] = data1[j];
     work2[j] = data2[j];
+    if (!std::isnan(data1[j]) && !std::isnan(data2[j])) complete_pair = true;
+  }
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  if (!complete_pair) {
+    // Not one pair with both values present: NaNs compare unequal to
+    // everything, so ranking them would give every value its own rank and a
+    // coefficient of +-1 out of nothing. There is no correlation to measure.
+    dsq = nan;
+    zdev = nan;
+    pdev = nan;
+    rho = nan;
+    prho = 0.0f;
+    return;
   }
   sort2(n, work1, work2);
   const double tx = rankties(n, work1);
@@ -165,7 +179,6 @@ void spear(const float* data1, const float* data2, std::int32_t n, float* work1,
   const double en = n > 0 ? static_cast<double>(n) : 0.0;
   const double c = (en * en - 1.0) * en;
   const double fac = c > 0.0 ? (1.0 - tx / c) * (1.0 - ty / c) : 0.0;
-  const float nan = std::numeric_limits<float>::quiet_NaN();
   if (!(fac > 0.0)) {
     zdev = nan;
     pdev = nan;

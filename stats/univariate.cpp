@@ -239,7 +239,11 @@ void finish(const StatView& s, std::int32_t nvar, std::int32_t iwt, float conprm
       E1STI(1, j + 1);
       E1MES(kWarningNow, 2, "The observations on variable %(I1) are constant.");
       for (int r = 2; r <= 5; ++r) s(r, j) = 0.0f;
-    } else if (!(m2 <= 0.0f)) {
+    } else if (!(m2 <= 0.0f) || (m2 == 0.0f && k.root_small > range)) {
+      // A zero sum of squares of a variable that is not constant means the
+      // squared deviations underflowed (a range below the root of the
+      // smallest normalised number): that is the underflow reported below,
+      // not a negative variance.
       const float v = m2 / n;
       const float sn = std::sqrt(v);
       if (k.root_small > range) {
@@ -473,8 +477,11 @@ void U2STA(std::int32_t ido, std::int32_t nrow, std::int32_t nvar, const float* 
               "NROW = %(I1) and IDO = %(I2).  If NROW is nonpositive, IDO must be equal to 2 or 3.");
       }
       invocation = 1;
-      nrowmiss = 0;
-      for (std::int32_t j = 0; j < nvar; ++j) {
+      // A refused NROW ends the process when this routine leaves; the
+      // caller's STAT and NROWMISS are left as they were, as for every
+      // refused call.
+      if (nrow >= 1) nrowmiss = 0;
+      for (std::int32_t j = 0; j < nvar && nrow >= 1; ++j) {
         work[j] = k.nan;
         work[nvar + j] = 0.0f;
         for (int r = 1; r <= 5; ++r) s(r, j) = 0.0f;

@@ -1,7 +1,10 @@
 // Probe scenarios for sampler exports whose arguments are refused: the
 // TERMINAL message is printed and the process ends.
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/edition.h"
@@ -57,3 +60,41 @@ VELM_PROBE(mvn_dims) {
   velm::RNMVN(nr, k, rsig.data(), ldrsig, r.data(), ldr);
   returned(r[0]);
 }
+
+#if VELM_THREADED
+// Eight threads draw from every sampler; once all of them are under way, the
+// thread named by the argument asks for a lognormal with sd 0, whose TERMINAL
+// message ends the process while the others are still drawing.
+VELM_PROBE(draw_while_terminal) {
+  const int failing = std::stoi(args.at(0));
+  constexpr int kThreads = 8;
+  std::atomic<int> running{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, failing, &running] {
+      const std::int32_t seed = 100 + t;
+      VELMSETSEED(&seed);
+      const float zero = 0.0f, one = 1.0f, two = 2.0f, half = 0.5f, p = 0.3f, rho = 0.4f;
+      float a, b;
+      bool counted = false;
+      for (long i = 0; i < 100000000L; ++i) {
+        VELMNORMAL(&zero, &one);
+        VELMLOGNORMAL(&two, &half);
+        VELMCRNORMAL(&zero, &one, &one, &two, &rho, &a, &b);
+        VELMGEOMETRIC(&p);
+        VELMBETA(&half, &two);
+        VELMTRIANG(&zero, &half, &two);
+        if (i == 10 && !counted) {
+          running.fetch_add(1);
+          counted = true;
+        }
+        if (t == failing && counted && running.load() == kThreads) {
+          VELMLOGNORMAL(&one, &zero);
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  std::printf("every thread finished\n");
+}
+#endif

@@ -3,8 +3,10 @@
 //
 // This test executable replaces the global operator new (all forms) and, on
 // glibc without a sanitizer, interposes malloc, calloc and realloc, forwarding
-// to the next definitions. Under AddressSanitizer the allocator's own hooks
-// count instead (the sanitizer owns malloc and operator new there).
+// to the next definitions. Under AddressSanitizer and ThreadSanitizer the
+// sanitizer owns malloc and operator new (and calls them while it starts, before
+// anything of this program is set up), so nothing is replaced there: the
+// sanitizer allocator's own malloc hooks count instead.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,11 +25,11 @@
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VELM_TEST_ASAN 1
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VELM_TEST_SANITIZER 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELM_TEST_ASAN 1
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VELM_TEST_SANITIZER 1
 #endif
 #endif
 
@@ -40,7 +42,7 @@ inline void count() {
 }
 }  // namespace
 
-#if defined(VELM_TEST_ASAN)
+#if defined(VELM_TEST_SANITIZER)
 
 extern "C" int __sanitizer_install_malloc_and_free_hooks(
     void (*malloc_hook)(const volatile void*, std::size_t), void (*free_hook)(const volatile void*));
@@ -156,7 +158,7 @@ TEST(SamplerAllocation, SamplingPathAllocatesNothing) {
   g_counting = false;
   std::free(probe);
   delete probe2;
-#if defined(__GLIBC__) || defined(VELM_TEST_ASAN)
+#if defined(__GLIBC__) || defined(VELM_TEST_SANITIZER)
   ASSERT_GE(g_allocations.load(), 2);
 #else
   // Elsewhere (the Windows C runtime) malloc cannot be interposed: only the

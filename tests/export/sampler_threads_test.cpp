@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "core/edition.h"
 #include "export/velmprob.h"
+#include "support/probe.h"
 
 #if VELM_THREADED
 namespace {
@@ -77,6 +79,46 @@ TEST(SamplerThreads, OtherThreadsLeaveThisStreamAlone) {
   EXPECT_EQ(VELMGETSEED(), mark);
   VELMSETSEED(&seed);
   EXPECT_EQ(VELMNORMAL(&zero, &one), first);
+}
+
+// Eight threads of 10^6 mixed sampler calls each: four install the same
+// seed and must agree bit for bit, three install seeds of their own and one
+// takes its seed from the clock, all at once.
+TEST(SamplerThreads, EightThreadsOfAMillionCalls) {
+  constexpr int kRounds = 100000;  // ten sampler calls a round
+  std::vector<std::vector<std::uint32_t>> got(8);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < got.size(); ++t) {
+    threads.emplace_back([&got, t] {
+      if (t == 7) {
+        // No seed installed: the first draw seeds this thread's stream.
+        const float zero = 0.0f, one = 1.0f;
+        const float u = VELMUNIFORM(&zero, &one);
+        got[t] = draw_all(VELMGETSEED(), kRounds);
+        got[t].push_back(u > 0.0f && u < 1.0f);
+      } else {
+        got[t] = draw_all(t < 4 ? 2024 : static_cast<std::int32_t>(31 * t), kRounds);
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (std::size_t t = 1; t < 4; ++t) EXPECT_TRUE(got[t] == got[0]) << "thread " << t;
+  for (std::size_t t = 4; t < 8; ++t) EXPECT_FALSE(got[t] == got[0]) << "thread " << t;
+  EXPECT_EQ(got[7].back(), 1u);
+}
+
+// One thread's TERMINAL error while seven others draw: the process prints the
+// message whole, once, and ends with status 1, whichever thread fails.
+TEST(SamplerThreads, TerminalErrorWhileOthersDraw) {
+  const std::string message =
+      "\n"
+      " *** TERMINAL ERROR 2 from RNLNL.  The scale parameter S = 0.000000E+00, but\n"
+      " ***          S must be positive.\n";
+  for (int rep = 0; rep < 200; ++rep) {
+    const auto got = velm_test::run_probe("draw_while_terminal", {std::to_string(rep % 8)});
+    ASSERT_EQ(got.output, message) << "repetition " << rep;
+    ASSERT_EQ(got.status, 1) << "repetition " << rep;
+  }
 }
 
 }  // namespace

@@ -144,6 +144,10 @@ VELM_PROBE(uvsta_degenerate) {
   } else if (c == "tiny_variance") {
     uvsta0(2, 1, {1e-20f, 3e-20f}, 2, 0, 0, 0, stat, nrowmiss);
     print_rows(stat.data(), 1, 15, {2, 3, 4, 5});
+  } else if (c == "denormal_spread") {
+    // The squared deviations underflow to an exact zero sum.
+    uvsta0(3, 1, {1e-44f, 2e-44f, 3e-44f}, 3, 0, 0, 0, stat, nrowmiss);
+    print_rows(stat.data(), 1, 15, {2, 3, 4, 5});
   } else if (c == "tiny_moments") {
     uvsta0(2, 1, {1e-14f, 3e-14f}, 2, 0, 0, 0, stat, nrowmiss);
     print_rows(stat.data(), 1, 15, {4, 5});

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -94,6 +95,17 @@ TEST(Spear, ConstantAndShortSamplesGiveNaN) {
   for (int16_t n : {int16_t{0}, int16_t{-1}, int16_t{-32768}}) {
     EXPECT_TRUE(std::isnan(VELMSPEAR(&n, nullptr, nullptr)));
   }
+}
+
+// Without one pair that has both values, there is nothing to correlate:
+// all-NaN samples, and samples whose NaNs fall on complementary rows.
+TEST(Spear, NoCompletePairGivesNaN) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> all(5, nan);
+  EXPECT_TRUE(std::isnan(spear16(all, all)));
+  EXPECT_TRUE(std::isnan(spear16({1, 2, 3, 4, 5}, all)));
+  EXPECT_TRUE(std::isnan(spear16({1, nan, 3, nan, 5}, {nan, 2, nan, 4, nan})));
+  EXPECT_TRUE(std::isnan(spear16({nan, nan, 3, 4, 5}, {1, 2, nan, nan, nan})));
 }
 
 TEST(Spear, RandomSamplesAgainstPearsonOnMidRanks) {

@@ -366,6 +366,11 @@ TEST(UnivariateMessages, DegenerateWarnings) {
         "variance for this variable underflows. Therefore, the variance and standard deviation "
         "are set to 0, and the skewness and kurtosis are set to NaN (not a number)."}), no_cv},
        "returned 0 0 nan nan"},
+      {"denormal_spread",
+       {cat({"12 from U2STA. ", tiny,
+        "variance for this variable underflows. Therefore, the variance and standard deviation "
+        "are set to 0, and the skewness and kurtosis are set to NaN (not a number)."}), no_cv},
+       "returned 0 0 nan nan"},
       {"tiny_moments",
        {cat({"13 from U2STA. ", tiny,
         "higher order moments for this variable underflow. Therefore, the skewness and kurtosis "
