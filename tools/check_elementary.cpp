@@ -214,6 +214,40 @@ std::string describe(const char* what, float x, float got, float want) {
   return line;
 }
 
+// The reference of one float: the C library's double result rounded to
+// single, or MPFR's where that double lies near a midpoint.
+float reference(const Unary& f, float x, double d, Tally& tally) {
+  float want = std::isnan(d) ? std::numeric_limits<float>::quiet_NaN() : to_single(d);
+  if (near_midpoint(d, want)) {
+    want = mpfr_unary(f.mpfr, x);
+    tally.decided.fetch_add(1, std::memory_order_relaxed);
+  }
+  tally.checked.fetch_add(1, std::memory_order_relaxed);
+  return want;
+}
+
+// sin and cos in one pass over the floats: the C library's sincos gives both
+// references for the price of one argument reduction, which for large
+// arguments is most of the time.
+bool check_sin_cos(const Unary& sin_f, const Unary& cos_f, int threads, std::uint64_t stride) {
+  Tally sin_tally, cos_tally;
+  const auto start = std::chrono::steady_clock::now();
+  const std::uint64_t count = ((std::uint64_t{1} << 32) + stride - 1) / stride;
+  parallel(count, threads, [&](std::uint64_t i) {
+    const float x = std::bit_cast<float>(static_cast<std::uint32_t>(i * stride));
+    double s = 0.0, c = 0.0;
+    sincos(static_cast<double>(x), &s, &c);
+    const float sin_want = reference(sin_f, x, s, sin_tally);
+    const float cos_want = reference(cos_f, x, c, cos_tally);
+    const float sin_got = sin_f.ours(x), cos_got = cos_f.ours(x);
+    if (!same(sin_got, sin_want)) sin_tally.fail(describe(sin_f.name, x, sin_got, sin_want));
+    if (!same(cos_got, cos_want)) cos_tally.fail(describe(cos_f.name, x, cos_got, cos_want));
+  });
+  const double seconds = seconds_since(start);
+  const bool sin_ok = sin_tally.report(sin_f.name, seconds);
+  return cos_tally.report(cos_f.name, seconds) && sin_ok;
+}
+
 bool check_unary(const Unary& f, int threads, std::uint64_t stride) {
   Tally tally;
   const auto start = std::chrono::steady_clock::now();
@@ -221,13 +255,7 @@ bool check_unary(const Unary& f, int threads, std::uint64_t stride) {
   parallel(count, threads, [&](std::uint64_t i) {
     const float x = std::bit_cast<float>(static_cast<std::uint32_t>(i * stride));
     const float got = f.ours(x);
-    const double d = f.libm(x);
-    float want = std::isnan(d) ? std::numeric_limits<float>::quiet_NaN() : to_single(d);
-    if (near_midpoint(d, want)) {
-      want = mpfr_unary(f.mpfr, x);
-      tally.decided.fetch_add(1, std::memory_order_relaxed);
-    }
-    tally.checked.fetch_add(1, std::memory_order_relaxed);
+    const float want = reference(f, x, f.libm(x), tally);
     if (!same(got, want)) tally.fail(describe(f.name, x, got, want));
   });
   return tally.report(f.name, seconds_since(start));
@@ -433,8 +461,13 @@ int main(int argc, char** argv) {
   std::printf("check_elementary: %d threads, every %" PRIu64 "%s float\n", threads, stride,
               stride == 1 ? "st" : "th");
   bool ok = true;
+  const Unary& sin_f = kUnary[2];
+  const Unary& cos_f = kUnary[3];
+  const bool together = want("sin") && want("cos");
   for (const Unary& f : kUnary) {
-    if (want(f.name)) ok &= check_unary(f, threads, stride);
+    if (!want(f.name)) continue;
+    if (together && &f == &sin_f) ok &= check_sin_cos(sin_f, cos_f, threads, stride);
+    else if (!(together && &f == &cos_f)) ok &= check_unary(f, threads, stride);
   }
   if (want("pow")) ok &= check_pow(threads, pairs);
   if (want("dlog")) {
