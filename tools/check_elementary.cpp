@@ -411,8 +411,11 @@ bool check_double(const char* name, double (*ours)(double), MpfrUnary f, double 
     std::frexp(want, &e);
     mpfr_t diff;
     mpfr_init2(diff, 160);
+    // Scaled to units in the last place inside MPFR: near the bottom of the
+    // normal range the difference itself is below the smallest double.
     mpfr_sub_d(diff, y, got, MPFR_RNDN);
-    const double ulps = std::fabs(std::ldexp(mpfr_get_d(diff, MPFR_RNDN), 53 - e));
+    mpfr_mul_2si(diff, diff, 53 - e, MPFR_RNDN);
+    const double ulps = std::fabs(mpfr_get_d(diff, MPFR_RNDN));
     mpfr_clear(diff);
     mpfr_clear(a);
     mpfr_clear(y);
