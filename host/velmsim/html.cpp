@@ -13,16 +13,6 @@ namespace velmsim {
 
 namespace {
 
-std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* f, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, f);
-  std::vsnprintf(buffer, sizeof buffer, f, args);
-  va_end(args);
-  return buffer;
-}
-
 std::string escape(const std::string& s) {
   std::string out;
   for (char c : s) {

@@ -17,9 +17,6 @@ const char* const kStatLabels[15] = {"Mean",       "Variance",  "Std. Dev.", "Sk
                                      "Coef. Var.", "Count",     "Lower CLM", "Upper CLM",
                                      "Lower CLV",  "Upper CLV", "Sum Wts"};
 
-namespace {
-
-std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* f, ...) {
   char buffer[512];
   va_list args;
@@ -28,6 +25,8 @@ std::string format(const char* f, ...) {
   va_end(args);
   return buffer;
 }
+
+namespace {
 
 std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
 

@@ -13,6 +13,10 @@
 namespace velmsim {
 
 extern const char* const kStatLabels[15];
+
+// printf-style formatting into a string, for the report writers (up to 511
+// characters).
+std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
 // The statistics a report shows: VELMSTAT fills the first fourteen rows; the
 // fifteenth, the sum of weights, stays unwritten when no weights are given.
 inline constexpr int kReportedStatistics = 14;
