@@ -436,6 +436,7 @@ double ours_dexp(double x) { return velm::fp::exp(x); }
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each function's line as it is done
   int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::uint64_t stride = 1, pairs = 1000000000, doubles = 100000000;
   std::vector<std::string> wanted;
