@@ -146,14 +146,25 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
 // Worker threads kept for a whole run: each block, every worker draws its
 // share between two barrier phases.
 struct BlockDrawer::Pool {
-  explicit Pool(int count) : sync(count + 1), failures(static_cast<std::size_t>(count)) {}
-  std::barrier<> sync;
+  explicit Pool(int count) : sync(count), failures(static_cast<std::size_t>(count)) {}
+  std::barrier<> sync;  // the calling thread and the workers
   std::vector<std::thread> workers;
   std::vector<Failure> failures;
-  int begin = 0, end = 0;
+  int begin = 0, end = 0, threads = 0;
   Samples* samples = nullptr;
   bool stop = false;
 };
+
+// Share t of the current block, a contiguous range of iterations.
+void BlockDrawer::draw_share(int t) {
+  Pool& p = *pool_;
+  const long m = p.end - p.begin;
+  const int from = p.begin + static_cast<int>(m * t / p.threads);
+  const int to = p.begin + static_cast<int>(m * (t + 1) / p.threads);
+  const auto k = static_cast<std::size_t>(t);
+  p.failures[k] = Failure{};
+  draw_range(model_, sampling_, false, seed_, *formulas_[k], from, to, *p.samples, p.failures[k]);
+}
 
 BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, int threads,
                          bool one_stream, std::int32_t seed)
@@ -162,21 +173,17 @@ BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, in
   for (int t = 0; t < threads; ++t) formulas_.push_back(std::make_unique<Formulas>(model));
   if (one_stream) sampling.set_seed(&seed);
   if (threads == 1) return;
+  // The calling thread draws share 0 itself, so that N threads keep N cores
+  // busy and none waits at the barrier in the meantime.
   pool_ = std::make_unique<Pool>(threads);
-  for (int t = 0; t < threads; ++t) {
-    pool_->workers.emplace_back([this, t, threads] {
+  pool_->threads = threads;
+  for (int t = 1; t < threads; ++t) {
+    pool_->workers.emplace_back([this, t] {
       Pool& p = *pool_;
-      const auto k = static_cast<std::size_t>(t);
       for (;;) {
         p.sync.arrive_and_wait();
         if (p.stop) return;
-        // A contiguous share of the block.
-        const long m = p.end - p.begin;
-        const int from = p.begin + static_cast<int>(m * t / threads);
-        const int to = p.begin + static_cast<int>(m * (t + 1) / threads);
-        p.failures[k] = Failure{};
-        draw_range(model_, sampling_, false, seed_, *formulas_[k], from, to, *p.samples,
-                   p.failures[k]);
+        draw_share(t);
         p.sync.arrive_and_wait();
       }
     });
@@ -200,6 +207,7 @@ Failure BlockDrawer::draw(int begin, int end, Samples& s) {
   pool_->end = end;
   pool_->samples = &s;
   pool_->sync.arrive_and_wait();  // start
+  draw_share(0);
   pool_->sync.arrive_and_wait();  // every share drawn
   Failure first;  // the earliest failure, whatever the thread count
   for (const Failure& f : pool_->failures)

@@ -93,6 +93,7 @@ class BlockDrawer {
 
  private:
   struct Pool;
+  void draw_share(int t);
   const Model& model_;
   const SamplingExports& sampling_;
   bool one_stream_;
