@@ -33,16 +33,23 @@ def b2f(b):
     return struct.unpack("<f", struct.pack("<I", b))[0]
 
 
-def round_binary(v, digits, emin, emax):
-    """The binary floating-point number with `digits` significant bits and
-    exponent range emin..emax nearest to the finite nonzero mpf v (ties to
-    even, gradual underflow), as an mpf; None if it overflows."""
-    a = abs(v)
+def binade(a):
+    """The integer e with 2^e <= a < 2^(e+1), for the positive mpf a (log2 is
+    corrected where it lands one off at exact powers of two)."""
     e = int(mpmath.floor(mpmath.log(a, 2)))
     while mpmath.mpf(2) ** e > a:
         e -= 1
     while mpmath.mpf(2) ** (e + 1) <= a:
         e += 1
+    return e
+
+
+def round_binary(v, digits, emin, emax):
+    """The binary floating-point number with `digits` significant bits and
+    exponent range emin..emax nearest to the finite nonzero mpf v (ties to
+    even, gradual underflow), as an mpf; None if it overflows."""
+    a = abs(v)
+    e = binade(a)
     quantum = mpmath.mpf(2) ** (max(e, emin) - digits + 1)
     r = int(mpmath.nint(a / quantum)) * quantum  # mpmath rounds halves to even
     if r >= mpmath.mpf(2) ** (emax + 1):
@@ -78,12 +85,7 @@ def round_float(v):
         return 0
     sign = 0x80000000 if v < 0 else 0
     a = abs(v)
-    e = int(mpmath.floor(mpmath.log(a, 2)))
-    # guard against log2 landing one off at exact powers of two
-    while mpmath.mpf(2) ** e > a:
-        e -= 1
-    while mpmath.mpf(2) ** (e + 1) <= a:
-        e += 1
+    e = binade(a)
     quantum = mpmath.mpf(2) ** (max(e, -126) - 23)
     n = int(mpmath.nint(a / quantum))  # mpmath rounds halves to even
     r = n * quantum
