@@ -19,70 +19,13 @@
 
 #include "host/loader.h"
 #include "host/velmsim/engine.h"
+#include "tests/host/velmsim_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Result {
-  std::string out, err;
-  int status = -1;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class Velmsim : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("velmsim_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path file(const std::string& name) const { return dir_ / name; }
-
-  fs::path write(const std::string& name, const std::string& text) const {
-    std::ofstream(file(name), std::ios::binary) << text;
-    return file(name);
-  }
-
-  Result run(const std::string& args) const {
-    const std::string command = std::string(VELMSIM_PATH) + " " + args + " >" +
-                                file("stdout").string() + " 2>" + file("stderr").string();
-    const int raw = std::system(command.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(file("stdout"));
-    r.err = slurp(file("stderr"));
-    return r;
-  }
-
-  fs::path dir_;
-};
+using namespace velmsim_test;
 
 const std::string kKinds = std::string(VELM_MODELS_DIR) + "/kinds.toml";
-
-// The CSV file as rows of numbers, header left out.
-std::vector<std::vector<float>> read_csv(const fs::path& p) {
-  std::vector<std::vector<float>> rows;
-  std::istringstream in(slurp(p));
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::vector<float> row;
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, ',');) row.push_back(std::strtof(cell.c_str(), nullptr));
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 // One iteration of kinds.toml drawn with direct export calls, in the order
 // the file declares the inputs, and its "total" output.
