@@ -31,9 +31,11 @@ std::string escape(const std::string& s) {
 std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
 
 // Large amounts as whole numbers with thousands separators (1,341,170),
-// others with six significant digits.
-std::string amount(double x) {
-  if (std::isnan(x) || std::fabs(x) < 1e4 || std::fabs(x) >= 1e15) return g(x);
+// others with six significant digits; an amount shown among large ones (of
+// size `scale`) as a whole number too.
+std::string amount(double x, double scale = 0) {
+  const double a = std::max(std::fabs(x), std::fabs(scale));
+  if (std::isnan(x) || a < 1e4 || std::fabs(x) >= 1e15) return g(x);
   std::string digits = format("%.0f", std::fabs(x));
   for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
     digits.insert(static_cast<std::size_t>(i), ",");
@@ -184,7 +186,7 @@ std::string tornado(const OutputSummary& o) {
   Frame f;
   f.left = 150;
   f.right = 60;
-  f.height = 50 + 26.0 * static_cast<double>(o.tornado.size());
+  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.tornado.size());
   f.x0 = -1;
   f.x1 = 1;
   std::string s = svg_open(f, "tornado", "Tornado: rank correlation with " + o.name);
@@ -205,6 +207,55 @@ std::string tornado(const OutputSummary& o) {
     s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%+.3f</text>\n",
                 c.rho < 0 ? a - 4 : b + 4, y + 15, c.rho < 0 ? "end" : "start",
                 static_cast<double>(c.rho));
+  }
+  s += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.x(0),
+              f.top, f.x(0), f.height - f.bottom);
+  return s + "</svg>\n";
+}
+
+// Each driver's P80 allocation as a horizontal bar from zero, in the order of
+// the drivers table (largest tail excess first), inputs and risks in their
+// own colours, the amount printed at the bar's end.
+std::string allocation_chart(const OutputSummary& o) {
+  double lo = 0, hi = 0;
+  for (const Driver& d : o.drivers)
+    if (!std::isnan(d.allocation)) {
+      lo = std::min(lo, d.allocation);
+      hi = std::max(hi, d.allocation);
+    }
+  Frame f;
+  f.left = 150;
+  f.right = 30;
+  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.drivers.size());
+  const double pad = 0.2 * (hi - lo);  // room for the amounts beyond the longest bars
+  f.x0 = lo < 0 ? lo - pad : 0;
+  f.x1 = hi > 0 ? hi + pad : 0;
+  if (!(f.x1 > f.x0)) f.x1 = f.x0 + 1;
+  std::string s = svg_open(f, "drivers", "P80 allocation of " + o.name);
+  const std::string unit = o.currency.empty() ? "" : " (" + o.currency + ")";
+  s += axes(f, ticks(f.x0, f.x1), {}, "part of P80 − mean" + unit, "");
+  for (std::size_t i = 0; i < o.drivers.size(); ++i) {
+    const Driver& d = o.drivers[i];
+    const double y = f.top + 26.0 * static_cast<double>(i);
+    s += format("<text class=\"name\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>",
+                f.left - 8, y + 15, escape(d.name).c_str());
+    if (std::isnan(d.allocation)) {
+      s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">n/a</text>\n", f.x(0) + 4, y + 15);
+      continue;
+    }
+    const double a = f.x(std::min(0.0, d.allocation)), b = f.x(std::max(0.0, d.allocation));
+    s += format("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"18\"/>",
+                d.risk ? "risk" : "pos", a, y + 2, std::max(1.0, b - a));
+    s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%s</text>\n",
+                d.allocation < 0 ? a - 4 : b + 4, y + 15, d.allocation < 0 ? "end" : "start",
+                amount(d.allocation, std::max(-lo, hi)).c_str());
+  }
+  const auto risks = std::count_if(o.drivers.begin(), o.drivers.end(), [](const Driver& d) { return d.risk; });
+  if (risks > 0 && static_cast<std::size_t>(risks) < o.drivers.size()) {
+    s += format("<text class=\"legend pos\" x=\"%.1f\" y=\"%.1f\">input</text>",
+                f.width - f.right - 90, f.height - 6);
+    s += format("<text class=\"legend risk\" x=\"%.1f\" y=\"%.1f\">risk</text>\n",
+                f.width - f.right - 40, f.height - 6);
   }
   s += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.x(0),
               f.top, f.x(0), f.height - f.bottom);
@@ -269,13 +320,49 @@ svg .mark { stroke-width: 1.6; stroke-dasharray: 5 3; }
 svg .base { stroke: #555; fill: #555; } svg .p50 { stroke: #2f855a; fill: #2f855a; }
 svg .p80 { stroke: #b7791f; fill: #b7791f; } svg .target { stroke: #c53030; fill: #c53030; }
 svg text.marklabel { font-size: 11px; paint-order: stroke; stroke: #fff; stroke-width: 3px; }
-svg .pos { fill: #2b6cb0; } svg .neg { fill: #c05621; }
+svg .pos { fill: #2b6cb0; } svg .neg { fill: #c05621; } svg .risk { fill: #b7791f; }
+svg text.legend { font-weight: bold; }
 svg polyline.mean { fill: none; stroke: #2b6cb0; stroke-width: 2; } svg circle.mean { fill: #2b6cb0; }
 svg polyline.p80line { fill: none; stroke: #b7791f; stroke-width: 2; } svg circle.p80line { fill: #b7791f; }
 svg text.mean { fill: #2b6cb0; font-weight: bold; } svg text.p80line { fill: #b7791f; font-weight: bold; }
 .note { color: #555; font-size: 13px; }
 @media print { body { margin: 0; max-width: none; } section.output, svg.chart, table { break-inside: avoid; } h2 { break-before: page; } h2.first { break-before: auto; } }
 )";
+
+// The contingency drivers of an output: the P80 allocation chart and the
+// table, with what the columns mean.
+std::string drivers(const OutputSummary& o, const std::string& money) {
+  std::string h = "<h3>Contingency drivers: each one&#8217;s part in the iterations at or above P80</h3>\n";
+  if (o.constant) return h + "<p class=\"note\">None: " + escape(o.name) + " never varied.</p>\n";
+  if (o.drivers.empty()) return h + "<p class=\"note\">The model has no risks and names no inputs in <code>shares</code>.</p>\n";
+  h += allocation_chart(o);
+  auto percent = [](double x) { return std::isnan(x) ? std::string("n/a") : format("%.1f%%", 100.0 * x); };
+  h += "<table class=\"grid\"><tr><th>driver</th><th>kind</th><th class=\"n\">tail excess</th>"
+       "<th class=\"n\">share</th><th class=\"n\">P80 allocation" + money + "</th>"
+       "<th class=\"n\">share of variance</th></tr>\n";
+  double excess = 0, allocation = 0;  // the largest, for the amounts' form
+  for (const Driver& d : o.drivers) {
+    excess = std::max(excess, std::fabs(d.excess));
+    if (!std::isnan(d.allocation)) allocation = std::max(allocation, std::fabs(d.allocation));
+  }
+  for (const Driver& d : o.drivers)
+    h += format("<tr><td>%s</td><td>%s</td><td class=\"n\">%s</td><td class=\"n\">%s</td>"
+                "<td class=\"n\">%s</td><td class=\"n\">%s</td></tr>\n",
+                escape(d.name).c_str(), d.risk ? "risk" : "input", amount(d.excess, excess).c_str(),
+                percent(d.share).c_str(), amount(d.allocation, allocation).c_str(),
+                percent(d.variance_share).c_str());
+  h += "</table>\n";
+  // Built by concatenation: names and amounts can make it longer than format() takes.
+  const std::string name = escape(o.name);
+  h += "<p class=\"note\">The tail is the " + std::to_string(o.tail) + " iterations with " + name +
+       " &#8805; P80. Tail excess: the mean over the tail less the mean over all iterations. "
+       "Share: of the tail&#8217;s own excess, E[" + name + " | tail] &#8722; E[" + name + "] = " +
+       amount(o.tail_excess) + money + ", to which the excesses of a sum add up. P80 allocation: "
+       "share &#215; (P80 &#8722; mean) = share &#215; " +
+       amount(static_cast<double>(o.p80) - o.mean) + money +
+       ". Share of variance: &#961;&#178; over the sum of &#961;&#178; of every input.</p>\n";
+  return h;
+}
 
 }  // namespace
 
@@ -375,6 +462,7 @@ std::string html_report(const Report& r) {
                     std::isnan(k2.rho) ? "n/a" : format("%+.3f", static_cast<double>(k2.rho)).c_str());
       h += "</table>\n";
     }
+    h += drivers(o, money);
     h += "</section>\n";
   }
 

@@ -401,6 +401,47 @@ class Reader {
   Diagnostics& diag_;
 };
 
+// `shares`: "all", or a list of column names (an input, a variable of a
+// pair, a risk), each at most once.
+void read_shares(const toml::node& node, Model& m, Reader& r, Diagnostics& diag) {
+  const std::vector<std::string> columns = formula_names(m);
+  if (const toml::value<std::string>* all = node.as_string(); all != nullptr && all->get() == "all") {
+    for (std::size_t c = 0; c < columns.size(); ++c) m.run.shares.push_back(c);
+    return;
+  }
+  const toml::array* a = node.as_array();
+  if (a == nullptr) {
+    diag.error(pos(node.source()), "shares must be \"all\" or a list of input names such as "
+                                   "[\"labour\", \"steel\"]");
+    return;
+  }
+  std::set<std::string> listed;
+  for (const toml::node& e : *a) {
+    const auto name = r.string(e, "each name in shares");
+    if (!name) continue;
+    const Position at = pos(e.source());
+    const auto column = std::find(columns.begin(), columns.end(), *name);
+    if (column == columns.end()) {
+      // An input with errors of its own has been reported already.
+      if (std::count(m.unchecked_names.begin(), m.unchecked_names.end(), *name) > 0) continue;
+      const auto pair = std::find_if(m.inputs.begin(), m.inputs.end(), [&](const Input& in) {
+        return in.draw.dist == Dist::normal_pair && in.name == *name;
+      });
+      if (pair != m.inputs.end())
+        diag.error(at, "'" + *name + "' is a normal_pair, not a variable: list its variables '" +
+                           pair->names[0] + "' and '" + pair->names[1] + "'");
+      else
+        diag.error(at, "unknown name '" + *name + "' in shares" + did_you_mean(*name, columns));
+      continue;
+    }
+    if (!listed.insert(*name).second) {
+      diag.error(at, "'" + *name + "' is listed twice in shares");
+      continue;
+    }
+    m.run.shares.push_back(static_cast<std::size_t>(column - columns.begin()));
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> formula_names(const Model& model) {
@@ -572,7 +613,8 @@ Model read_model(const std::string& path, Diagnostics& diag) {
 
   // [run]
   if (const toml::table* t = section("run")) {
-    r.unknown_keys(*t, {"iterations", "seed", "tolerance", "percentiles", "block", "classes"},
+    r.unknown_keys(*t, {"iterations", "seed", "tolerance", "percentiles", "block", "classes",
+                        "shares"},
                    "in [run]");
     if (const toml::node* n = t->get("iterations"))
       if (auto x = r.integer(*n, "iterations", 2, 32767,
@@ -614,6 +656,7 @@ Model read_model(const std::string& path, Diagnostics& diag) {
         }
       }
     }
+    if (const toml::node* n = t->get("shares")) read_shares(*n, m, r, diag);
   }
 
   check_formulas(m, diag);

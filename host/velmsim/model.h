@@ -68,6 +68,9 @@ struct RunSettings {
   std::vector<double> percentiles = {10, 50, 80, 90};
   int block = 500;
   int classes = 12;
+  // The columns named in `shares` (in the order written), whose part in each
+  // output's contingency the reports give besides the risks'.
+  std::vector<std::size_t> shares;
 };
 
 struct Model {

@@ -42,6 +42,58 @@ std::array<float, 15> constant_statistics(float c, int n) {
   return {c, 0, 0, 0, 0, c, c, 0, 0, static_cast<float>(n), c, c, 0, 0, 0};
 }
 
+// Each risk's and each listed column's part in the contingency of output o,
+// by conditional tail expectation: the tail is the iterations whose output is
+// at or above P80, and a column's excess is its mean over the tail less its
+// mean over all iterations. The excesses of an output that is the sum of its
+// columns add up to E[y | tail] - E[y], so shares are of that, and the P80
+// contingency (P80 - mean) is allocated in the same proportions. The share of
+// variance is a column's squared rank correlation over the sum of all
+// columns' (a column that never varied counts 0).
+void contingency_drivers(const Model& model, const Samples& s, const std::vector<float>& y,
+                         const std::vector<float>& rho, OutputSummary& o) {
+  const auto n = static_cast<std::size_t>(s.n);
+  std::vector<bool> tail(n);
+  double sum = 0.0, tail_sum = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    sum += y[i];
+    tail[i] = y[i] >= o.p80;
+    if (tail[i]) {
+      tail_sum += y[i];
+      ++o.tail;
+    }
+  }
+  o.mean = sum / static_cast<double>(n);
+  if (o.tail == 0) return;
+  o.tail_excess = tail_sum / o.tail - o.mean;
+
+  double rho2 = 0.0;
+  for (float r : rho)
+    if (!std::isnan(r)) rho2 += static_cast<double>(r) * r;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (std::size_t c = 0; c < model.columns.size(); ++c) {
+    const bool risk = model.inputs[model.columns[c].input].draw.dist == Dist::risk;
+    const auto& listed = model.run.shares;
+    if (!risk && std::find(listed.begin(), listed.end(), c) == listed.end()) continue;
+    double all = 0.0, in_tail = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+      all += s.columns[c][i];
+      if (tail[i]) in_tail += s.columns[c][i];
+    }
+    Driver d;
+    d.name = model.columns[c].name;
+    d.risk = risk;
+    d.excess = in_tail / o.tail - all / static_cast<double>(n);
+    d.share = o.tail_excess != 0.0 ? d.excess / o.tail_excess : nan;
+    d.allocation = d.share * (static_cast<double>(o.p80) - o.mean);
+    const double r = std::isnan(rho[c]) ? 0.0 : rho[c];
+    d.variance_share = rho2 > 0.0 ? r * r / rho2 : nan;
+    o.drivers.push_back(d);
+  }
+  std::stable_sort(o.drivers.begin(), o.drivers.end(),
+                   [](const Driver& a, const Driver& b) { return a.excess > b.excess; });
+}
+
 }  // namespace
 
 std::string sha256_hex(const std::string& data) {
@@ -159,6 +211,9 @@ Report summarise(const Model& model, const RunResult& run, const StatisticsExpor
         if (model.columns[c].name == in.name) line.rho = rho[c];
       o.risks.push_back(line);
     }
+
+    o.mean = y[0];
+    if (!o.constant) contingency_drivers(model, s, y, rho, o);
     r.outputs.push_back(std::move(o));
   }
   return r;
@@ -251,6 +306,26 @@ std::string text_report(const Report& r) {
                     g(static_cast<double>(k.p) * k.mean_impact).c_str(),
                     std::isnan(k.rho) ? "n/a" : format("%+.3f", static_cast<double>(k.rho)).c_str());
     }
+
+    t += "\nContingency drivers: each one's part in the iterations at or above P80\n";
+    if (o.constant) {
+      t += "  (none: " + o.name + " never varied)\n";
+    } else {
+      t += format("  tail: the %d iterations with %s >= P80\n", o.tail, o.name.c_str());
+      t += format("  tail mean - mean  %16s%s   (what the shares divide)\n",
+                  g(o.tail_excess).c_str(), money.c_str());
+      t += format("  P80 - mean        %16s%s   (allocated by share)\n",
+                  g(static_cast<double>(o.p80) - o.mean).c_str(), money.c_str());
+      t += format("  %-18s %-5s %14s %8s %16s %10s\n", "driver", "kind", "tail excess", "share",
+                  "P80 allocation", "variance");
+      auto percent = [](double x) {
+        return std::isnan(x) ? std::string("n/a") : format("%.1f %%", 100.0 * x);
+      };
+      for (const Driver& d : o.drivers)
+        t += format("  %-18s %-5s %14s %8s %16s %10s\n", d.name.c_str(), d.risk ? "risk" : "input",
+                    g(d.excess).c_str(), percent(d.share).c_str(), g(d.allocation).c_str(),
+                    percent(d.variance_share).c_str());
+    }
   }
 
   t += format("\nConvergence: after each block, each output's convergence error (VELMCNVERR;\n"
@@ -327,6 +402,13 @@ std::string json_report(const Report& r) {
                        {"expected_impact", number(static_cast<double>(k.p) * k.mean_impact)},
                        {"rho", number(k.rho)}});
     out["risks"] = risks;
+    Json drivers = Json::array();
+    for (const Driver& d : o.drivers)
+      drivers.push_back({{"name", d.name}, {"kind", d.risk ? "risk" : "input"},
+                         {"excess", number(d.excess)}, {"share", number(d.share)},
+                         {"p80_allocation", number(d.allocation)},
+                         {"variance_share", number(d.variance_share)}});
+    out["contingency_drivers"] = drivers;
     outputs.push_back(out);
   }
   j["outputs"] = outputs;

@@ -34,6 +34,17 @@ struct RiskLine {
   float rho = 0.0f;          // Spearman correlation of its value with the output
 };
 
+// A column's part in an output's contingency, measured on the tail: the
+// iterations whose output is at or above its P80. Missing values are NaN.
+struct Driver {
+  std::string name;
+  bool risk = false;
+  double excess = 0.0;          // mean over the tail minus mean over all iterations
+  double share = 0.0;           // excess / (E[output | tail] - E[output])
+  double allocation = 0.0;      // share * (P80 - mean)
+  double variance_share = 0.0;  // rho^2 over the sum of rho^2 of every column
+};
+
 struct OutputSummary {
   std::string name, formula, currency;
   std::optional<double> base, target;
@@ -49,6 +60,12 @@ struct OutputSummary {
   std::vector<std::pair<float, float>> curve;  // (value, cumulative probability)
   std::vector<Correlation> tornado;           // strongest first
   std::vector<RiskLine> risks;
+  // Contingency drivers, largest excess first: every risk and the columns
+  // named in `shares`; none for an output that never varied.
+  double mean = 0.0;         // over all iterations, in double
+  int tail = 0;              // iterations at or above P80
+  double tail_excess = 0.0;  // E[output | tail] - E[output]
+  std::vector<Driver> drivers;
 };
 
 struct Report {
