@@ -52,8 +52,15 @@ void check_formulas(const Model& model, Diagnostics& diag) {
         for (std::size_t k = 0; k < earlier; ++k) known.push_back(model.outputs[k].name);
         if (out.base) known.push_back("base");
         for (const std::string& b : builtin_names()) known.push_back(b);
-        message = "unknown name '" + name + "' in the formula of '" + out.name + "'" +
-                  did_you_mean(name, known);
+        const auto pair = std::find_if(model.inputs.begin(), model.inputs.end(), [&](const Input& in) {
+          return in.draw.dist == Dist::normal_pair && in.name == name;
+        });
+        if (pair != model.inputs.end())
+          message = "'" + name + "' in the formula of '" + out.name + "' is a normal_pair, not a "
+                    "variable: use its variables '" + pair->names[0] + "' and '" + pair->names[1] + "'";
+        else
+          message = "unknown name '" + name + "' in the formula of '" + out.name + "'" +
+                    did_you_mean(name, known);
       } else {
         // The message without muParser's own "at position N": the location
         // in the file says where.

@@ -422,15 +422,14 @@ void read_shares(const toml::node& node, Model& m, Reader& r, Diagnostics& diag)
     const Position at = pos(e.source());
     const auto column = std::find(columns.begin(), columns.end(), *name);
     if (column == columns.end()) {
-      // An input with errors of its own has been reported already.
-      if (std::count(m.unchecked_names.begin(), m.unchecked_names.end(), *name) > 0) continue;
       const auto pair = std::find_if(m.inputs.begin(), m.inputs.end(), [&](const Input& in) {
         return in.draw.dist == Dist::normal_pair && in.name == *name;
       });
       if (pair != m.inputs.end())
         diag.error(at, "'" + *name + "' is a normal_pair, not a variable: list its variables '" +
                            pair->names[0] + "' and '" + pair->names[1] + "'");
-      else
+      // An input with errors of its own has been reported already.
+      else if (std::count(m.unchecked_names.begin(), m.unchecked_names.end(), *name) == 0)
         diag.error(at, "unknown name '" + *name + "' in shares" + did_you_mean(*name, columns));
       continue;
     }
@@ -538,6 +537,7 @@ Model read_model(const std::string& path, Diagnostics& diag) {
       r.failed_ = false;
       // Names of an input with errors stay known to the formula check, which
       // would otherwise report them as unknown.
+      const std::size_t unchecked = m.unchecked_names.size();
       m.unchecked_names.push_back(in.name);
       for (const toml::node* pn = t->get("names"); pn != nullptr && pn->is_array();) {
         for (const toml::node& e : *pn->as_array())
@@ -564,6 +564,9 @@ Model read_model(const std::string& path, Diagnostics& diag) {
         claim(in.name, in.at);
         m.columns.push_back({in.name, m.inputs.size(), 0});
       }
+      // Checked: its variables are columns. A pair's own name is none, and a
+      // formula that used it would pass the check but fail to run.
+      m.unchecked_names.resize(unchecked);
       m.inputs.push_back(std::move(in));
     }
   }

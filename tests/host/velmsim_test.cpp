@@ -308,6 +308,11 @@ TEST_F(Velmsim, ModelErrorsAreLocated) {
       {"unknown name in formula", "[inputs]\nlabour = { dist = \"normal\", mean = 1, sd = 1 }\n[outputs]\ny = \"2 * labor\"\n",
        "4:10: error: unknown name 'labor' in the formula of 'y'; did you mean 'labour'?\n"
        "y = \"2 * labor\"\n         ^\n"},
+      {"a pair's own name in a formula (it used to pass the check and abort the run)",
+       "[inputs]\nsite = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = 0, names = [\"d\", \"b\"] }\n"
+       "[outputs]\ny = \"site + d\"\n",
+       "4:6: error: 'site' in the formula of 'y' is a normal_pair, not a variable: use its "
+       "variables 'd' and 'b'\ny = \"site + d\"\n     ^\n"},
       {"iterations", "[inputs]\na = { dist = \"normal\", mean = 1, sd = 1 }\n[outputs]\ny = \"a\"\n[run]\niterations = 40000\n",
        "6:14: error: iterations = 40000 is out of range: at least 2 and at most 32767, the largest "
        "count the statistics take\niterations = 40000\n             ^\n"},
