@@ -250,7 +250,8 @@ std::string allocation_chart(const OutputSummary& o) {
                 d.allocation < 0 ? a - 4 : b + 4, y + 15, d.allocation < 0 ? "end" : "start",
                 amount(d.allocation, std::max(-lo, hi)).c_str());
   }
-  const auto risks = std::count_if(o.drivers.begin(), o.drivers.end(), [](const Driver& d) { return d.risk; });
+  const auto risks =
+      std::count_if(o.drivers.begin(), o.drivers.end(), [](const Driver& d) { return d.risk; });
   if (risks > 0 && static_cast<std::size_t>(risks) < o.drivers.size()) {
     s += format("<text class=\"legend pos\" x=\"%.1f\" y=\"%.1f\">input</text>",
                 f.width - f.right - 90, f.height - 6);
@@ -332,11 +333,17 @@ svg text.mean { fill: #2b6cb0; font-weight: bold; } svg text.p80line { fill: #b7
 // The contingency drivers of an output: the P80 allocation chart and the
 // table, with what the columns mean.
 std::string drivers(const OutputSummary& o, const std::string& money) {
-  std::string h = "<h3>Contingency drivers: each one&#8217;s part in the iterations at or above P80</h3>\n";
+  std::string h =
+      "<h3>Contingency drivers: each one&#8217;s part in the iterations at or above P80</h3>\n";
   if (o.constant) return h + "<p class=\"note\">None: " + escape(o.name) + " never varied.</p>\n";
-  if (o.drivers.empty()) return h + "<p class=\"note\">The model has no risks and names no inputs in <code>shares</code>.</p>\n";
-  h += allocation_chart(o);
-  auto percent = [](double x) { return std::isnan(x) ? std::string("n/a") : format("%.1f%%", 100.0 * x); };
+  if (o.drivers.empty())
+    return h + "<p class=\"note\">None: the model has no risk events and names no inputs in "
+               "<code>shares</code>.</p>\n";
+  const bool shared = o.tail_excess != 0.0;
+  if (shared) h += allocation_chart(o);
+  auto percent = [](double x) {
+    return std::isnan(x) ? std::string("n/a") : format("%.1f%%", 100.0 * x);
+  };
   h += "<table class=\"grid\"><tr><th>driver</th><th>kind</th><th class=\"n\">tail excess</th>"
        "<th class=\"n\">share</th><th class=\"n\">P80 allocation" + money + "</th>"
        "<th class=\"n\">share of variance</th></tr>\n";
@@ -354,6 +361,9 @@ std::string drivers(const OutputSummary& o, const std::string& money) {
   h += "</table>\n";
   // Built by concatenation: names and amounts can make it longer than format() takes.
   const std::string name = escape(o.name);
+  if (!shared)
+    return h + "<p class=\"note\">Every iteration is at or above P80 (" + name + " is at its "
+               "minimum in at least 80% of them): there is no tail to share.</p>\n";
   h += "<p class=\"note\">The tail is the " + std::to_string(o.tail) + " iterations with " + name +
        " &#8805; P80. Tail excess: the mean over the tail less the mean over all iterations. "
        "Share: of the tail&#8217;s own excess, E[" + name + " | tail] &#8722; E[" + name + "] = " +

@@ -310,14 +310,17 @@ std::string text_report(const Report& r) {
     t += "\nContingency drivers: each one's part in the iterations at or above P80\n";
     if (o.constant) {
       t += "  (none: " + o.name + " never varied)\n";
+    } else if (o.drivers.empty()) {
+      t += "  (none: the model has no risk events and names no inputs in [run] shares)\n";
     } else {
-      t += format("  tail: the %d iterations with %s >= P80\n", o.tail, o.name.c_str());
+      t += format("  tail: the %d iterations with %s >= P80%s\n", o.tail, o.name.c_str(),
+                  o.tail_excess == 0.0 ? ", which is every one: nothing to share" : "");
       t += format("  tail mean - mean  %16s%s   (what the shares divide)\n",
                   g(o.tail_excess).c_str(), money.c_str());
       t += format("  P80 - mean        %16s%s   (allocated by share)\n",
                   g(static_cast<double>(o.p80) - o.mean).c_str(), money.c_str());
       t += format("  %-18s %-5s %14s %8s %16s %10s\n", "driver", "kind", "tail excess", "share",
-                  "P80 allocation", "variance");
+                  "P80 allocation", "var. share");
       auto percent = [](double x) {
         return std::isnan(x) ? std::string("n/a") : format("%.1f %%", 100.0 * x);
       };

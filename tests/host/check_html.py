@@ -1,6 +1,7 @@
 """velmsim's HTML report: well-formed (it is written as XML-compatible
 HTML), self-contained (no scripts, no external resources) and with the four
-charts for every output. Usage: check_html.py VELMSIM MODEL"""
+charts for every output, and the drivers chart for every output that has
+contingency drivers. Usage: check_html.py VELMSIM MODEL"""
 import json
 import os
 import re
@@ -37,7 +38,11 @@ def check(velmsim, model):
         with open(page, encoding="utf-8") as f:
             text = f.read()
         with open(json_file, encoding="utf-8") as f:
-            outputs = [o["name"] for o in json.load(f)["outputs"]]
+            report = json.load(f)["outputs"]
+        outputs = [o["name"] for o in report]
+        # A chart when some driver has a P80 allocation.
+        with_drivers = sum(1 for o in report
+                           if any(d["p80_allocation"] is not None for d in o["contingency_drivers"]))
     failures = []
     try:
         root = ET.fromstring(text.replace("<!DOCTYPE html>", "", 1))
@@ -52,6 +57,8 @@ def check(velmsim, model):
     for kind in ("s-curve", "histogram", "tornado", "convergence"):
         if charts.count(kind) != len(outputs):
             failures.append(f"{charts.count(kind)} {kind} charts for {len(outputs)} outputs")
+    if charts.count("drivers") != with_drivers:
+        failures.append(f"{charts.count('drivers')} drivers charts for {with_drivers} outputs with drivers")
     sections = root.findall(".//section")
     if [s.find("h2").text for s in sections] != [f"Output {n}" for n in outputs]:
         failures.append("one section per output, in order, is missing")
