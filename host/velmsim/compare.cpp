@@ -225,7 +225,7 @@ std::string compare_text(const Comparison& c) {
   t += format("threads:     %d\n", c.threads);
   t += format("iterations:  %d in each model (blocks of %d), no convergence stop\n", c.iterations,
               c.block);
-  for (const std::string& u : c.unused) t += "not used:    " + u + "\n";
+  for (const std::string& u : c.unused) t += "note:        " + u + "\n";
 
   t += "\nCommon random numbers (inputs matched by their place in the files)\n";
   auto line = [&](const char* label, const std::vector<std::string>& names) {
@@ -405,7 +405,7 @@ std::string compare_html(const Comparison& c) {
                   ", one substream per iteration, the same in both models");
   row("Iterations", format("%d in each model (blocks of %d, no convergence stop), %d thread%s",
                            c.iterations, c.block, c.threads, c.threads == 1 ? "" : "s"));
-  for (const std::string& u : c.unused) row("Not used", escape(u));
+  for (const std::string& u : c.unused) row("Note", escape(u));
   h += "</table>\n";
   h += "<h3>Common random numbers</h3>\n<table class=\"grid\">\n";
   row("Same values in both models", escape(list(c.shared.same_values)));
