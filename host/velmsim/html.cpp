@@ -7,11 +7,16 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "host/velmsim/html.h"
 #include "host/velmsim/report.h"
 
 namespace velmsim {
 
 namespace {
+std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
+}  // namespace
+
+namespace page {
 
 std::string escape(const std::string& s) {
   std::string out;
@@ -28,12 +33,7 @@ std::string escape(const std::string& s) {
   return out;
 }
 
-std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
-
-// Large amounts as whole numbers with thousands separators (1,341,170),
-// others with six significant digits; an amount shown among large ones (of
-// size `scale`) as a whole number too.
-std::string amount(double x, double scale = 0) {
+std::string amount(double x, double scale) {
   const double a = std::max(std::fabs(x), std::fabs(scale));
   if (std::isnan(x) || a < 1e4 || std::fabs(x) >= 1e15) return g(x);
   std::string digits = format("%.0f", std::fabs(x));
@@ -42,7 +42,6 @@ std::string amount(double x, double scale = 0) {
   return (x < 0 ? "&#8722;" : "") + digits;
 }
 
-// A short label for an axis: 1.25M, 340k, 0.25.
 std::string tick_label(double x) {
   const double a = std::fabs(x);
   if (a >= 1e9) return format("%gG", x / 1e9);
@@ -51,8 +50,7 @@ std::string tick_label(double x) {
   return format("%g", x);
 }
 
-// Round tick positions covering [lo, hi]: steps of 1, 2 or 5 times a power of ten.
-std::vector<double> ticks(double lo, double hi, int wanted = 6) {
+std::vector<double> ticks(double lo, double hi, int wanted) {
   std::vector<double> t;
   if (!(hi > lo)) return {lo};
   const double raw = (hi - lo) / wanted;
@@ -68,14 +66,6 @@ std::vector<double> ticks(double lo, double hi, int wanted = 6) {
   return t;
 }
 
-// A chart's drawing area inside an SVG of width x height with margins.
-struct Frame {
-  double width = 680, height = 300, left = 70, right = 20, top = 20, bottom = 45;
-  double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
-  double x(double v) const { return left + (v - x0) / (x1 - x0) * (width - left - right); }
-  double y(double v) const { return height - bottom - (v - y0) / (y1 - y0) * (height - top - bottom); }
-};
-
 std::string svg_open(const Frame& f, const std::string& kind, const std::string& title) {
   return format("<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" data-chart=\"%s\" "
                 "viewBox=\"0 0 %.0f %.0f\" width=\"%.0f\" height=\"%.0f\" role=\"img\">"
@@ -84,7 +74,7 @@ std::string svg_open(const Frame& f, const std::string& kind, const std::string&
 }
 
 std::string axes(const Frame& f, const std::vector<double>& xt, const std::vector<double>& yt,
-                 const std::string& xlabel, const std::string& ylabel, bool percent_y = false) {
+                 const std::string& xlabel, const std::string& ylabel, bool percent_y) {
   std::string s;
   for (double v : yt) {
     s += format("<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.left,
@@ -109,23 +99,6 @@ std::string axes(const Frame& f, const std::vector<double>& xt, const std::vecto
   return s;
 }
 
-struct Mark {
-  const char* label;
-  double value;
-  const char* css;
-};
-
-std::vector<Mark> marks_of(const Report&, const OutputSummary& o) {
-  std::vector<Mark> m;
-  if (o.base) m.push_back({"base", *o.base, "base"});
-  m.push_back({"P50", o.p50, "p50"});
-  m.push_back({"P80", o.p80, "p80"});
-  if (o.target) m.push_back({"target", *o.target, "target"});
-  return m;
-}
-
-// Vertical lines at the marks inside the frame's range, labels staggered so
-// that close marks stay readable.
 std::string draw_marks(const Frame& f, const std::vector<Mark>& marks) {
   std::string s;
   int row = 0;
@@ -138,6 +111,49 @@ std::string draw_marks(const Frame& f, const std::vector<Mark>& marks) {
                 f.top + 10 + 12 * (row++ % 4), m.label, escape(tick_label(m.value)).c_str());
   }
   return s;
+}
+
+std::string histogram_chart(float low, float high, const std::vector<float>& tally,
+                            const std::string& xlabel, const std::string& title,
+                            const std::vector<Mark>& marks) {
+  Frame f;
+  f.x0 = low;
+  f.x1 = high;
+  const std::size_t k = tally.size();
+  float largest = 1;
+  for (std::size_t i = 1; i + 1 < k; ++i) largest = std::max(largest, tally[i]);
+  f.y1 = largest * 1.1;
+  std::string s = svg_open(f, "histogram", title);
+  s += axes(f, ticks(f.x0, f.x1), ticks(0, f.y1, 5), xlabel, "iterations");
+  const double width = (static_cast<double>(high) - low) / static_cast<double>(k - 2);
+  for (std::size_t i = 1; i + 1 < k; ++i) {
+    const double from = low + static_cast<double>(i - 1) * width;
+    s += format("<rect class=\"bar\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>",
+                f.x(from) + 0.5, f.y(tally[i]), std::max(0.0, f.x(from + width) - f.x(from) - 1),
+                f.y(0) - f.y(tally[i]));
+  }
+  s += '\n';
+  s += draw_marks(f, marks);
+  return s + "</svg>\n";
+}
+
+}  // namespace page
+
+namespace {
+
+using namespace page;
+
+std::vector<Mark> marks_of(const Report&, const OutputSummary& o) {
+  std::vector<Mark> m;
+  if (o.base) m.push_back({"base", *o.base, "base"});
+  m.push_back({"P50", o.p50, "p50"});
+  m.push_back({"P80", o.p80, "p80"});
+  if (o.target) m.push_back({"target", *o.target, "target"});
+  return m;
+}
+
+std::string histogram(const Report& r, const OutputSummary& o) {
+  return histogram_chart(o.low, o.high, o.tally, o.name, "Histogram of " + o.name, marks_of(r, o));
 }
 
 std::string s_curve(const Report& r, const OutputSummary& o) {
@@ -156,28 +172,6 @@ std::string s_curve(const Report& r, const OutputSummary& o) {
   for (const auto& [v, p] : o.curve) points += format("%.1f,%.1f ", f.x(v), f.y(p));
   points += format("%.1f,%.1f", f.x(o.stat[6]), f.y(1));
   s += "<polyline class=\"curve\" points=\"" + points + "\"/>\n";
-  s += draw_marks(f, marks_of(r, o));
-  return s + "</svg>\n";
-}
-
-std::string histogram(const Report& r, const OutputSummary& o) {
-  Frame f;
-  f.x0 = o.low;
-  f.x1 = o.high;
-  const std::size_t k = o.tally.size();
-  float largest = 1;
-  for (std::size_t i = 1; i + 1 < k; ++i) largest = std::max(largest, o.tally[i]);
-  f.y1 = largest * 1.1;
-  std::string s = svg_open(f, "histogram", "Histogram of " + o.name);
-  s += axes(f, ticks(f.x0, f.x1), ticks(0, f.y1, 5), o.name, "iterations");
-  const double width = (static_cast<double>(o.high) - o.low) / static_cast<double>(k - 2);
-  for (std::size_t i = 1; i + 1 < k; ++i) {
-    const double from = o.low + static_cast<double>(i - 1) * width;
-    s += format("<rect class=\"bar\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>",
-                f.x(from) + 0.5, f.y(o.tally[i]), std::max(0.0, f.x(from + width) - f.x(from) - 1),
-                f.y(0) - f.y(o.tally[i]));
-  }
-  s += '\n';
   s += draw_marks(f, marks_of(r, o));
   return s + "</svg>\n";
 }
@@ -296,7 +290,9 @@ std::string convergence(const Report& r, std::size_t k) {
   return s + "</svg>\n";
 }
 
-const char* const kStyle = R"(
+}  // namespace
+
+const char* const page::kStyle = R"(
 body { font: 14px/1.45 "DejaVu Sans", Helvetica, Arial, sans-serif; color: #222; margin: 24px auto; max-width: 980px; padding: 0 16px; }
 h1 { font-size: 24px; margin-bottom: 4px; }
 h2 { font-size: 19px; border-bottom: 2px solid #2b6cb0; padding-bottom: 3px; margin-top: 36px; }
@@ -329,6 +325,10 @@ svg text.mean { fill: #2b6cb0; font-weight: bold; } svg text.p80line { fill: #b7
 .note { color: #555; font-size: 13px; }
 @media print { body { margin: 0; max-width: none; } section.output, svg.chart, table { break-inside: avoid; } h2 { break-before: page; } h2.first { break-before: auto; } }
 )";
+
+namespace {
+
+using namespace page;
 
 // The contingency drivers of an output: the P80 allocation chart and the
 // table, with what the columns mean.
@@ -377,6 +377,7 @@ std::string drivers(const OutputSummary& o, const std::string& money) {
 }  // namespace
 
 std::string html_report(const Report& r) {
+  using namespace page;
   const std::string money = r.currency.empty() ? "" : " " + escape(r.currency);
   std::string h = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n";
   h += "<title>" + escape(r.model_name) + ": velmsim report</title>\n<style>" + kStyle +

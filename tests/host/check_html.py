@@ -1,7 +1,8 @@
 """velmsim's HTML report: well-formed (it is written as XML-compatible
 HTML), self-contained (no scripts, no external resources) and with the four
 charts for every output, and the drivers chart for every output that has
-contingency drivers. Usage: check_html.py VELMSIM MODEL"""
+contingency drivers; the page of velmsim compare likewise, with its two
+charts per output. Usage: check_html.py VELMSIM MODEL"""
 import json
 import os
 import re
@@ -25,8 +26,50 @@ def main():
                     'base = 2\n[inputs]\na = { dist = "uniform", min = 1, max = 2 }\n'
                     '[outputs]\nx = "a < 1.5 && a > 1.1 ? a : 2 * a"\n')
         failures += check(velmsim, odd)
+        odd_b = os.path.join(scratch, "odd_b.toml")
+        with open(odd, encoding="utf-8") as f:
+            text = f.read()
+        with open(odd_b, "w", encoding="utf-8") as f:
+            f.write(text.replace('x = "a < 1.5 && a > 1.1 ? a : 2 * a"',
+                                 'x = "(a < 1.5 && a > 1.1 ? a : 2 * a) * a"'))
+        failures += check_compare(velmsim, odd, odd_b)
     print("HTML report: " + ("FAILED" if failures else "ok"))
     return 1 if failures else 0
+
+
+def well_formed(where, text):
+    """The page as XML, and the failures of a self-contained page."""
+    try:
+        root = ET.fromstring(text.replace("<!DOCTYPE html>", "", 1))
+    except ET.ParseError as e:
+        print(f"FAILED: {where}: not well-formed: {e}")
+        return None, [str(e)]
+    failures = []
+    if root.find(".//script") is not None:
+        failures.append("has a script")
+    if re.search(r'(src|href)\s*=\s*"(https?:)?//', text) or "url(" in text:
+        failures.append("refers to an external resource")
+    return root, failures
+
+
+def check_compare(velmsim, a, b):
+    with tempfile.TemporaryDirectory() as scratch:
+        page = os.path.join(scratch, "compare.html")
+        subprocess.run([velmsim, "compare", a, b, "--html", page], check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(page, encoding="utf-8") as f:
+            text = f.read()
+    root, failures = well_formed("compare", text)
+    if root is None:
+        return failures
+    charts = [svg.get("data-chart") for svg in root.iter(SVG)]
+    if charts != ["s-curves", "histogram"]:
+        failures.append(f"charts {charts}, not an S-curve pair and a histogram")
+    if [s.find("h2").text for s in root.findall(".//section")] != ["Output x"]:
+        failures.append("one section for the output x is missing")
+    for message in failures:
+        print(f"FAILED: compare: {message}")
+    return failures
 
 
 def check(velmsim, model):
