@@ -88,16 +88,12 @@ RankReorder::RankReorder(const SquareMatrix& target) : k_(target.k) {
   // correlation is the target, 2 sin(pi rho / 6).
   MatrixXd c = to_eigen(target);
   c = c.unaryExpr([](double rho) { return 2 * std::sin(std::numbers::pi * rho / 6); });
-  const Eigen::LLT<MatrixXd> cholesky(c);
-  MatrixXd p;
-  if (cholesky.info() == Eigen::Success) {
-    p = cholesky.matrixL();
-  } else {
-    // Only semi-definite (a correlation of +-1, or a singular set): a factor
-    // from the eigenvectors, C = (V L^1/2)(V L^1/2)'.
-    const Eigen::SelfAdjointEigenSolver<MatrixXd> e(c);
-    p = e.eigenvectors() * e.eigenvalues().cwiseMax(0.0).cwiseSqrt().asDiagonal();
-  }
+  // A semi-definite target (a correlation of +-1, or a singular set), or one
+  // that the transformation took just outside the cone, is factored as its
+  // nearest positive definite correlation matrix.
+  Eigen::LLT<MatrixXd> cholesky(c);
+  if (cholesky.info() != Eigen::Success) cholesky.compute(to_eigen(nearest_correlation(from_eigen(c))));
+  const MatrixXd p = cholesky.matrixL();
   factor_.resize(k_ * k_);
   for (std::size_t i = 0; i < k_; ++i)
     for (std::size_t j = 0; j < k_; ++j)

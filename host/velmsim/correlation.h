@@ -41,10 +41,10 @@ SquareMatrix nearest_correlation(const SquareMatrix& c, double floor = 1e-5);
 //     permutation;
 //  2. with T = Q Q' the scores' own correlation (Cholesky) and C = P P' the
 //     Pearson correlation that gives normal scores the target Spearman
-//     correlation, 2 sin(pi rho / 6) (Cholesky, or from the eigenvectors
-//     when C is only semi-definite), the scores R become R (P Q^-1)', whose
-//     correlation is C exactly: the correction by Q removes the chance
-//     correlation of the permutations;
+//     correlation, 2 sin(pi rho / 6) (Cholesky; of the nearest positive
+//     definite correlation matrix when C is not positive definite), the
+//     scores R become R (P Q^-1)', whose correlation is C exactly: the
+//     correction by Q removes the chance correlation of the permutations;
 //  3. each column's values are sorted and handed out in the ranks of its
 //     transformed scores.
 // The result is a permutation of the iterations per column: for column j,
