@@ -1,9 +1,11 @@
 #include "host/velmsim/correlation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <utility>
 
 #include <Eigen/Cholesky>
 #include <Eigen/Eigenvalues>
@@ -41,13 +43,36 @@ MatrixXd clip_eigenvalues(const MatrixXd& m, double floor) {
   return e.eigenvectors() * l.asDiagonal() * e.eigenvectors().transpose();
 }
 
-// The indices 0..n-1 in ascending order of x, ties in index order.
+// The indices 0..n-1 in ascending order of x, ties in index order: each key
+// made an unsigned integer of the same order (sign bit flipped, or every
+// bit for a negative number) above its index, then a least-significant-digit
+// radix sort of the keys in stable passes of 8 bits, the four digits counted
+// in one read and a pass skipped where every key has the same digit (the
+// exponent byte, often). Blocks are a few hundred long, where this is several
+// times faster than a comparison sort.
 template <typename T>
-void argsort(const T* x, std::size_t n, std::vector<std::uint32_t>& order) {
+void argsort(const T* x, std::size_t n, std::vector<std::uint64_t>& work,
+             std::vector<std::uint32_t>& order) {
+  work.resize(2 * n);
+  std::uint64_t* from = work.data();
+  std::uint64_t* to = work.data() + n;
+  std::uint32_t count[4][256] = {};
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(x[i]));
+    const std::uint32_t key = bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+    from[i] = static_cast<std::uint64_t>(key) << 32 | i;
+    for (int d = 0; d < 4; ++d) ++count[d][key >> (8 * d) & 0xff];
+  }
+  for (int d = 0; d < 4; ++d) {
+    std::uint32_t* c = count[d];
+    const int shift = 32 + 8 * d;
+    if (c[from[0] >> shift & 0xff] == n) continue;
+    for (std::uint32_t sum = 0, v = 0; v < 256; ++v) sum += std::exchange(c[v], sum);
+    for (std::size_t i = 0; i < n; ++i) to[c[from[i] >> shift & 0xff]++] = from[i];
+    std::swap(from, to);
+  }
   order.resize(n);
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(),
-                   [x](std::uint32_t a, std::uint32_t b) { return x[a] < x[b]; });
+  for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(from[i]);
 }
 
 }  // namespace
@@ -100,33 +125,30 @@ RankReorder::RankReorder(const SquareMatrix& target) : k_(target.k) {
       factor_[i * k_ + j] = p(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(j));
 }
 
-void RankReorder::plan(std::size_t n, const std::vector<const float*>& values,
-                       const std::vector<const float*>& keys, Plan& out) {
-  out.source.resize(k_);
-  out.target.resize(k_);
-  if (n < 2 || k_ < 2) {
-    for (std::size_t j = 0; j < k_; ++j) {
-      out.source[j].resize(n);
-      std::iota(out.source[j].begin(), out.source[j].end(), 0u);
-      out.target[j] = out.source[j];
-    }
-    return;
-  }
-  if (scores_.size() != n) {
+void RankReorder::prepare(std::size_t n, const std::vector<const std::uint32_t*>& keys) {
+  n_ = n;
+  transformed_.assign(n * k_, 0.0);
+  if (n < 2) return;
+  // A run has two block lengths at most: the block and the last one.
+  std::vector<double>& scores = scores_[n];
+  if (scores.empty()) {
     const boost::math::normal standard;
-    scores_.resize(n);
-    for (std::size_t r = 0; r < n; ++r)
-      scores_[r] = boost::math::quantile(standard, static_cast<double>(r + 1) / static_cast<double>(n + 1));
+    for (std::size_t r = 1; r <= n; ++r)
+      scores.push_back(boost::math::quantile(standard, static_cast<double>(r) / static_cast<double>(n + 1)));
   }
   const auto rows = static_cast<Eigen::Index>(n), cols = static_cast<Eigen::Index>(k_);
 
-  // The scores, each column permuted by its keys.
+  // The scores, each column shuffled by its keys (Fisher-Yates: going down
+  // from the last, iteration i's key k picks the score floor(k (i + 1) / 2^31)
+  // of the first i + 1).
   MatrixXd r(rows, cols);
-  std::vector<std::uint32_t> order;
   for (std::size_t j = 0; j < k_; ++j) {
-    argsort(keys[j], n, order);
-    for (std::size_t i = 0; i < n; ++i)
-      r(static_cast<Eigen::Index>(order[i]), static_cast<Eigen::Index>(j)) = scores_[i];
+    double* column = r.col(static_cast<Eigen::Index>(j)).data();
+    std::copy(scores.begin(), scores.end(), column);
+    for (std::size_t i = n - 1; i > 0; --i) {
+      const std::uint64_t pick = static_cast<std::uint64_t>(keys[j][i]) * (i + 1) >> 31;
+      std::swap(column[i], column[pick]);
+    }
   }
 
   // T, the scores' correlation, and the transformed scores R (P Q^-1)' = R X
@@ -143,12 +165,19 @@ void RankReorder::plan(std::size_t n, const std::vector<const float*>& values,
   const Eigen::LLT<MatrixXd> q(t);
   const MatrixXd x = q.info() == Eigen::Success ? MatrixXd(q.matrixU().solve(p.transpose()))
                                                 : MatrixXd(p.transpose());
-  const MatrixXd transformed = r * x;
+  Eigen::Map<MatrixXd>(transformed_.data(), rows, cols) = r * x;
+}
 
-  for (std::size_t j = 0; j < k_; ++j) {
-    argsort(values[j], n, out.source[j]);
-    argsort(transformed.col(static_cast<Eigen::Index>(j)).data(), n, out.target[j]);
+void RankReorder::order(std::size_t j, const float* values, Order& out) const {
+  if (n_ < 2) {
+    out.source.assign(n_, 0);
+    out.target.assign(n_, 0);
+    return;
   }
+  argsort(values, n_, out.work, out.source);
+  // Scores rounded to single precision rank the same but for rare ties,
+  // which any order serves.
+  argsort(transformed_.data() + j * n_, n_, out.work, out.target);
 }
 
 }  // namespace velmsim

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace velmsim {
@@ -36,9 +37,8 @@ SquareMatrix nearest_correlation(const SquareMatrix& c, double floor = 1e-5);
 // Reorders the rows of a block of n iterations so that the ranks of k columns
 // follow a score matrix with the target rank correlation:
 //  1. column j's scores are the van der Waerden scores Phi^-1(r / (n + 1)),
-//     r = 1..n, assigned to the iterations in the order of their keys[j]
-//     (uniforms drawn for the purpose, ties in iteration order), a random
-//     permutation;
+//     r = 1..n, shuffled by keys[j]: one random integer below 2^31 per
+//     iteration;
 //  2. with T = Q Q' the scores' own correlation (Cholesky) and C = P P' the
 //     Pearson correlation that gives normal scores the target Spearman
 //     correlation, 2 sin(pi rho / 6) (Cholesky; of the nearest positive
@@ -54,18 +54,23 @@ class RankReorder {
  public:
   explicit RankReorder(const SquareMatrix& target);
 
-  struct Plan {
-    std::vector<std::vector<std::uint32_t>> source, target;  // [column][rank]
-  };
+  // Steps 1 and 2 for a block of n iterations; keys[j] points at column j's
+  // n keys.
+  void prepare(std::size_t n, const std::vector<const std::uint32_t*>& keys);
 
-  // values[j] and keys[j] point at column j's n values and keys.
-  void plan(std::size_t n, const std::vector<const float*>& values,
-            const std::vector<const float*>& keys, Plan& plan);
+  // Step 3 for column j of the prepared block, whose n values are at
+  // `values`. Columns may be done in parallel, each with its own Order.
+  struct Order {
+    std::vector<std::uint32_t> source, target;  // by rank
+    std::vector<std::uint64_t> work;            // for the sorts
+  };
+  void order(std::size_t j, const float* values, Order& out) const;
 
  private:
-  std::size_t k_;
-  std::vector<double> factor_;  // P, row by row
-  std::vector<double> scores_;  // the van der Waerden scores of the last n
+  std::size_t k_, n_ = 0;
+  std::vector<double> factor_;                         // P, row by row
+  std::map<std::size_t, std::vector<double>> scores_;  // van der Waerden scores by n
+  std::vector<double> transformed_;                    // n x k, column by column
 };
 
 }  // namespace velmsim

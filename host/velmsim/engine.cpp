@@ -1,7 +1,8 @@
 #include "host/velmsim/engine.h"
 
 #include <algorithm>
-#include <barrier>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -116,8 +117,6 @@ void allocate(const Model& model, int limit, Samples& s) {
     if (model.inputs[k].draw.dist == Dist::risk) s.risks.push_back(k);
   s.occurred.assign(s.risks.size(), std::vector<std::uint8_t>(n));
   s.impacts.assign(s.risks.size(), std::vector<float>(n));
-  s.keys.assign(model.correlation.empty() ? 0 : model.correlation.columns.size(),
-                std::vector<float>(n));
 }
 
 namespace {
@@ -135,21 +134,19 @@ bool evaluate(Formulas& f, const float* row, std::size_t columns, int i, Samples
   return false;
 }
 
-// Draws iterations [begin, end) in the calling thread, with a correlated
-// model's keys, and evaluates their outputs unless `defer` (a correlated
-// model's are evaluated after the reordering).
+// Draws iterations [begin, end) in the calling thread and evaluates their
+// outputs unless `defer` (a correlated model's are evaluated after the
+// reordering).
 void draw_range(const Model& model, const SamplingExports& sampling, bool one_stream,
                 std::int32_t seed, Formulas& f, bool defer, int begin, int end, Samples& s,
                 Failure& failure) {
-  const std::size_t nc = model.columns.size(), nr = s.risks.size(), nk = s.keys.size();
+  const std::size_t nc = model.columns.size(), nr = s.risks.size();
   std::vector<float> row(nc + 1), out(s.outputs.size() + 1), impact(nr + 1);
   std::vector<std::uint8_t> occurred(nr + 1);
   // Seeds of consecutive substreams differ by the factor 16807^65536: one
   // modular product per iteration after the first.
   const std::uint64_t stride = static_cast<std::uint64_t>(substream_seed(1, 1));
-  const std::uint64_t half = static_cast<std::uint64_t>(key_seed(1, 0));
   std::uint64_t next = static_cast<std::uint64_t>(substream_seed(seed, begin));
-  const float zero = 0.0f, one = 1.0f;
   for (int i = begin; i < end; ++i) {
     const auto substream = static_cast<std::int32_t>(next);
     next = next * stride % kModulus;
@@ -160,15 +157,6 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
     for (std::size_t r = 0; r < nr; ++r) {
       s.occurred[r][u] = occurred[r];
       s.impacts[r][u] = impact[r];
-    }
-    if (nk > 0) {
-      // The keys come from the second half of the iteration's substream; one
-      // stream resumes where it was.
-      const std::int32_t resume = one_stream ? sampling.get_seed() : 0;
-      const auto keys = static_cast<std::int32_t>(static_cast<std::uint64_t>(substream) * half % kModulus);
-      sampling.set_seed(&keys);
-      for (std::size_t j = 0; j < nk; ++j) s.keys[j][u] = sampling.uniform(&zero, &one);
-      if (one_stream) sampling.set_seed(&resume);
     }
     if (!defer && !evaluate(f, row.data(), nc, i, s, out, failure)) return;
   }
@@ -187,11 +175,47 @@ void evaluate_range(const Model& model, Formulas& f, int begin, int end, Samples
 
 }  // namespace
 
+namespace {
+
+// A barrier for the calling thread and the workers. A share of a block takes
+// tens of microseconds, about what it costs to wake a sleeping thread, so a
+// thread that arrives early first spins (yielding its core) for up to a
+// millisecond, and only then sleeps.
+class Barrier {
+ public:
+  explicit Barrier(int count) : count_(count) {}
+
+  void arrive_and_wait() {
+    const unsigned generation = generation_.load(std::memory_order_acquire);
+    if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 == count_) {
+      arrived_.store(0, std::memory_order_relaxed);
+      generation_.fetch_add(1, std::memory_order_release);
+      generation_.notify_all();
+      return;
+    }
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
+    while (generation_.load(std::memory_order_acquire) == generation) {
+      if (std::chrono::steady_clock::now() > give_up) {
+        generation_.wait(generation, std::memory_order_acquire);
+        continue;
+      }
+      std::this_thread::yield();
+    }
+  }
+
+ private:
+  const int count_;
+  std::atomic<int> arrived_{0};
+  std::atomic<unsigned> generation_{0};
+};
+
+}  // namespace
+
 // Worker threads kept for a whole run: each phase of a block, every worker
 // does its share between two barrier phases.
 struct BlockDrawer::Pool {
   explicit Pool(int count) : sync(count), failures(static_cast<std::size_t>(count)) {}
-  std::barrier<> sync;  // the calling thread and the workers
+  Barrier sync;  // the calling thread and the workers
   std::vector<std::thread> workers;
   std::vector<Failure> failures;
   Phase phase = Phase::draw;
@@ -208,7 +232,9 @@ void BlockDrawer::run_share(int t) {
   const int to = p.begin + static_cast<int>(m * (t + 1) / p.threads);
   const auto k = static_cast<std::size_t>(t);
   p.failures[k] = Failure{};
-  if (p.phase == Phase::evaluate)
+  if (p.phase == Phase::reorder)
+    reorder_columns(t);
+  else if (p.phase == Phase::evaluate)
     evaluate_range(model_, *formulas_[k], from, to, *p.samples, p.failures[k]);
   else
     draw_range(model_, sampling_, one_stream_, seed_, *formulas_[k], p.phase == Phase::draw_only,
@@ -232,6 +258,7 @@ BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, in
     }
   }
   threads = one_stream ? 1 : std::max(1, threads);
+  orders_.resize(static_cast<std::size_t>(threads));
   for (int t = 0; t < threads; ++t) formulas_.push_back(std::make_unique<Formulas>(model));
   if (one_stream) sampling.set_seed(&seed);
   pool_ = std::make_unique<Pool>(threads);
@@ -273,34 +300,52 @@ Failure BlockDrawer::run_phase(Phase phase, int begin, int end, Samples& s) {
   return first;
 }
 
-// Hands each correlated column's values of iterations [begin, end) out in
-// the ranks the reordering plans; a risk's occurrence and impact go with its
-// value.
-void BlockDrawer::reorder(int begin, int end, Samples& s) {
-  const auto n = static_cast<std::size_t>(end - begin), b = static_cast<std::size_t>(begin);
-  const std::vector<std::size_t>& columns = model_.correlation.columns;
-  std::vector<const float*> values, keys;
-  for (std::size_t j = 0; j < columns.size(); ++j) {
-    values.push_back(s.columns[columns[j]].data() + b);
-    keys.push_back(s.keys[j].data() + b);
-  }
-  reorder_->plan(n, values, keys, plan_);
-  auto permute = [&](auto& x, std::size_t j) {
+// Thread t's share of the reordering: the correlated columns t, t + threads,
+// ... Each column's values of the block are handed out in the ranks of its
+// transformed scores; a risk's occurrence and impact go with its value.
+void BlockDrawer::reorder_columns(int t) {
+  Pool& p = *pool_;
+  Samples& s = *p.samples;
+  const auto b = static_cast<std::size_t>(p.begin), n = static_cast<std::size_t>(p.end - p.begin);
+  RankReorder::Order& order = orders_[static_cast<std::size_t>(t)];
+  auto permute = [&](auto& x) {
     const auto drawn = std::vector(x.begin() + static_cast<long>(b), x.begin() + static_cast<long>(b + n));
-    for (std::size_t r = 0; r < n; ++r) x[b + plan_.target[j][r]] = drawn[plan_.source[j][r]];
+    for (std::size_t r = 0; r < n; ++r) x[b + order.target[r]] = drawn[order.source[r]];
   };
-  for (std::size_t j = 0; j < columns.size(); ++j) {
-    permute(s.columns[columns[j]], j);
+  const std::vector<std::size_t>& columns = model_.correlation.columns;
+  for (std::size_t j = static_cast<std::size_t>(t); j < columns.size(); j += static_cast<std::size_t>(p.threads)) {
+    reorder_->order(j, s.columns[columns[j]].data() + b, order);
+    permute(s.columns[columns[j]]);
     if (risk_slot_[j] < 0) continue;
-    permute(s.occurred[static_cast<std::size_t>(risk_slot_[j])], j);
-    permute(s.impacts[static_cast<std::size_t>(risk_slot_[j])], j);
+    permute(s.occurred[static_cast<std::size_t>(risk_slot_[j])]);
+    permute(s.impacts[static_cast<std::size_t>(risk_slot_[j])]);
   }
 }
 
+// A correlated model's block: drawn, its scores prepared, its columns
+// reordered, then its outputs evaluated. The keys that shuffle the scores
+// are the generator's states from the second half of each iteration's
+// substream, computed exactly (what VELMGETSEED would read there), so they
+// are the same whatever the threads, and differ from one another over the
+// whole period.
 Failure BlockDrawer::draw(int begin, int end, Samples& s) {
   if (!reorder_) return run_phase(Phase::draw, begin, end, s);
   run_phase(Phase::draw_only, begin, end, s);
-  reorder(begin, end, s);
+  const auto n = static_cast<std::size_t>(end - begin);
+  const std::size_t k = model_.correlation.columns.size();
+  keys_.resize(k);
+  std::vector<const std::uint32_t*> keys;
+  for (auto& column : keys_) {
+    column.resize(n);
+    keys.push_back(column.data());
+  }
+  const auto stride = static_cast<std::uint64_t>(substream_seed(1, 1));
+  auto first = static_cast<std::uint64_t>(key_seed(seed_, begin));
+  for (std::size_t i = 0; i < n; ++i, first = first * stride % kModulus)
+    for (std::uint64_t j = 0, key = first; j < k; ++j, key = key * 16807 % kModulus)
+      keys_[j][i] = static_cast<std::uint32_t>(key);
+  reorder_->prepare(n, keys);
+  run_phase(Phase::reorder, begin, end, s);
   return run_phase(Phase::evaluate, begin, end, s);
 }
 

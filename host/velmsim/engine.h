@@ -43,9 +43,9 @@ struct StatisticsExports {
 // Uniforms an iteration may take before its substream runs into the next.
 constexpr std::int64_t kSubstreamLength = 65536;
 
-// A correlated model's iteration draws the keys that shuffle its rank
-// scores from the second half of its substream, so its own draws may take
-// at most this many uniforms.
+// The rank scores of a correlated model are shuffled by the generator's
+// states in the second half of each iteration's substream, so the
+// iteration's own draws may take at most this many uniforms.
 constexpr std::int64_t kKeyOffset = 32768;
 
 // The seed of iteration i's substream: seed * 16807^(65536 i) mod (2^31 - 1),
@@ -53,8 +53,9 @@ constexpr std::int64_t kKeyOffset = 32768;
 // after 65536 i uniforms. Exact in 64-bit integers.
 std::int32_t substream_seed(std::int32_t seed, std::int64_t i);
 
-// Where iteration i's keys are drawn from: seed * 16807^(65536 i + 32768)
-// mod (2^31 - 1).
+// The first state of iteration i's keys: seed * 16807^(65536 i + 32768)
+// mod (2^31 - 1). The key of its j-th correlated column is the state j steps
+// on, that times 16807^j.
 std::int32_t key_seed(std::int32_t seed, std::int64_t i);
 
 // Draws one iteration's inputs in file order into `row` (one value per
@@ -70,9 +71,6 @@ struct Samples {
   std::vector<std::size_t> risks;           // input index of each risk
   std::vector<std::vector<std::uint8_t>> occurred;  // [risk][iteration]
   std::vector<std::vector<float>> impacts;          // [risk][iteration]
-  // A correlated model: one uniform per correlated column and iteration,
-  // which orders the rank scores of its block.
-  std::vector<std::vector<float>> keys;  // [correlated column][iteration]
 };
 
 // Sizes the sample arrays for `limit` iterations of the model.
@@ -107,10 +105,10 @@ class BlockDrawer {
 
  private:
   struct Pool;
-  enum class Phase { draw, draw_only, evaluate };
+  enum class Phase { draw, draw_only, reorder, evaluate };
   void run_share(int t);
   Failure run_phase(Phase phase, int begin, int end, Samples& samples);
-  void reorder(int begin, int end, Samples& samples);
+  void reorder_columns(int t);
   const Model& model_;
   const SamplingExports& sampling_;
   bool one_stream_;
@@ -118,7 +116,8 @@ class BlockDrawer {
   std::vector<std::unique_ptr<Formulas>> formulas_;
   std::unique_ptr<Pool> pool_;
   std::unique_ptr<RankReorder> reorder_;  // a correlated model's
-  RankReorder::Plan plan_;
+  std::vector<std::vector<std::uint32_t>> keys_;  // [correlated column][iteration of the block]
+  std::vector<RankReorder::Order> orders_;       // one per thread
   std::vector<int> risk_slot_;  // each correlated column's risk, or -1
 };
 
