@@ -1,7 +1,8 @@
 #include "host/velmsim/engine.h"
 
 #include <algorithm>
-#include <barrier>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -30,20 +31,33 @@ StatisticsExports::StatisticsExports(const velm_host::Library& l)
       spear(l.get<decltype(spear)>("VELMSPEAR")),
       cnverr(l.get<decltype(cnverr)>("VELMCNVERR")) {}
 
+namespace {
+
+constexpr std::uint64_t kModulus = 2147483647;  // 2^31 - 1: products of residues fit in 62 bits
+
+// base^e mod 2^31 - 1, by squaring and multiplying.
+std::uint64_t power(std::uint64_t base, std::uint64_t e) {
+  std::uint64_t r = 1;
+  base %= kModulus;
+  for (; e > 0; e >>= 1) {
+    if (e & 1) r = r * base % kModulus;
+    base = base * base % kModulus;
+  }
+  return r;
+}
+
+}  // namespace
+
 std::int32_t substream_seed(std::int32_t seed, std::int64_t i) {
-  constexpr std::uint64_t m = 2147483647;  // 2^31 - 1: products of residues fit in 62 bits
-  auto power = [](std::uint64_t base, std::uint64_t e) {
-    std::uint64_t r = 1;
-    base %= m;
-    for (; e > 0; e >>= 1) {  // square and multiply
-      if (e & 1) r = r * base % m;
-      base = base * base % m;
-    }
-    return r;
-  };
   static const std::uint64_t stride = power(16807, static_cast<std::uint64_t>(kSubstreamLength));
   return static_cast<std::int32_t>(static_cast<std::uint64_t>(seed) *
-                                   power(stride, static_cast<std::uint64_t>(i)) % m);
+                                   power(stride, static_cast<std::uint64_t>(i)) % kModulus);
+}
+
+std::int32_t key_seed(std::int32_t seed, std::int64_t i) {
+  static const std::uint64_t half = power(16807, static_cast<std::uint64_t>(kKeyOffset));
+  return static_cast<std::int32_t>(static_cast<std::uint64_t>(substream_seed(seed, i)) * half %
+                                   kModulus);
 }
 
 namespace {
@@ -107,83 +121,157 @@ void allocate(const Model& model, int limit, Samples& s) {
 
 namespace {
 
-// Draws iterations [begin, end) in the calling thread; on an output that is
-// not finite, records the iteration in `failure` and stops.
+// Evaluates iteration i's outputs from its column values `row` into the
+// samples; on an output that is not finite, records the iteration in
+// `failure` and returns false.
+bool evaluate(Formulas& f, const float* row, std::size_t columns, int i, Samples& s,
+              std::vector<float>& out, Failure& failure) {
+  const int bad = f.evaluate(row, out.data());
+  const auto u = static_cast<std::size_t>(i);
+  for (std::size_t k = 0; k < s.outputs.size(); ++k) s.outputs[k][u] = out[k];
+  if (bad < 0) return true;
+  failure = {i, bad, std::vector<float>(row, row + columns)};
+  return false;
+}
+
+// Draws iterations [begin, end) in the calling thread and evaluates their
+// outputs unless `defer` (a correlated model's are evaluated after the
+// reordering).
 void draw_range(const Model& model, const SamplingExports& sampling, bool one_stream,
-                std::int32_t seed, Formulas& f, int begin, int end, Samples& s, Failure& failure) {
-  const std::size_t nc = model.columns.size(), nr = s.risks.size(), no = model.outputs.size();
-  std::vector<float> row(nc + 1), out(no + 1), impact(nr + 1);
+                std::int32_t seed, Formulas& f, bool defer, int begin, int end, Samples& s,
+                Failure& failure) {
+  const std::size_t nc = model.columns.size(), nr = s.risks.size();
+  std::vector<float> row(nc + 1), out(s.outputs.size() + 1), impact(nr + 1);
   std::vector<std::uint8_t> occurred(nr + 1);
   // Seeds of consecutive substreams differ by the factor 16807^65536: one
   // modular product per iteration after the first.
-  constexpr std::uint64_t modulus = 2147483647;
   const std::uint64_t stride = static_cast<std::uint64_t>(substream_seed(1, 1));
   std::uint64_t next = static_cast<std::uint64_t>(substream_seed(seed, begin));
   for (int i = begin; i < end; ++i) {
-    if (!one_stream) {
-      const auto substream = static_cast<std::int32_t>(next);
-      sampling.set_seed(&substream);
-      next = next * stride % modulus;
-    }
+    const auto substream = static_cast<std::int32_t>(next);
+    next = next * stride % kModulus;
+    if (!one_stream) sampling.set_seed(&substream);
     draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
-    const int bad = f.evaluate(row.data(), out.data());
     const auto u = static_cast<std::size_t>(i);
     for (std::size_t c = 0; c < nc; ++c) s.columns[c][u] = row[c];
-    for (std::size_t k = 0; k < no; ++k) s.outputs[k][u] = out[k];
     for (std::size_t r = 0; r < nr; ++r) {
       s.occurred[r][u] = occurred[r];
       s.impacts[r][u] = impact[r];
     }
-    if (bad >= 0) {
-      failure = {i, bad, std::vector<float>(row.begin(), row.begin() + static_cast<long>(nc))};
-      return;
-    }
+    if (!defer && !evaluate(f, row.data(), nc, i, s, out, failure)) return;
+  }
+}
+
+// Evaluates the outputs of iterations [begin, end) from their drawn columns.
+void evaluate_range(const Model& model, Formulas& f, int begin, int end, Samples& s,
+                    Failure& failure) {
+  const std::size_t nc = model.columns.size();
+  std::vector<float> row(nc + 1), out(s.outputs.size() + 1);
+  for (int i = begin; i < end; ++i) {
+    for (std::size_t c = 0; c < nc; ++c) row[c] = s.columns[c][static_cast<std::size_t>(i)];
+    if (!evaluate(f, row.data(), nc, i, s, out, failure)) return;
   }
 }
 
 }  // namespace
 
-// Worker threads kept for a whole run: each block, every worker draws its
-// share between two barrier phases.
+namespace {
+
+// A barrier for the calling thread and the workers. A share of a block takes
+// tens of microseconds, about what it costs to wake a sleeping thread, so a
+// thread that arrives early first spins (yielding its core) for up to a
+// millisecond, and only then sleeps.
+class Barrier {
+ public:
+  explicit Barrier(int count) : count_(count) {}
+
+  void arrive_and_wait() {
+    const unsigned generation = generation_.load(std::memory_order_acquire);
+    if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 == count_) {
+      arrived_.store(0, std::memory_order_relaxed);
+      generation_.fetch_add(1, std::memory_order_release);
+      generation_.notify_all();
+      return;
+    }
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
+    while (generation_.load(std::memory_order_acquire) == generation) {
+      if (std::chrono::steady_clock::now() > give_up) {
+        generation_.wait(generation, std::memory_order_acquire);
+        continue;
+      }
+      std::this_thread::yield();
+    }
+  }
+
+ private:
+  const int count_;
+  std::atomic<int> arrived_{0};
+  std::atomic<unsigned> generation_{0};
+};
+
+}  // namespace
+
+// Worker threads kept for a whole run: each phase of a block, every worker
+// does its share between two barrier phases.
 struct BlockDrawer::Pool {
   explicit Pool(int count) : sync(count), failures(static_cast<std::size_t>(count)) {}
-  std::barrier<> sync;  // the calling thread and the workers
+  Barrier sync;  // the calling thread and the workers
   std::vector<std::thread> workers;
   std::vector<Failure> failures;
-  int begin = 0, end = 0, threads = 0;
+  Phase phase = Phase::draw;
+  int begin = 0, end = 0, threads = 1;
   Samples* samples = nullptr;
   bool stop = false;
 };
 
-// Share t of the current block, a contiguous range of iterations.
-void BlockDrawer::draw_share(int t) {
+// Share t of the current phase, a contiguous range of iterations.
+void BlockDrawer::run_share(int t) {
   Pool& p = *pool_;
   const long m = p.end - p.begin;
   const int from = p.begin + static_cast<int>(m * t / p.threads);
   const int to = p.begin + static_cast<int>(m * (t + 1) / p.threads);
   const auto k = static_cast<std::size_t>(t);
   p.failures[k] = Failure{};
-  draw_range(model_, sampling_, false, seed_, *formulas_[k], from, to, *p.samples, p.failures[k]);
+  if (p.phase == Phase::reorder)
+    reorder_columns(t);
+  else if (p.phase == Phase::evaluate)
+    evaluate_range(model_, *formulas_[k], from, to, *p.samples, p.failures[k]);
+  else
+    draw_range(model_, sampling_, one_stream_, seed_, *formulas_[k], p.phase == Phase::draw_only,
+               from, to, *p.samples, p.failures[k]);
 }
 
 BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, int threads,
                          bool one_stream, std::int32_t seed)
     : model_(model), sampling_(sampling), one_stream_(one_stream), seed_(seed) {
+  if (!model.correlation.empty()) {
+    reorder_ = std::make_unique<RankReorder>(model.correlation.target);
+    for (std::size_t c : model.correlation.columns) {
+      const std::size_t input = model.columns[c].input;
+      int slot = -1;
+      for (std::size_t r = 0, risk = 0; r < model.inputs.size(); ++r) {
+        if (model.inputs[r].draw.dist != Dist::risk) continue;
+        if (r == input) slot = static_cast<int>(risk);
+        ++risk;
+      }
+      risk_slot_.push_back(slot);
+    }
+  }
   threads = one_stream ? 1 : std::max(1, threads);
+  orders_.resize(static_cast<std::size_t>(threads));
   for (int t = 0; t < threads; ++t) formulas_.push_back(std::make_unique<Formulas>(model));
   if (one_stream) sampling.set_seed(&seed);
-  if (threads == 1) return;
-  // The calling thread draws share 0 itself, so that N threads keep N cores
-  // busy and none waits at the barrier in the meantime.
   pool_ = std::make_unique<Pool>(threads);
   pool_->threads = threads;
+  // The calling thread does share 0 itself, so that N threads keep N cores
+  // busy and none waits at the barrier in the meantime.
   for (int t = 1; t < threads; ++t) {
     pool_->workers.emplace_back([this, t] {
       Pool& p = *pool_;
       for (;;) {
         p.sync.arrive_and_wait();
         if (p.stop) return;
-        draw_share(t);
+        run_share(t);
         p.sync.arrive_and_wait();
       }
     });
@@ -191,28 +279,74 @@ BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, in
 }
 
 BlockDrawer::~BlockDrawer() {
-  if (!pool_) return;
+  if (pool_->workers.empty()) return;
   pool_->stop = true;
   pool_->sync.arrive_and_wait();
   for (auto& w : pool_->workers) w.join();
 }
 
-Failure BlockDrawer::draw(int begin, int end, Samples& s) {
-  if (!pool_) {
-    Failure failure;
-    draw_range(model_, sampling_, one_stream_, seed_, *formulas_[0], begin, end, s, failure);
-    return failure;
-  }
-  pool_->begin = begin;
-  pool_->end = end;
-  pool_->samples = &s;
-  pool_->sync.arrive_and_wait();  // start
-  draw_share(0);
-  pool_->sync.arrive_and_wait();  // every share drawn
+Failure BlockDrawer::run_phase(Phase phase, int begin, int end, Samples& s) {
+  Pool& p = *pool_;
+  p.phase = phase;
+  p.begin = begin;
+  p.end = end;
+  p.samples = &s;
+  if (!p.workers.empty()) p.sync.arrive_and_wait();  // start
+  run_share(0);
+  if (!p.workers.empty()) p.sync.arrive_and_wait();  // every share done
   Failure first;  // the earliest failure, whatever the thread count
-  for (const Failure& f : pool_->failures)
+  for (const Failure& f : p.failures)
     if (f.iteration >= 0 && (first.iteration < 0 || f.iteration < first.iteration)) first = f;
   return first;
+}
+
+// Thread t's share of the reordering: the correlated columns t, t + threads,
+// ... Each column's values of the block are handed out in the ranks of its
+// transformed scores; a risk's occurrence and impact go with its value.
+void BlockDrawer::reorder_columns(int t) {
+  Pool& p = *pool_;
+  Samples& s = *p.samples;
+  const auto b = static_cast<std::size_t>(p.begin), n = static_cast<std::size_t>(p.end - p.begin);
+  RankReorder::Order& order = orders_[static_cast<std::size_t>(t)];
+  auto permute = [&](auto& x) {
+    const auto drawn = std::vector(x.begin() + static_cast<long>(b), x.begin() + static_cast<long>(b + n));
+    for (std::size_t r = 0; r < n; ++r) x[b + order.target[r]] = drawn[order.source[r]];
+  };
+  const std::vector<std::size_t>& columns = model_.correlation.columns;
+  for (std::size_t j = static_cast<std::size_t>(t); j < columns.size(); j += static_cast<std::size_t>(p.threads)) {
+    reorder_->order(j, s.columns[columns[j]].data() + b, order);
+    permute(s.columns[columns[j]]);
+    if (risk_slot_[j] < 0) continue;
+    permute(s.occurred[static_cast<std::size_t>(risk_slot_[j])]);
+    permute(s.impacts[static_cast<std::size_t>(risk_slot_[j])]);
+  }
+}
+
+// A correlated model's block: drawn, its scores prepared, its columns
+// reordered, then its outputs evaluated. The keys that shuffle the scores
+// are the generator's states from the second half of each iteration's
+// substream, computed exactly (what VELMGETSEED would read there), so they
+// are the same whatever the threads, and differ from one another over the
+// whole period.
+Failure BlockDrawer::draw(int begin, int end, Samples& s) {
+  if (!reorder_) return run_phase(Phase::draw, begin, end, s);
+  run_phase(Phase::draw_only, begin, end, s);
+  const auto n = static_cast<std::size_t>(end - begin);
+  const std::size_t k = model_.correlation.columns.size();
+  keys_.resize(k);
+  std::vector<const std::uint32_t*> keys;
+  for (auto& column : keys_) {
+    column.resize(n);
+    keys.push_back(column.data());
+  }
+  const auto stride = static_cast<std::uint64_t>(substream_seed(1, 1));
+  auto first = static_cast<std::uint64_t>(key_seed(seed_, begin));
+  for (std::size_t i = 0; i < n; ++i, first = first * stride % kModulus)
+    for (std::uint64_t j = 0, key = first; j < k; ++j, key = key * 16807 % kModulus)
+      keys_[j][i] = static_cast<std::uint32_t>(key);
+  reorder_->prepare(n, keys);
+  run_phase(Phase::reorder, begin, end, s);
+  return run_phase(Phase::evaluate, begin, end, s);
 }
 
 RunResult run_model(const Model& model, const SamplingExports& sampling,

@@ -43,10 +43,20 @@ struct StatisticsExports {
 // Uniforms an iteration may take before its substream runs into the next.
 constexpr std::int64_t kSubstreamLength = 65536;
 
+// The rank scores of a correlated model are shuffled by the generator's
+// states in the second half of each iteration's substream, so the
+// iteration's own draws may take at most this many uniforms.
+constexpr std::int64_t kKeyOffset = 32768;
+
 // The seed of iteration i's substream: seed * 16807^(65536 i) mod (2^31 - 1),
 // the state the generator (x -> 16807 x mod 2^31 - 1) reaches from `seed`
 // after 65536 i uniforms. Exact in 64-bit integers.
 std::int32_t substream_seed(std::int32_t seed, std::int64_t i);
+
+// The first state of iteration i's keys: seed * 16807^(65536 i + 32768)
+// mod (2^31 - 1). The key of its j-th correlated column is the state j steps
+// on, that times 16807^j.
+std::int32_t key_seed(std::int32_t seed, std::int64_t i);
 
 // Draws one iteration's inputs in file order into `row` (one value per
 // column); a risk's occurrence and impact go to occurred/impact (one slot per
@@ -78,7 +88,9 @@ struct Failure {
 // thread, the threads are started once and kept for every block, each with
 // its own stream of the threaded edition and its own formula evaluator; each
 // iteration draws from its own substream. With one_stream, the calling
-// thread's stream goes on from block to block.
+// thread's stream goes on from block to block. In a correlated model, the
+// whole block is drawn first, its correlated columns reordered, and then the
+// outputs evaluated.
 class BlockDrawer {
  public:
   BlockDrawer(const Model& model, const SamplingExports& sampling, int threads, bool one_stream,
@@ -93,13 +105,20 @@ class BlockDrawer {
 
  private:
   struct Pool;
-  void draw_share(int t);
+  enum class Phase { draw, draw_only, reorder, evaluate };
+  void run_share(int t);
+  Failure run_phase(Phase phase, int begin, int end, Samples& samples);
+  void reorder_columns(int t);
   const Model& model_;
   const SamplingExports& sampling_;
   bool one_stream_;
   std::int32_t seed_;
   std::vector<std::unique_ptr<Formulas>> formulas_;
   std::unique_ptr<Pool> pool_;
+  std::unique_ptr<RankReorder> reorder_;  // a correlated model's
+  std::vector<std::vector<std::uint32_t>> keys_;  // [correlated column][iteration of the block]
+  std::vector<RankReorder::Order> orders_;       // one per thread
+  std::vector<int> risk_slot_;  // each correlated column's risk, or -1
 };
 
 // The state after a block: every output's convergence error (NaN before

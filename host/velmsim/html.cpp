@@ -4,6 +4,7 @@
 // checked with any XML reader.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <cstdarg>
 #include <cstdio>
 
@@ -290,6 +291,30 @@ std::string convergence(const Report& r, std::size_t k) {
   return s + "</svg>\n";
 }
 
+// A correlation matrix as a table, each cell shaded by its value: blue for
+// positive, orange for negative.
+std::string correlation_table(const std::vector<std::string>& names,
+                              const std::function<double(std::size_t, std::size_t)>& at) {
+  std::string h = "<table class=\"matrix\"><tr><th></th>";
+  for (const std::string& name : names) h += "<th class=\"n\">" + escape(name) + "</th>";
+  h += "</tr>\n";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    h += "<tr><th>" + escape(names[i]) + "</th>";
+    for (std::size_t j = 0; j < names.size(); ++j) {
+      const double v = at(i, j);
+      if (std::isnan(v)) {
+        h += "<td class=\"n\">n/a</td>";
+        continue;
+      }
+      const char* colour = v >= 0 ? "43,108,176" : "192,86,33";
+      h += format("<td class=\"n\" style=\"background: rgba(%s,%.2f)\">%.3f</td>", colour,
+                  0.45 * std::min(1.0, std::fabs(v)), std::fabs(v) < 5e-4 ? 0.0 : v);
+    }
+    h += "</tr>\n";
+  }
+  return h + "</table>\n";
+}
+
 }  // namespace
 
 const char* const page::kStyle = R"(
@@ -323,6 +348,7 @@ svg polyline.mean { fill: none; stroke: #2b6cb0; stroke-width: 2; } svg circle.m
 svg polyline.p80line { fill: none; stroke: #b7791f; stroke-width: 2; } svg circle.p80line { fill: #b7791f; }
 svg text.mean { fill: #2b6cb0; font-weight: bold; } svg text.p80line { fill: #b7791f; font-weight: bold; }
 .note { color: #555; font-size: 13px; }
+table.matrix th, table.matrix td { padding: 4px 10px; border: 1px solid #e2e2e2; }
 @media print { body { margin: 0; max-width: none; } section.output, svg.chart, table { break-inside: avoid; } h2 { break-before: page; } h2.first { break-before: auto; } }
 )";
 
@@ -403,10 +429,32 @@ std::string html_report(const Report& r) {
   if (r.target) row("Target", amount(*r.target) + money);
   h += "</table>\n";
 
+  if (const auto& c = r.correlation) {
+    const std::size_t n = c->names.size();
+    h += "<h2 class=\"first\">Rank correlation of inputs</h2>\n<div class=\"tables\">\n";
+    h += "<div><h3>Target</h3>\n" +
+         correlation_table(c->names, [&](std::size_t i, std::size_t j) { return c->target(i, j); }) +
+         "</div>\n";
+    h += "<div><h3>Achieved (Spearman, all iterations)</h3>\n" +
+         correlation_table(c->names, [&](std::size_t i, std::size_t j) {
+           return static_cast<double>(c->achieved[i * n + j]);
+         }) +
+         "</div>\n</div>\n";
+    h += format("<p class=\"note\">The target is induced by reordering each block of %d "
+                "iterations (Iman&#8211;Conover): every input keeps the values drawn for it, in "
+                "another order.%s</p>\n",
+                r.block,
+                c->repaired ? format(" The matrix in the file was not positive semi-definite: the "
+                                     "nearest correlation matrix is used (largest change %.4g).",
+                                     c->largest_change).c_str()
+                            : "");
+  }
+
   for (std::size_t k = 0; k < r.outputs.size(); ++k) {
     const OutputSummary& o = r.outputs[k];
     const std::string money = o.currency.empty() ? "" : " " + escape(o.currency);
-    h += "<section class=\"output\">\n<h2" + std::string(k == 0 ? " class=\"first\"" : "") +
+    h += "<section class=\"output\">\n<h2" +
+         std::string(k == 0 && !r.correlation ? " class=\"first\"" : "") +
          ">Output " + escape(o.name) + "</h2>\n";
     h += "<p><code>" + escape(o.name) + " = " + escape(o.formula) + "</code></p>\n";
     if (o.constant) h += "<p class=\"note\">This output has the same value in every iteration.</p>\n";

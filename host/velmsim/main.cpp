@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
   std::string json_path, csv_path, html_path;
   std::string stats_library = VELM_STATS_LIBRARY, threaded_library = VELM_THREADED_LIBRARY;
   std::string sampler = "threaded";
-  bool check = false, one_stream = false;
+  bool check = false, one_stream = false, repair = false;
   int threads = 1;
   std::optional<int> iterations, block, classes;
   std::optional<std::int64_t> seed;
@@ -198,6 +198,9 @@ int main(int argc, char** argv) {
   std::vector<double> percentiles;
   app.add_option("model", model_path, "the model file (default: the project-cost example)");
   app.add_flag("--check", check, "check the model, print \"ok\" or its errors, and stop");
+  app.add_flag("--repair", repair,
+               "replace a [correlation] matrix that is not positive semi-definite by the nearest "
+               "correlation matrix (with a warning that prints it)");
   app.add_option("--iterations", iterations, "iteration limit, 2 to 32767")->check(CLI::Range(2, 32767));
   app.add_option("--seed", seed, "base seed, 1 to 2147483646, or 0 for a seed from the clock")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{2147483646}));
@@ -268,7 +271,7 @@ int main(int argc, char** argv) {
   if (one_stream && threads > 1) fail("--one-stream draws in one thread; leave out --threads");
 
   velmsim::Diagnostics diagnostics;
-  velmsim::Model model = velmsim::read_model(model_path, diagnostics);
+  velmsim::Model model = velmsim::read_model(model_path, diagnostics, repair);
   const bool stats_sampler = sampler == "stats";
   if (stats_sampler) {
     for (const velmsim::Input& in : model.inputs) {

@@ -441,6 +441,214 @@ void read_shares(const toml::node& node, Model& m, Reader& r, Diagnostics& diag)
   }
 }
 
+// Reads [correlation]: pairs written `a.b = 0.5`, and/or a matrix over a
+// list of names (`names = [...]`, `matrix = [[...], ...]`), into the model's
+// target. Each pair may be given once.
+class CorrelationReader {
+ public:
+  CorrelationReader(Model& m, Reader& r, Diagnostics& d) : m_(m), r_(r), diag_(d) {}
+
+  void read(const toml::table& t, bool repair) {
+    m_.correlation.at = pos(t.source());
+    const toml::node* names = nullptr;
+    const toml::node* matrix = nullptr;
+    for (auto&& [key, node] : in_file_order(t)) {
+      const std::string k(key->str());
+      if (k == "names" && node->is_array()) {
+        names = node;
+      } else if (k == "matrix" && node->is_array()) {
+        matrix = node;
+      } else if (const toml::table* partners = node->as_table()) {
+        const auto a = column(k, pos(key->source()));
+        for (auto&& [key2, value] : in_file_order(*partners)) {
+          const std::string k2(key2->str());
+          const auto b = column(k2, pos(key2->source()));
+          if (!a || !b) continue;
+          if (const auto rho = coefficient(*value, "the correlation of '" + k + "' and '" + k2 + "'"))
+            pair(*a, *b, *rho, pos(value->source()), k, k2);
+        }
+      } else {
+        diag_.error(pos(key->source()),
+                    "write each correlation as two input names joined by a dot, such as "
+                    "labour.steel = 0.5, or give names = [...] and matrix = [[...], ...]");
+      }
+    }
+    if ((names == nullptr) != (matrix == nullptr)) {
+      const toml::node* given = names != nullptr ? names : matrix;
+      diag_.error(pos(given->source()), names != nullptr ? "'names' needs a 'matrix' beside it"
+                                                         : "'matrix' needs 'names' beside it");
+    } else if (names != nullptr) {
+      read_matrix(*names->as_array(), *matrix->as_array());
+    }
+    if (failed_) return;
+    build(repair);
+  }
+
+ private:
+  // The column called `name`, which may be correlated.
+  std::optional<std::size_t> column(const std::string& name, Position at) {
+    for (std::size_t c = 0; c < m_.columns.size(); ++c) {
+      if (m_.columns[c].name != name) continue;
+      const Input& in = m_.inputs[m_.columns[c].input];
+      if (in.draw.dist == Dist::normal_pair) {
+        diag_.error(at, "'" + name + "' is a variable of the normal_pair '" + in.name +
+                            "', which has its own correlation (rho); it cannot also be in "
+                            "[correlation]");
+        failed_ = true;
+        return std::nullopt;
+      }
+      return c;
+    }
+    failed_ = true;
+    // An input with errors has already been reported.
+    if (std::find(m_.unchecked_names.begin(), m_.unchecked_names.end(), name) ==
+        m_.unchecked_names.end())
+      diag_.error(at, "unknown input '" + name + "' in [correlation]" +
+                          did_you_mean(name, formula_names(m_)));
+    return std::nullopt;
+  }
+
+  std::optional<double> coefficient(const toml::node& node, const std::string& what) {
+    const auto x = r_.number(node, what);
+    if (x && !(*x >= -1 && *x <= 1))
+      diag_.error(pos(node.source()), what + " must lie between -1 and 1, not " + fmt(*x));
+    if (!x || !(*x >= -1 && *x <= 1)) {
+      failed_ = true;
+      return std::nullopt;
+    }
+    return x;
+  }
+
+  void pair(std::size_t a, std::size_t b, double rho, Position at, const std::string& name_a,
+            const std::string& name_b) {
+    if (a == b) {
+      diag_.error(at, "a variable's correlation with itself is 1; give pairs of two "
+                      "different inputs");
+      failed_ = true;
+      return;
+    }
+    const auto [it, fresh] = entries_.emplace(std::minmax(a, b), std::make_pair(rho, at));
+    if (!fresh) {
+      diag_.error(at, "the correlation of '" + name_a + "' and '" + name_b +
+                          "' is given twice; it is first given on line " +
+                          std::to_string(it->second.second.line));
+      failed_ = true;
+    }
+  }
+
+  void read_matrix(const toml::array& names, const toml::array& rows) {
+    std::vector<std::optional<std::size_t>> cols;
+    std::vector<std::string> labels;
+    for (const toml::node& e : names) {
+      const auto name = r_.string(e, "each of 'names'");
+      labels.push_back(name.value_or(""));
+      cols.push_back(name ? column(*name, pos(e.source())) : std::nullopt);
+      if (!name) failed_ = true;
+    }
+    const std::size_t k = names.size();
+    if (rows.size() != k) {
+      diag_.error(pos(rows.source()), "the matrix must have " + std::to_string(k) +
+                                          " rows, one per name, not " + std::to_string(rows.size()));
+      failed_ = true;
+      return;
+    }
+    std::vector<std::vector<std::optional<double>>> x(k);
+    for (std::size_t i = 0; i < k; ++i) {
+      const toml::array* row = rows.get(i)->as_array();
+      if (row == nullptr || row->size() != k) {
+        diag_.error(pos(rows.get(i)->source()), "row " + std::to_string(i + 1) +
+                                                    " of the matrix must be a list of " +
+                                                    std::to_string(k) + " numbers");
+        failed_ = true;
+        continue;
+      }
+      for (std::size_t j = 0; j < k; ++j)
+        x[i].push_back(coefficient(*row->get(j), "the matrix entry in row " + std::to_string(i + 1) +
+                                                     ", column " + std::to_string(j + 1)));
+    }
+    if (failed_) return;
+    for (std::size_t i = 0; i < k; ++i) {
+      const Position at = pos(rows.get(i)->as_array()->get(i)->source());
+      if (*x[i][i] != 1) {
+        diag_.error(at, "the matrix diagonal must be 1 (a variable's correlation with itself), "
+                        "not " + fmt(*x[i][i]));
+        failed_ = true;
+      }
+      for (std::size_t j = 0; j < i; ++j) {
+        const Position at_ij = pos(rows.get(i)->as_array()->get(j)->source());
+        if (*x[i][j] != *x[j][i]) {
+          diag_.error(at_ij, "the matrix must be symmetric: row " + std::to_string(i + 1) +
+                                 ", column " + std::to_string(j + 1) + " is " + fmt(*x[i][j]) +
+                                 " but row " + std::to_string(j + 1) + ", column " +
+                                 std::to_string(i + 1) + " is " + fmt(*x[j][i]));
+          failed_ = true;
+        } else {
+          pair(*cols[i], *cols[j], *x[i][j], at_ij, labels[i], labels[j]);
+        }
+      }
+    }
+  }
+
+  // The target over the named columns in draw order, checked to be positive
+  // semi-definite or repaired.
+  void build(bool repair) {
+    RankCorrelation& rc = m_.correlation;
+    std::set<std::size_t> named;
+    for (const auto& [ab, value] : entries_) named.insert({ab.first, ab.second});
+    rc.columns.assign(named.begin(), named.end());
+    const std::size_t k = rc.columns.size();
+    rc.given.k = k;
+    rc.given.a.assign(k * k, 0.0);
+    for (std::size_t i = 0; i < k; ++i) rc.given(i, i) = 1;
+    auto index = [&](std::size_t c) {
+      return static_cast<std::size_t>(std::find(rc.columns.begin(), rc.columns.end(), c) -
+                                      rc.columns.begin());
+    };
+    for (const auto& [ab, value] : entries_) {
+      const std::size_t i = index(ab.first), j = index(ab.second);
+      rc.given(i, j) = rc.given(j, i) = value.first;
+    }
+    rc.target = rc.given;
+    const double lowest = smallest_eigenvalue(rc.given);
+    if (lowest >= kSemidefiniteTolerance) return;
+    const std::string what = "the correlations in [correlation] cannot hold together: their "
+                             "matrix is not positive semi-definite (smallest eigenvalue " +
+                             fmt(lowest) + ")";
+    if (!repair) {
+      diag_.error(rc.at, what + "; run with --repair to use the nearest correlation matrix");
+      return;
+    }
+    rc.target = nearest_correlation(rc.given);
+    rc.repaired = true;
+    for (std::size_t i = 0; i < k * k; ++i)
+      rc.largest_change = std::max(rc.largest_change, std::fabs(rc.target.a[i] - rc.given.a[i]));
+    std::string text = what + "; --repair uses the nearest correlation matrix (largest change " +
+                       fmt(rc.largest_change) + "):\n  names = [";
+    for (std::size_t i = 0; i < k; ++i)
+      text += (i ? ", \"" : "\"") + m_.columns[rc.columns[i]].name + "\"";
+    text += "]\n  matrix = [";
+    for (std::size_t i = 0; i < k; ++i) {
+      text += i ? ",\n            [" : "[";
+      for (std::size_t j = 0; j < k; ++j) text += (j ? ", " : "") + fmt_repaired(rc.target(i, j));
+      text += "]";
+    }
+    diag_.warning(rc.at, text + "]");
+  }
+
+  static std::string fmt_repaired(double x) {
+    std::ostringstream out;
+    out.precision(6);
+    out << x;
+    return out.str();
+  }
+
+  Model& m_;
+  Reader& r_;
+  Diagnostics& diag_;
+  bool failed_ = false;
+  std::map<std::pair<std::size_t, std::size_t>, std::pair<double, Position>> entries_;
+};
+
 }  // namespace
 
 std::vector<std::string> formula_names(const Model& model) {
@@ -449,7 +657,7 @@ std::vector<std::string> formula_names(const Model& model) {
   return names;
 }
 
-Model read_model(const std::string& path, Diagnostics& diag) {
+Model read_model(const std::string& path, Diagnostics& diag, bool repair) {
   Model m;
   m.path = path;
   {
@@ -470,7 +678,8 @@ Model read_model(const std::string& path, Diagnostics& diag) {
     return m;
   }
   Reader r(diag);
-  r.unknown_keys(root, {"model", "inputs", "outputs", "run"}, "at the top of the model");
+  r.unknown_keys(root, {"model", "inputs", "outputs", "correlation", "run"},
+                 "at the top of the model");
   auto section = [&](const char* name) -> const toml::table* {
     const toml::node* n = root.get(name);
     if (n == nullptr) return nullptr;
@@ -661,6 +870,10 @@ Model read_model(const std::string& path, Diagnostics& diag) {
     }
     if (const toml::node* n = t->get("shares")) read_shares(*n, m, r, diag);
   }
+
+  // [correlation], once every input's column is known.
+  if (const toml::table* t = section("correlation"))
+    CorrelationReader(m, r, diag).read(*t, repair);
 
   check_formulas(m, diag);
   return m;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/velmsim/correlation.h"
 #include "host/velmsim/diagnostics.h"
 
 namespace velmsim {
@@ -61,6 +62,18 @@ struct Output {
   std::string currency;
 };
 
+// Target Spearman rank correlations between columns, induced by reordering
+// each block's draws. Pairs the model leaves out are 0.
+struct RankCorrelation {
+  std::vector<std::size_t> columns;  // the correlated columns, in draw order
+  SquareMatrix target;               // over `columns`: the matrix the run uses
+  SquareMatrix given;                // as written, before a repair
+  bool repaired = false;
+  double largest_change = 0;  // largest |target - given| entry after a repair
+  Position at;                // the [correlation] table
+  bool empty() const { return columns.size() < 2; }
+};
+
 struct RunSettings {
   int iterations = 10000;
   std::int32_t seed = 12345;  // 0: a seed from the clock
@@ -82,13 +95,16 @@ struct Model {
   std::vector<Input> inputs;   // in the order of the file
   std::vector<Column> columns;  // in draw order
   std::vector<Output> outputs;  // in the order of the file
+  RankCorrelation correlation;
   RunSettings run;
   std::vector<std::string> unchecked_names;  // declared by inputs that have errors
 };
 
 // Reads and checks the model in `path`. Problems are added to `diagnostics`;
-// the model is usable only when it has none.
-Model read_model(const std::string& path, Diagnostics& diagnostics);
+// the model is usable only when it has none. A correlation matrix that is not
+// positive semi-definite is an error, or with `repair` replaced by the
+// nearest correlation matrix with a warning.
+Model read_model(const std::string& path, Diagnostics& diagnostics, bool repair = false);
 
 // The columns' names, which every formula may use (besides base, when the
 // output has one, and the outputs before it).

@@ -116,6 +116,28 @@ Report summarise(const Model& model, const RunResult& run, const StatisticsExpor
   r.trace = run.trace;
   for (const Column& c : model.columns) r.columns.push_back(c.name);
 
+  if (!model.correlation.empty()) {
+    const RankCorrelation& rc = model.correlation;
+    CorrelationSummary c;
+    c.target = rc.target;
+    c.given = rc.given;
+    c.repaired = rc.repaired;
+    c.largest_change = rc.largest_change;
+    const std::size_t k = rc.columns.size();
+    c.achieved.assign(k * k, 1.0f);
+    for (std::size_t i = 0; i < k; ++i) {
+      const std::vector<float>& x = s.columns[rc.columns[i]];
+      c.names.push_back(model.columns[rc.columns[i]].name);
+      for (std::size_t j = 0; j < i; ++j) {
+        const std::vector<float>& y = s.columns[rc.columns[j]];
+        const float rho = constant(x, n) || constant(y, n) ? std::numeric_limits<float>::quiet_NaN()
+                                                           : st.spear(&n16, x.data(), y.data());
+        c.achieved[i * k + j] = c.achieved[j * k + i] = rho;
+      }
+    }
+    r.correlation = std::move(c);
+  }
+
   for (std::size_t k = 0; k < model.outputs.size(); ++k) {
     OutputSummary o;
     o.name = model.outputs[k].name;
@@ -236,6 +258,30 @@ std::string text_report(const Report& r) {
   } else {
     t += format("converged:   no, the limit was reached before every output's convergence "
                 "error fell below %g\n", r.tolerance);
+  }
+
+  if (const auto& c = r.correlation) {
+    t += format("\nRank correlation of inputs: the target, induced by reordering each block of %d\n"
+                "iterations, and the Spearman correlation achieved over all iterations\n",
+                r.block);
+    const std::size_t k = c->names.size();
+    std::size_t width = 4;
+    for (const std::string& name : c->names) width = std::max(width, name.size());
+    const int w = static_cast<int>(2 * width + 3);
+    t += format("  %-*s %8s %9s\n", w, "pair", "target", "achieved");
+    for (std::size_t i = 0; i < k; ++i)
+      for (std::size_t j = i + 1; j < k; ++j)
+        t += format("  %-*s %8.3f %9s\n", w, (c->names[i] + " ~ " + c->names[j]).c_str(),
+                    c->target(i, j),
+                    std::isnan(c->achieved[i * k + j])
+                        ? "n/a"
+                        : format("%.3f", std::fabs(c->achieved[i * k + j]) < 5e-4f
+                                             ? 0.0
+                                             : static_cast<double>(c->achieved[i * k + j]))
+                              .c_str());
+    if (c->repaired)
+      t += format("  (repaired: the file's matrix was not positive semi-definite; the nearest\n"
+                  "  correlation matrix is used, largest change %.4g)\n", c->largest_change);
   }
 
   for (const OutputSummary& o : r.outputs) {
@@ -366,6 +412,28 @@ std::string json_report(const Report& r) {
               {"block", r.block}, {"tolerance", static_cast<float>(r.tolerance)},
               {"converged", r.converged}};
   j["columns"] = r.columns;
+  if (const auto& c = r.correlation) {
+    const std::size_t k = c->names.size();
+    auto rows = [k](auto at) {
+      Json m = Json::array();
+      for (std::size_t i = 0; i < k; ++i) {
+        Json row = Json::array();
+        for (std::size_t j = 0; j < k; ++j) row.push_back(at(i, j));
+        m.push_back(row);
+      }
+      return m;
+    };
+    j["correlation"] = {
+        {"inputs", c->names},
+        {"target", rows([&](std::size_t i, std::size_t jj) { return Json(c->target(i, jj)); })},
+        {"achieved",
+         rows([&](std::size_t i, std::size_t jj) { return number(c->achieved[i * k + jj]); })},
+        {"repaired", c->repaired},
+        {"given", rows([&](std::size_t i, std::size_t jj) { return Json(c->given(i, jj)); })},
+        {"largest_change", c->largest_change}};
+  } else {
+    j["correlation"] = nullptr;
+  }
   Json outputs = Json::array();
   for (const OutputSummary& o : r.outputs) {
     Json out;

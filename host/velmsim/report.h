@@ -68,6 +68,18 @@ struct OutputSummary {
   std::vector<Driver> drivers;
 };
 
+// A correlated model's target rank correlations beside those achieved.
+struct CorrelationSummary {
+  std::vector<std::string> names;  // the correlated columns, in draw order
+  SquareMatrix target;             // the matrix the run used
+  SquareMatrix given;              // as written (differs only after a repair)
+  bool repaired = false;
+  double largest_change = 0;
+  // Spearman correlation (VELMSPEAR) over every iteration, row by row; NaN
+  // for a column that never varied.
+  std::vector<float> achieved;
+};
+
 struct Report {
   std::string version, model_path, model_sha256, model_name, currency;
   std::optional<double> base, target;
@@ -78,6 +90,7 @@ struct Report {
   double tolerance = 0;
   bool converged = false;
   std::vector<std::string> columns;
+  std::optional<CorrelationSummary> correlation;
   std::vector<OutputSummary> outputs;
   std::vector<Checkpoint> trace;
 };

@@ -1,0 +1,76 @@
+// Rank correlation between inputs of any distribution, induced by reordering
+// the draws of each block of iterations (Iman and Conover's method), and the
+// checks and repair of a target correlation matrix.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace velmsim {
+
+// A symmetric k x k matrix, row by row.
+struct SquareMatrix {
+  std::size_t k = 0;
+  std::vector<double> a;
+  double operator()(std::size_t i, std::size_t j) const { return a[i * k + j]; }
+  double& operator()(std::size_t i, std::size_t j) { return a[i * k + j]; }
+};
+
+// The smallest eigenvalue of a symmetric matrix.
+double smallest_eigenvalue(const SquareMatrix& c);
+
+// A correlation matrix is accepted as positive semi-definite when its
+// smallest eigenvalue is at least this: entries written with six or seven
+// digits move the eigenvalues of an exactly singular matrix by about as much.
+inline constexpr double kSemidefiniteTolerance = -1e-6;
+
+// The nearest correlation matrix to the symmetric matrix `c` in the
+// Frobenius norm: Higham's alternating projections onto the positive
+// semi-definite cone and onto the matrices with a unit diagonal, with
+// Dykstra's correction. Eigenvalues are held at or above `floor` and the
+// result rescaled to a unit diagonal, so that it stays acceptable after its
+// entries are printed to six significant digits.
+SquareMatrix nearest_correlation(const SquareMatrix& c, double floor = 1e-5);
+
+// Reorders the rows of a block of n iterations so that the ranks of k columns
+// follow a score matrix with the target rank correlation:
+//  1. column j's scores are the van der Waerden scores Phi^-1(r / (n + 1)),
+//     r = 1..n, shuffled by keys[j]: one random integer below 2^31 per
+//     iteration;
+//  2. with T = Q Q' the scores' own correlation (Cholesky) and C = P P' the
+//     Pearson correlation that gives normal scores the target Spearman
+//     correlation, 2 sin(pi rho / 6) (Cholesky; of the nearest positive
+//     definite correlation matrix when C is not positive definite), the
+//     scores R become R (P Q^-1)', whose correlation is C exactly: the
+//     correction by Q removes the chance correlation of the permutations;
+//  3. each column's values are sorted and handed out in the ranks of its
+//     transformed scores.
+// The result is a permutation of the iterations per column: for column j,
+// iteration source[j][r] hands its value (and anything drawn with it) to
+// iteration target[j][r]. Each column keeps exactly the values it had.
+class RankReorder {
+ public:
+  explicit RankReorder(const SquareMatrix& target);
+
+  // Steps 1 and 2 for a block of n iterations; keys[j] points at column j's
+  // n keys.
+  void prepare(std::size_t n, const std::vector<const std::uint32_t*>& keys);
+
+  // Step 3 for column j of the prepared block, whose n values are at
+  // `values`. Columns may be done in parallel, each with its own Order.
+  struct Order {
+    std::vector<std::uint32_t> source, target;  // by rank
+    std::vector<std::uint64_t> work;            // for the sorts
+  };
+  void order(std::size_t j, const float* values, Order& out) const;
+
+ private:
+  std::size_t k_, n_ = 0;
+  std::vector<double> factor_;                         // P, row by row
+  std::map<std::size_t, std::vector<double>> scores_;  // van der Waerden scores by n
+  std::vector<double> transformed_;                    // n x k, column by column
+};
+
+}  // namespace velmsim
