@@ -84,6 +84,16 @@ std::vector<std::string> unused_run_settings(const Model& a, const Model& b,
 SharedDraws shared_draws(const Model& a, const Model& b) {
   SharedDraws s;
   const std::size_t common = std::min(a.inputs.size(), b.inputs.size());
+  // Rank correlation reorders its inputs' draws within each block; both
+  // models reorder alike when they correlate the same columns to the same
+  // target (the keys that shuffle the scores depend on the seed alone).
+  const RankCorrelation &ca = a.correlation, &cb = b.correlation;
+  const bool alike = ca.columns == cb.columns && ca.target.a == cb.target.a;
+  auto reordered = [](const Model& m, std::size_t input) {
+    for (std::size_t c : m.correlation.columns)
+      if (m.columns[c].input == input) return true;
+    return false;
+  };
   // Input k starts at the same place in both streams while every input
   // before it took the same number of uniforms in both.
   std::size_t k = 0;
@@ -91,7 +101,10 @@ SharedDraws shared_draws(const Model& a, const Model& b) {
     const Input& x = a.inputs[k];
     const Input& y = b.inputs[k];
     if (x.draw.dist != y.draw.dist) break;
-    (same_input(x, y) ? s.same_values : s.same_start).push_back(pair_name(x, y));
+    if (!alike && (reordered(a, k) || reordered(b, k)))
+      s.reordered.push_back(pair_name(x, y));
+    else
+      (same_input(x, y) ? s.same_values : s.same_start).push_back(pair_name(x, y));
     aligned = same_input_uniforms(x, y);
   }
   for (std::size_t i = k; i < a.inputs.size(); ++i)
@@ -233,6 +246,7 @@ std::string compare_text(const Comparison& c) {
   };
   line("same values in both models:", c.shared.same_values);
   if (!c.shared.same_start.empty()) line("same stream position, other parameters:", c.shared.same_start);
+  if (!c.shared.reordered.empty()) line("same draws, reordered differently:", c.shared.reordered);
   if (!c.shared.unmatched_a.empty()) line("not paired, from A:", c.shared.unmatched_a);
   if (!c.shared.unmatched_b.empty()) line("not paired, from B:", c.shared.unmatched_b);
 
@@ -296,6 +310,7 @@ std::string compare_json(const Comparison& c) {
               {"iterations", c.iterations}, {"block", c.block}};
   j["not_used"] = c.unused;
   j["common_random_numbers"] = {{"same_values", c.shared.same_values},
+                                {"reordered", c.shared.reordered},
                                 {"same_start", c.shared.same_start},
                                 {"unpaired_a", c.shared.unmatched_a},
                                 {"unpaired_b", c.shared.unmatched_b}};
@@ -411,6 +426,8 @@ std::string compare_html(const Comparison& c) {
   row("Same values in both models", escape(list(c.shared.same_values)));
   if (!c.shared.same_start.empty())
     row("Same stream position, other parameters", escape(list(c.shared.same_start)));
+  if (!c.shared.reordered.empty())
+    row("Same draws, reordered differently by [correlation]", escape(list(c.shared.reordered)));
   if (!c.shared.unmatched_a.empty() || !c.shared.unmatched_b.empty()) {
     row("Not paired, from A", escape(list(c.shared.unmatched_a)));
     row("Not paired, from B", escape(list(c.shared.unmatched_b)));

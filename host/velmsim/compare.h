@@ -36,6 +36,10 @@ struct SharedDraws {
   // Inputs that start at the same place in the stream but are declared
   // differently: same distribution, other parameters.
   std::vector<std::string> same_start;
+  // Inputs whose draws are paired but that the two models' [correlation]
+  // reorder differently within each block: not paired iteration by
+  // iteration.
+  std::vector<std::string> reordered;
   // The rest, A's and B's: their draws are not paired.
   std::vector<std::string> unmatched_a, unmatched_b;
 };

@@ -107,6 +107,7 @@ struct CompareArgs {
   std::optional<int> iterations;
   std::optional<std::int64_t> seed;
   int threads = 1;
+  bool repair = false;
   std::vector<double> percentiles;
 };
 
@@ -114,8 +115,8 @@ struct CompareArgs {
 // iteration, and the difference B - A of every output they share.
 int run_compare(const CompareArgs& c) {
   velmsim::Diagnostics da, db;
-  velmsim::Model a = velmsim::read_model(c.a, da);
-  velmsim::Model b = velmsim::read_model(c.b, db);
+  velmsim::Model a = velmsim::read_model(c.a, da, c.repair);
+  velmsim::Model b = velmsim::read_model(c.b, db, c.repair);
   std::fputs(da.render(c.a, a.text).c_str(), stderr);
   std::fputs(db.render(c.b, b.text).c_str(), stderr);
   if (da.has_errors() || db.has_errors()) return 2;
@@ -243,6 +244,9 @@ int main(int argc, char** argv) {
   compare->add_option("--threads", compare_args.threads,
                       "sampling threads, each with its own stream (default 1)")
       ->check(CLI::Range(1, 64));
+  compare->add_flag("--repair", compare_args.repair,
+                    "replace a [correlation] matrix that is not positive semi-definite by the "
+                    "nearest correlation matrix");
   compare->add_option("--json", compare_args.json_path, "write the comparison as JSON to this file");
   compare->add_option("--html", compare_args.html_path,
                       "write the comparison as a self-contained HTML page");

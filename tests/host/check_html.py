@@ -2,7 +2,8 @@
 HTML), self-contained (no scripts, no external resources) and with the four
 charts for every output, and the drivers chart for every output that has
 contingency drivers; the page of velmsim compare likewise, with its two
-charts per output. Usage: check_html.py VELMSIM MODEL"""
+charts per output; a correlated model's page with its target and achieved
+matrices. Usage: check_html.py VELMSIM MODEL"""
 import json
 import os
 import re
@@ -17,6 +18,7 @@ SVG = "{http://www.w3.org/2000/svg}svg"
 def main():
     velmsim, model = sys.argv[1], sys.argv[2]
     failures = check(velmsim, model)
+    failures += check(velmsim, os.path.join(os.path.dirname(model), "warehouse-correlated.toml"))
     # Names and formulas are the user's text: markup characters in them must
     # not break the page.
     with tempfile.TemporaryDirectory() as scratch:
@@ -86,6 +88,8 @@ def check(velmsim, model):
         # A chart when some driver has a P80 allocation.
         with_drivers = sum(1 for o in report
                            if any(d["p80_allocation"] is not None for d in o["contingency_drivers"]))
+        with open(json_file, encoding="utf-8") as f:
+            correlation = json.load(f)["correlation"]
     failures = []
     try:
         root = ET.fromstring(text.replace("<!DOCTYPE html>", "", 1))
@@ -102,6 +106,11 @@ def check(velmsim, model):
             failures.append(f"{charts.count(kind)} {kind} charts for {len(outputs)} outputs")
     if charts.count("drivers") != with_drivers:
         failures.append(f"{charts.count('drivers')} drivers charts for {with_drivers} outputs with drivers")
+    if correlation is not None:
+        k = len(correlation["inputs"])
+        matrices = [t for t in root.iter("table") if t.get("class") == "matrix"]
+        if len(matrices) != 2 or any(len(t.findall(".//td")) != k * k for t in matrices):
+            failures.append(f"not the target and achieved {k} x {k} matrices")
     sections = root.findall(".//section")
     if [s.find("h2").text for s in sections] != [f"Output {n}" for n in outputs]:
         failures.append("one section per output, in order, is missing")

@@ -120,6 +120,29 @@ TEST_F(Velmsim, ReorderingKeepsTheDrawsAndIgnoresThreads) {
   }
 }
 
+// Two correlated models that differ in one constant reorder alike, so
+// velmsim compare finds B - A constant; against the model without
+// [correlation], the correlated inputs are listed as reordered.
+TEST_F(Velmsim, CompareReordersCorrelatedModelsAlike) {
+  std::string text = slurp(kCorrelated);
+  const fs::path a = write("a.toml", text);
+  text.replace(text.find("+ flood + strike"), 16, "+ flood + strike + 1000");
+  const fs::path b = write("b.toml", text);
+  text.erase(text.find("[correlation]"), text.find("[run]") - text.find("[correlation]"));
+  const fs::path plain = write("plain.toml", text);
+  const std::string options = " --iterations 1200 --json " + file("c.json").string();
+  ASSERT_EQ(run("compare " + a.string() + " " + b.string() + options).status, 0);
+  auto j = nlohmann::json::parse(slurp(file("c.json")));
+  const auto& d = j["outputs"][0]["difference"];
+  EXPECT_TRUE(d["constant"].get<bool>());
+  EXPECT_EQ(d["mean"], 1000.0);
+  EXPECT_EQ(d["sd"], 0.0);
+  ASSERT_EQ(run("compare " + plain.string() + " " + b.string() + options).status, 0);
+  j = nlohmann::json::parse(slurp(file("c.json")));
+  EXPECT_EQ(j["common_random_numbers"]["reordered"],
+            nlohmann::json::array({"labour", "steel", "permits", "overrun"}));
+}
+
 // Correlations that cannot hold together are refused at [correlation];
 // --repair uses the nearest correlation matrix. For this matrix that is, by
 // its symmetry, [[1, a, a], [a, 1, -a], [a, -a, 1]] with 1 - 2a = 0.
