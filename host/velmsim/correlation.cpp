@@ -154,8 +154,8 @@ void RankReorder::prepare(std::size_t n, const std::vector<const std::uint32_t*>
   // T, the scores' correlation, and the transformed scores R (P Q^-1)' = R X
   // with Q' X = P'. Should T be singular (a block barely longer than the
   // number of columns), the scores are taken as uncorrelated: X = P'.
-  const MatrixXd centred = r.rowwise() - r.colwise().mean();
-  MatrixXd t = centred.transpose() * centred;
+  // Every column holds the same scores, whose mean is 0 by their symmetry.
+  MatrixXd t = r.transpose() * r;
   const Eigen::VectorXd scale = t.diagonal().cwiseSqrt().cwiseInverse();
   t = scale.asDiagonal() * t * scale.asDiagonal();
   MatrixXd p(cols, cols);

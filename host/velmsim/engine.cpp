@@ -35,6 +35,14 @@ namespace {
 
 constexpr std::uint64_t kModulus = 2147483647;  // 2^31 - 1: products of residues fit in 62 bits
 
+// a * b mod 2^31 - 1 for residues a and b, without a division: 2^31 is 1
+// modulo 2^31 - 1, so the product's high bits fold onto its low bits.
+std::uint64_t times(std::uint64_t a, std::uint64_t b) {
+  const std::uint64_t p = a * b;
+  const std::uint64_t r = (p & kModulus) + (p >> 31);
+  return r >= kModulus ? r - kModulus : r;
+}
+
 // base^e mod 2^31 - 1, by squaring and multiplying.
 std::uint64_t power(std::uint64_t base, std::uint64_t e) {
   std::uint64_t r = 1;
@@ -149,7 +157,7 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
   std::uint64_t next = static_cast<std::uint64_t>(substream_seed(seed, begin));
   for (int i = begin; i < end; ++i) {
     const auto substream = static_cast<std::int32_t>(next);
-    next = next * stride % kModulus;
+    next = times(next, stride);
     if (!one_stream) sampling.set_seed(&substream);
     draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
     const auto u = static_cast<std::size_t>(i);
@@ -341,8 +349,8 @@ Failure BlockDrawer::draw(int begin, int end, Samples& s) {
   }
   const auto stride = static_cast<std::uint64_t>(substream_seed(1, 1));
   auto first = static_cast<std::uint64_t>(key_seed(seed_, begin));
-  for (std::size_t i = 0; i < n; ++i, first = first * stride % kModulus)
-    for (std::uint64_t j = 0, key = first; j < k; ++j, key = key * 16807 % kModulus)
+  for (std::size_t i = 0; i < n; ++i, first = times(first, stride))
+    for (std::uint64_t j = 0, key = first; j < k; ++j, key = times(key, 16807))
       keys_[j][i] = static_cast<std::uint32_t>(key);
   reorder_->prepare(n, keys);
   run_phase(Phase::reorder, begin, end, s);
