@@ -141,6 +141,19 @@ TEST(SubstreamSeed, EqualsSteppingOneSubstreamAtATime) {
   }
 }
 
+// The first key state of an iteration is where the library's generator is
+// after 32768 uniforms from the iteration's substream seed.
+TEST(KeySeed, IsHalfwayThroughTheSubstream) {
+  const velmsim::SamplingExports x(velm_host::threaded_edition());
+  const float zero = 0, one = 1;
+  for (const std::int64_t i : {0, 1, 32766}) {
+    const std::int32_t start = velmsim::substream_seed(12345, i);
+    x.set_seed(&start);
+    for (int k = 0; k < 32768; ++k) x.uniform(&zero, &one);
+    EXPECT_EQ(x.get_seed(), velmsim::key_seed(12345, i)) << i;
+  }
+}
+
 // The risk table agrees with the CSV columns it summarises, and the command
 // line overrides [run].
 TEST_F(Velmsim, RiskTableAgreesWithCsvAndOptionsOverrideTheFile) {
