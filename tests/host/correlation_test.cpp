@@ -11,40 +11,14 @@
 #include <vector>
 
 #include "tests/host/velmsim_fixture.h"
+#include "tests/support/ranks.h"
 
 namespace {
 
 using namespace velmsim_test;
+using velm_test::spearman;
 
 const std::string kCorrelated = std::string(VELM_EXAMPLES_DIR) + "/warehouse-correlated.toml";
-
-// Mid-ranks, ties sharing the mean of their ranks.
-std::vector<double> ranks(const std::vector<double>& x) {
-  std::vector<std::size_t> order(x.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return x[a] < x[b]; });
-  std::vector<double> r(x.size());
-  for (std::size_t i = 0; i < order.size();) {
-    std::size_t j = i;
-    while (j + 1 < order.size() && x[order[j + 1]] == x[order[i]]) ++j;
-    for (std::size_t t = i; t <= j; ++t) r[order[t]] = (static_cast<double>(i + j) + 2) / 2;
-    i = j + 1;
-  }
-  return r;
-}
-
-// Spearman's rho: the Pearson correlation of the mid-ranks.
-double spearman(const std::vector<double>& x, const std::vector<double>& y) {
-  const std::vector<double> a = ranks(x), b = ranks(y);
-  const double m = (static_cast<double>(a.size()) + 1) / 2;
-  double sab = 0, saa = 0, sbb = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    sab += (a[i] - m) * (b[i] - m);
-    saa += (a[i] - m) * (a[i] - m);
-    sbb += (b[i] - m) * (b[i] - m);
-  }
-  return sab / std::sqrt(saa * sbb);
-}
 
 // The CSV's columns by name.
 std::vector<double> column(const fs::path& csv, const std::string& name) {
