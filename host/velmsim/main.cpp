@@ -207,8 +207,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{2147483646}));
   app.add_option("--tolerance", tolerance, "stop when every output's convergence error is below this")
       ->check(CLI::PositiveNumber);
-  app.add_option("--block", block, "iterations between convergence checks (default 500)")
-      ->check(CLI::Range(1, 32767));
+  app.add_option("--block", block, "iterations between convergence checks, 2 to 32767 (default 500)")
+      ->check(CLI::Range(2, 32767));
   app.add_option("--classes", classes, "histogram classes (default 12)")->check(CLI::Range(1, 200));
   app.add_option("--percentiles", percentiles, "percentiles to report, such as 10,50,90")
       ->delimiter(',')

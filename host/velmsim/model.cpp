@@ -838,7 +838,9 @@ Model read_model(const std::string& path, Diagnostics& diag, bool repair) {
                              "is out of range: 1 to 2147483646, or 0 for a seed from the clock"))
         m.run.seed = static_cast<std::int32_t>(*x);
     if (const toml::node* n = t->get("block"))
-      if (auto x = r.integer(*n, "block", 1, 32767, "is out of range: 1 to 32767"))
+      if (auto x = r.integer(*n, "block", 2, 32767,
+                             "is out of range: 2 to 32767 (the convergence error of a block "
+                             "needs two iterations)"))
         m.run.block = static_cast<int>(*x);
     if (const toml::node* n = t->get("classes"))
       if (auto x = r.integer(*n, "classes", 1, 200, "is out of range: 1 to 200"))

@@ -410,7 +410,7 @@ TEST_F(Velmsim, OutputsAndInputsThatNeverVary) {
 
 TEST_F(Velmsim, CommandLineAndLibraryFailures) {
   for (const char* bad : {"--seed -1", "--iterations 40000", "--tolerance x", "--frobnicate",
-                          "--threads", "--threads 2 --one-stream", "missing.toml"}) {
+                          "--threads", "--threads 2 --one-stream", "--block 1", "missing.toml"}) {
     const Result r = run(bad);
     EXPECT_EQ(r.status, 2) << bad;
     EXPECT_EQ(r.out, "") << bad;
