@@ -140,15 +140,22 @@ void RankReorder::prepare(std::size_t n, const std::vector<const std::uint32_t*>
 
   // The scores, each column shuffled by its keys (Fisher-Yates: going down
   // from the last, iteration i's key k picks the score floor(k (i + 1) / 2^31)
-  // of the first i + 1).
+  // of the first i + 1). Column 0's scores keep their order through the
+  // transformation (its factor is a positive multiple), so its shuffle gives
+  // the ranks of its transformed scores at once.
   MatrixXd r(rows, cols);
+  std::vector<std::uint32_t> shuffle(n);
+  first_ranks_.resize(n);
   for (std::size_t j = 0; j < k_; ++j) {
-    double* column = r.col(static_cast<Eigen::Index>(j)).data();
-    std::copy(scores.begin(), scores.end(), column);
+    std::iota(shuffle.begin(), shuffle.end(), 0u);
     for (std::size_t i = n - 1; i > 0; --i) {
       const std::uint64_t pick = static_cast<std::uint64_t>(keys[j][i]) * (i + 1) >> 31;
-      std::swap(column[i], column[pick]);
+      std::swap(shuffle[i], shuffle[pick]);
     }
+    double* column = r.col(static_cast<Eigen::Index>(j)).data();
+    for (std::size_t i = 0; i < n; ++i) column[i] = scores[shuffle[i]];
+    if (j == 0)
+      for (std::size_t i = 0; i < n; ++i) first_ranks_[shuffle[i]] = static_cast<std::uint32_t>(i);
   }
 
   // T, the scores' correlation, and the transformed scores R (P Q^-1)' = R X
@@ -175,6 +182,10 @@ void RankReorder::order(std::size_t j, const float* values, Order& out) const {
     return;
   }
   argsort(values, n_, out.work, out.source);
+  if (j == 0) {
+    out.target = first_ranks_;
+    return;
+  }
   // Scores rounded to single precision rank the same but for rare ties,
   // which any order serves.
   argsort(transformed_.data() + j * n_, n_, out.work, out.target);

@@ -71,6 +71,7 @@ class RankReorder {
   std::vector<double> factor_;                         // P, row by row
   std::map<std::size_t, std::vector<double>> scores_;  // van der Waerden scores by n
   std::vector<double> transformed_;                    // n x k, column by column
+  std::vector<std::uint32_t> first_ranks_;             // column 0's iterations by rank
 };
 
 }  // namespace velmsim
