@@ -52,7 +52,6 @@ void write_file(const std::string& path, const std::string& text) {
   }
 }
 
-
 // Output files are opened before the run so that a bad path fails at once;
 // returns those that did not exist, to be removed again if the run fails.
 std::vector<std::string> open_outputs(const std::vector<std::string>& paths) {
