@@ -347,11 +347,14 @@ Failure BlockDrawer::draw(int begin, int end, Samples& s) {
     column.resize(n);
     keys.push_back(column.data());
   }
+  // Column j's key is the first key times 16807^j: products independent of
+  // one another, rather than a chain of k.
   const auto stride = static_cast<std::uint64_t>(substream_seed(1, 1));
+  std::vector<std::uint64_t> step(k, 1);
+  for (std::size_t j = 1; j < k; ++j) step[j] = times(step[j - 1], 16807);
   auto first = static_cast<std::uint64_t>(key_seed(seed_, begin));
   for (std::size_t i = 0; i < n; ++i, first = times(first, stride))
-    for (std::uint64_t j = 0, key = first; j < k; ++j, key = times(key, 16807))
-      keys_[j][i] = static_cast<std::uint32_t>(key);
+    for (std::size_t j = 0; j < k; ++j) keys_[j][i] = static_cast<std::uint32_t>(times(first, step[j]));
   reorder_->prepare(n, keys);
   run_phase(Phase::reorder, begin, end, s);
   return run_phase(Phase::evaluate, begin, end, s);
