@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 #include <tuple>
 
 #include <nlohmann/json.hpp>
@@ -12,8 +11,6 @@
 namespace velmsim {
 
 namespace {
-
-std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
 
 bool same_draw(const Draw& x, const Draw& y) {
   return x.dist == y.dist && x.arg == y.arg && x.scaled == y.scaled && x.lo == y.lo && x.hi == y.hi;
@@ -131,9 +128,7 @@ DifferenceSummary summarise_difference(const std::vector<float>& ya, const std::
   }
   d.b_greater = static_cast<double>(greater) / n;
 
-  std::set<double> wanted(percentiles.begin(), percentiles.end());
-  wanted.insert({5.0, 95.0});
-  std::vector<double> percent(wanted.begin(), wanted.end());
+  std::vector<double> percent = listed_percentiles(percentiles);
   const std::size_t shown = percent.size();
 
   // Data that never varies makes the library warn: the host gives its
@@ -261,8 +256,8 @@ std::string compare_text(const Comparison& c) {
          {std::tuple<const char*, float, float>{"Mean", o.a.stat[0], o.b.stat[0]},
           {"P50", o.a.p50, o.b.p50},
           {"P80", o.a.p80, o.b.p80}})
-      t += format("  %-12s %16s %16s %16s\n", label, g(x).c_str(), g(y).c_str(),
-                  g(static_cast<double>(y) - static_cast<double>(x)).c_str());
+      t += format("  %-12s %16s %16s %16s\n", label, six_digits(x).c_str(), six_digits(y).c_str(),
+                  six_digits(static_cast<double>(y) - static_cast<double>(x)).c_str());
 
     t += "\nDifference B - A, iteration by iteration\n";
     if (d.constant) t += "(B - A has the same value in every iteration)\n";
@@ -270,8 +265,8 @@ std::string compare_text(const Comparison& c) {
                                    {"Std. Dev.", d.sd},
                                    {"Minimum", d.min},
                                    {"Maximum", d.max}})
-      t += format("  %-12s %16s\n", label, g(v).c_str());
-    for (const auto& [p, v] : d.percentiles) t += format("  P%-11g %16s\n", p, g(v).c_str());
+      t += format("  %-12s %16s\n", label, six_digits(v).c_str());
+    for (const auto& [p, v] : d.percentiles) t += format("  P%-11g %16s\n", p, six_digits(v).c_str());
     t += format("  %-12s %14.1f %%\n", "P(B > A)", 100.0 * d.b_greater);
   }
   if (!c.only_a.empty() || !c.only_b.empty()) {

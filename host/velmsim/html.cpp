@@ -13,10 +13,6 @@
 
 namespace velmsim {
 
-namespace {
-std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
-}  // namespace
-
 namespace page {
 
 std::string escape(const std::string& s) {
@@ -36,7 +32,7 @@ std::string escape(const std::string& s) {
 
 std::string amount(double x, double scale) {
   const double a = std::max(std::fabs(x), std::fabs(scale));
-  if (std::isnan(x) || a < 1e4 || std::fabs(x) >= 1e15) return g(x);
+  if (std::isnan(x) || a < 1e4 || std::fabs(x) >= 1e15) return six_digits(x);
   std::string digits = format("%.0f", std::fabs(x));
   for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
     digits.insert(static_cast<std::size_t>(i), ",");
@@ -530,7 +526,7 @@ std::string html_report(const Report& r) {
   h += "</tr>\n";
   for (const Checkpoint& c : r.trace) {
     h += format("<tr><td class=\"n\">%d</td>", c.n);
-    for (float e : c.error) h += "<td class=\"n\">" + escape(g(e)) + "</td>";
+    for (float e : c.error) h += "<td class=\"n\">" + escape(six_digits(e)) + "</td>";
     h += "</tr>\n";
   }
   h += "</table>\n<p class=\"note\">Convergence error: VELMCNVERR after each block, the largest "

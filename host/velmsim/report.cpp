@@ -26,9 +26,15 @@ std::string format(const char* f, ...) {
   return buffer;
 }
 
-namespace {
+std::string six_digits(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
 
-std::string g(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
+std::vector<double> listed_percentiles(const std::vector<double>& asked) {
+  std::set<double> wanted(asked.begin(), asked.end());
+  wanted.insert({5.0, 95.0});
+  return {wanted.begin(), wanted.end()};
+}
+
+namespace {
 
 std::string bar(double fraction, int width, char c) {
   const int n = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * width));
@@ -155,9 +161,7 @@ Report summarise(const Model& model, const RunResult& run, const StatisticsExpor
     }
 
     // Percentiles: the model's, 5 and 95, and those the report needs.
-    std::set<double> wanted(model.run.percentiles.begin(), model.run.percentiles.end());
-    wanted.insert({5.0, 95.0});
-    std::vector<double> percent(wanted.begin(), wanted.end());
+    std::vector<double> percent = listed_percentiles(model.run.percentiles);
     const std::size_t shown = percent.size();
     for (double extra : {1.0, 50.0, 80.0, 99.0}) percent.push_back(extra);
     for (int i = 0; i < 99; ++i) percent.push_back(0.5 + i);  // the S-curve
@@ -289,41 +293,41 @@ std::string text_report(const Report& r) {
     t += "\n== Output " + o.name + " = " + o.formula + "\n";
     if (o.constant) t += "(this output has the same value in every iteration)\n";
     t += "\nStatistics\n";
-    for (int i = 0; i < kReportedStatistics; ++i) t += format("  %-12s %16s\n", kStatLabels[i], g(o.stat[static_cast<std::size_t>(i)]).c_str());
+    for (int i = 0; i < kReportedStatistics; ++i) t += format("  %-12s %16s\n", kStatLabels[i], six_digits(o.stat[static_cast<std::size_t>(i)]).c_str());
 
     t += "\nPercentiles\n";
-    for (const auto& [p, v] : o.percentiles) t += format("  P%-4g %16s\n", p, g(v).c_str());
+    for (const auto& [p, v] : o.percentiles) t += format("  P%-4g %16s\n", p, six_digits(v).c_str());
 
     if (o.base || o.target) {
       t += "\nAgainst base and target\n";
       if (o.base) {
         const double b = *o.base;
-        t += format("  base            %16s%s\n", g(b).c_str(), money.c_str());
+        t += format("  base            %16s%s\n", six_digits(b).c_str(), money.c_str());
         for (const auto& [label, v] : {std::pair<const char*, float>{"P50", o.p50}, {"P80", o.p80}}) {
           const double c = static_cast<double>(v) - b;
-          t += format("  %s - base      %16s%s", label, g(c).c_str(), money.c_str());
+          t += format("  %s - base      %16s%s", label, six_digits(c).c_str(), money.c_str());
           t += b != 0 ? format("  (%+.1f %% of base)\n", 100.0 * c / b) : "\n";
         }
         t += format("  %-24s %8.1f %%\n", ("P(" + o.name + " <= base)").c_str(), 100.0 * *o.below_base);
       }
       if (o.target) {
-        t += format("  target          %16s%s\n", g(*o.target).c_str(), money.c_str());
+        t += format("  target          %16s%s\n", six_digits(*o.target).c_str(), money.c_str());
         t += format("  %-24s %8.1f %%\n", ("P(" + o.name + " <= target)").c_str(), 100.0 * *o.below_target);
       }
     }
 
     if (!o.tally.empty()) {
       const std::size_t k = o.tally.size();
-      t += format("\nHistogram (%zu classes between %s and %s)\n", k - 2, g(o.low).c_str(), g(o.high).c_str());
+      t += format("\nHistogram (%zu classes between %s and %s)\n", k - 2, six_digits(o.low).c_str(), six_digits(o.high).c_str());
       const float largest = *std::max_element(o.tally.begin(), o.tally.end());
       const double width = (static_cast<double>(o.high) - o.low) / static_cast<double>(k - 2);
       for (std::size_t i = 0; i < k; ++i) {
         std::string range;
-        if (i == 0) range = format("%11s %-14s", "up to", g(o.low).c_str());
-        else if (i == k - 1) range = format("%11s %-14s", "above", g(o.high).c_str());
+        if (i == 0) range = format("%11s %-14s", "up to", six_digits(o.low).c_str());
+        else if (i == k - 1) range = format("%11s %-14s", "above", six_digits(o.high).c_str());
         else {
           const double from = o.low + static_cast<double>(i - 1) * width;
-          range = format("%11s to %-11s", g(from).c_str(), g(from + width).c_str());
+          range = format("%11s to %-11s", six_digits(from).c_str(), six_digits(from + width).c_str());
         }
         t += format("  %s %6.0f %s\n", range.c_str(), static_cast<double>(o.tally[i]),
                     bar(largest > 0 ? o.tally[i] / largest : 0.0, 40, '#').c_str());
@@ -348,8 +352,8 @@ std::string text_report(const Report& r) {
                   "p x impact", "rho");
       for (const RiskLine& k : o.risks)
         t += format("  %-18s %8.4g %9.4f %14s %14s %7s\n", k.name.c_str(), static_cast<double>(k.p),
-                    k.rate, g(k.mean_impact).c_str(),
-                    g(static_cast<double>(k.p) * k.mean_impact).c_str(),
+                    k.rate, six_digits(k.mean_impact).c_str(),
+                    six_digits(static_cast<double>(k.p) * k.mean_impact).c_str(),
                     std::isnan(k.rho) ? "n/a" : format("%+.3f", static_cast<double>(k.rho)).c_str());
     }
 
@@ -362,9 +366,9 @@ std::string text_report(const Report& r) {
       t += format("  tail: the %d iterations with %s >= P80%s\n", o.tail, o.name.c_str(),
                   o.tail_excess == 0.0 ? ", which is every one: nothing to share" : "");
       t += format("  tail mean - mean  %16s%s   (what the shares divide)\n",
-                  g(o.tail_excess).c_str(), money.c_str());
+                  six_digits(o.tail_excess).c_str(), money.c_str());
       t += format("  P80 - mean        %16s%s   (allocated by share)\n",
-                  g(static_cast<double>(o.p80) - o.mean).c_str(), money.c_str());
+                  six_digits(static_cast<double>(o.p80) - o.mean).c_str(), money.c_str());
       t += format("  %-18s %-5s %14s %8s %16s %10s\n", "driver", "kind", "tail excess", "share",
                   "P80 allocation", "var. share");
       auto percent = [](double x) {
@@ -372,7 +376,7 @@ std::string text_report(const Report& r) {
       };
       for (const Driver& d : o.drivers)
         t += format("  %-18s %-5s %14s %8s %16s %10s\n", d.name.c_str(), d.risk ? "risk" : "input",
-                    g(d.excess).c_str(), percent(d.share).c_str(), g(d.allocation).c_str(),
+                    six_digits(d.excess).c_str(), percent(d.share).c_str(), six_digits(d.allocation).c_str(),
                     percent(d.variance_share).c_str());
     }
   }
@@ -384,7 +388,7 @@ std::string text_report(const Report& r) {
   t += "\n";
   for (const Checkpoint& c : r.trace) {
     t += format("  %10d", c.n);
-    for (float e : c.error) t += format(" %14s", g(e).c_str());
+    for (float e : c.error) t += format(" %14s", six_digits(e).c_str());
     t += "\n";
   }
   return t;

@@ -17,6 +17,11 @@ extern const char* const kStatLabels[15];
 // printf-style formatting into a string, for the report writers (up to 511
 // characters).
 std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
+// A number with six significant digits, or "n/a" for NaN.
+std::string six_digits(double x);
+// The percentiles a report lists: those asked for, and 5 and 95, ascending
+// and each once.
+std::vector<double> listed_percentiles(const std::vector<double>& asked);
 // The statistics a report shows: VELMSTAT fills the first fourteen rows; the
 // fifteenth, the sum of weights, stays unwritten when no weights are given.
 inline constexpr int kReportedStatistics = 14;
