@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <numbers>
-#include <numeric>
 #include <utility>
 
 #include <Eigen/Cholesky>
@@ -46,33 +45,73 @@ MatrixXd clip_eigenvalues(const MatrixXd& m, double floor) {
 // The indices 0..n-1 in ascending order of x, ties in index order: each key
 // made an unsigned integer of the same order (sign bit flipped, or every
 // bit for a negative number) above its index, then a least-significant-digit
-// radix sort of the keys in stable passes of 8 bits, the four digits counted
-// in one read and a pass skipped where every key has the same digit (the
-// exponent byte, often). Blocks are a few hundred long, where this is several
-// times faster than a comparison sort.
-template <typename T>
-void argsort(const T* x, std::size_t n, std::vector<std::uint64_t>& work,
+// radix sort of the keys in stable passes of 8 bits. Only the digits in
+// which some keys differ are counted and passed over: a digit every key
+// shares (the exponent byte, often) would cost a pass for nothing, and its
+// count a chain of increments of one counter. Blocks are a few hundred
+// long, where this is several times faster than a comparison sort.
+void argsort(const float* x, std::size_t n, std::vector<std::uint64_t>& work,
              std::vector<std::uint32_t>& order) {
   work.resize(2 * n);
   std::uint64_t* from = work.data();
   std::uint64_t* to = work.data() + n;
-  std::uint32_t count[4][256] = {};
+  auto key = [](float v) {
+    const auto bits = std::bit_cast<std::uint32_t>(v);
+    return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+  };
+  const std::uint32_t first = key(x[0]);
+  std::uint32_t differ = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(x[i]));
-    const std::uint32_t key = bits & 0x80000000u ? ~bits : bits | 0x80000000u;
-    from[i] = static_cast<std::uint64_t>(key) << 32 | i;
-    for (int d = 0; d < 4; ++d) ++count[d][key >> (8 * d) & 0xff];
+    const std::uint32_t k = key(x[i]);
+    differ |= k ^ first;
+    from[i] = static_cast<std::uint64_t>(k) << 32 | i;
   }
-  for (int d = 0; d < 4; ++d) {
-    std::uint32_t* c = count[d];
-    const int shift = 32 + 8 * d;
-    if (c[from[0] >> shift & 0xff] == n) continue;
+  int digits[4], passes = 0;
+  for (int d = 0; d < 4; ++d)
+    if (differ >> (8 * d) & 0xff) digits[passes++] = 32 + 8 * d;
+  std::uint32_t count[4][256] = {};
+  for (std::size_t i = 0; i < n; ++i)
+    for (int p = 0; p < passes; ++p) ++count[p][from[i] >> digits[p] & 0xff];
+  for (int p = 0; p < passes; ++p) {
+    std::uint32_t* c = count[p];
+    const int shift = digits[p];
     for (std::uint32_t sum = 0, v = 0; v < 256; ++v) sum += std::exchange(c[v], sum);
     for (std::size_t i = 0; i < n; ++i) to[c[from[i] >> shift & 0xff]++] = from[i];
     std::swap(from, to);
   }
   order.resize(n);
   for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(from[i]);
+}
+
+// The indices 0..n-1 (n below 2^16) in ascending order of the scores x,
+// rounded to 16-bit fixed point over [-max |x|, max |x|]: a radix sort of two
+// 8-bit passes. The rounding step is about 1/10000 of the scores' spread,
+// far below the gaps between neighbouring scores but for a few pairs per
+// block, which tie and keep their index order; either order serves.
+void rank_scores(const double* x, std::size_t n, std::vector<std::uint64_t>& work,
+                 std::vector<std::uint32_t>& order) {
+  double largest = 0;
+  for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, std::abs(x[i]));
+  const double scale = largest > 0 ? 32767.0 / largest : 0.0, offset = 32768.5;
+  work.resize(n);
+  auto* from = reinterpret_cast<std::uint32_t*>(work.data());
+  auto* to = from + n;
+  std::uint32_t count[2][256] = {};
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto key = static_cast<std::uint32_t>(x[i] * scale + offset);  // rounded to nearest
+    from[i] = key << 16 | static_cast<std::uint32_t>(i);
+    ++count[0][key & 0xff];
+    ++count[1][key >> 8];
+  }
+  for (int d = 0; d < 2; ++d) {
+    std::uint32_t* c = count[d];
+    const int shift = 16 + 8 * d;
+    for (std::uint32_t sum = 0, v = 0; v < 256; ++v) sum += std::exchange(c[v], sum);
+    for (std::size_t i = 0; i < n; ++i) to[c[from[i] >> shift & 0xff]++] = from[i];
+    std::swap(from, to);
+  }
+  order.resize(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = from[i] & 0xffff;
 }
 
 }  // namespace
@@ -127,52 +166,80 @@ RankReorder::RankReorder(const SquareMatrix& target) : k_(target.k) {
 
 void RankReorder::prepare(std::size_t n, const std::vector<const std::uint32_t*>& keys) {
   n_ = n;
-  transformed_.assign(n * k_, 0.0);
   if (n < 2) return;
   // A run has two block lengths at most: the block and the last one.
-  std::vector<double>& scores = scores_[n];
-  if (scores.empty()) {
+  Scores& scores = scores_[n];
+  if (scores.values.empty()) {
     const boost::math::normal standard;
-    for (std::size_t r = 1; r <= n; ++r)
-      scores.push_back(boost::math::quantile(standard, static_cast<double>(r) / static_cast<double>(n + 1)));
-  }
-  const auto rows = static_cast<Eigen::Index>(n), cols = static_cast<Eigen::Index>(k_);
-
-  // The scores, each column shuffled by its keys (Fisher-Yates: going down
-  // from the last, iteration i's key k picks the score floor(k (i + 1) / 2^31)
-  // of the first i + 1). Column 0's scores keep their order through the
-  // transformation (its factor is a positive multiple), so its shuffle gives
-  // the ranks of its transformed scores at once.
-  MatrixXd r(rows, cols);
-  std::vector<std::uint32_t> shuffle(n);
-  first_ranks_.resize(n);
-  for (std::size_t j = 0; j < k_; ++j) {
-    std::iota(shuffle.begin(), shuffle.end(), 0u);
-    for (std::size_t i = n - 1; i > 0; --i) {
-      const std::uint64_t pick = static_cast<std::uint64_t>(keys[j][i]) * (i + 1) >> 31;
-      std::swap(shuffle[i], shuffle[pick]);
+    for (std::size_t r = 1; r <= n; ++r) {
+      scores.values.push_back(boost::math::quantile(standard, static_cast<double>(r) / static_cast<double>(n + 1)));
+      scores.sum_squares += scores.values.back() * scores.values.back();
     }
-    double* column = r.col(static_cast<Eigen::Index>(j)).data();
-    for (std::size_t i = 0; i < n; ++i) column[i] = scores[shuffle[i]];
-    if (j == 0)
-      for (std::size_t i = 0; i < n; ++i) first_ranks_[shuffle[i]] = static_cast<std::uint32_t>(i);
+  }
+  const std::vector<double>& score = scores.values;
+
+  // The scores R, each column shuffled by its keys (Fisher-Yates, inside
+  // out: going up from the first, iteration i's key k picks the place
+  // floor(k (i + 1) / 2^31) among the first i + 1, whose score moves to i
+  // while score i takes its place). Column 0's scores keep their order through
+  // the transformation (its factor is a positive multiple), so its shuffle
+  // of the ranks gives the ranks of its transformed scores at once.
+  shuffled_.resize(n * k_);
+  first_ranks_.resize(n);
+  ranks_.resize(n);
+  auto pick = [&](std::size_t j, std::size_t i) {
+    return static_cast<std::size_t>(static_cast<std::uint64_t>(keys[j][i]) * (i + 1) >> 31);
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t at = pick(0, i);
+    ranks_[i] = ranks_[at];
+    ranks_[at] = static_cast<std::uint32_t>(i);
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    shuffled_[i] = score[ranks_[i]];
+    first_ranks_[ranks_[i]] = static_cast<std::uint32_t>(i);
+  }
+  for (std::size_t j = 1; j < k_; ++j) {
+    double* column = shuffled_.data() + j * n;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t at = pick(j, i);
+      column[i] = column[at];
+      column[at] = score[i];
+    }
   }
 
-  // T, the scores' correlation, and the transformed scores R (P Q^-1)' = R X
-  // with Q' X = P'. Should T be singular (a block barely longer than the
-  // number of columns), the scores are taken as uncorrelated: X = P'.
-  // Every column holds the same scores, whose mean is 0 by their symmetry.
-  MatrixXd t = r.transpose() * r;
-  const Eigen::VectorXd scale = t.diagonal().cwiseSqrt().cwiseInverse();
-  t = scale.asDiagonal() * t * scale.asDiagonal();
-  MatrixXd p(cols, cols);
+  // T, the scores' correlation: every column holds the same scores, whose
+  // mean is 0 by their symmetry and whose sum of squares is known. Then the
+  // transformed scores R (P Q^-1)' = R X with Q' X = P', both triangular, so
+  // that column j is a combination of columns 0..j of R; column 0's are not
+  // needed. Should T be singular (a block barely longer than the number of
+  // columns), the scores are taken as uncorrelated: X = P'.
+  const auto cols = static_cast<Eigen::Index>(k_);
+  MatrixXd t = MatrixXd::Identity(cols, cols), p(cols, cols);
+  for (std::size_t a = 0; a < k_; ++a)
+    for (std::size_t b = 0; b < a; ++b) {
+      const double* x = shuffled_.data() + a * n;
+      const double* y = shuffled_.data() + b * n;
+      double sum = 0;
+      for (std::size_t i = 0; i < n; ++i) sum += x[i] * y[i];
+      t(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b)) = sum / scores.sum_squares;
+      t(static_cast<Eigen::Index>(b), static_cast<Eigen::Index>(a)) = sum / scores.sum_squares;
+    }
   for (Eigen::Index i = 0; i < cols; ++i)
     for (Eigen::Index j = 0; j < cols; ++j)
       p(i, j) = factor_[static_cast<std::size_t>(i * cols + j)];
   const Eigen::LLT<MatrixXd> q(t);
   const MatrixXd x = q.info() == Eigen::Success ? MatrixXd(q.matrixU().solve(p.transpose()))
                                                 : MatrixXd(p.transpose());
-  Eigen::Map<MatrixXd>(transformed_.data(), rows, cols) = r * x;
+  transformed_.assign(n * k_, 0.0);
+  for (std::size_t j = 1; j < k_; ++j) {
+    double* out = transformed_.data() + j * n;
+    for (std::size_t m = 0; m <= j; ++m) {
+      const double w = x(static_cast<Eigen::Index>(m), static_cast<Eigen::Index>(j));
+      const double* column = shuffled_.data() + m * n;
+      for (std::size_t i = 0; i < n; ++i) out[i] += w * column[i];
+    }
+  }
 }
 
 void RankReorder::order(std::size_t j, const float* values, Order& out) const {
@@ -186,9 +253,7 @@ void RankReorder::order(std::size_t j, const float* values, Order& out) const {
     out.target = first_ranks_;
     return;
   }
-  // Scores rounded to single precision rank the same but for rare ties,
-  // which any order serves.
-  argsort(transformed_.data() + j * n_, n_, out.work, out.target);
+  rank_scores(transformed_.data() + j * n_, n_, out.work, out.target);
 }
 
 }  // namespace velmsim

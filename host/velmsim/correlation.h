@@ -46,7 +46,7 @@ SquareMatrix nearest_correlation(const SquareMatrix& c, double floor = 1e-5);
 //     scores R become R (P Q^-1)', whose correlation is C exactly: the
 //     correction by Q removes the chance correlation of the permutations;
 //  3. each column's values are sorted and handed out in the ranks of its
-//     transformed scores.
+//     transformed scores, compared in 16-bit fixed point.
 // The result is a permutation of the iterations per column: for column j,
 // iteration source[j][r] hands its value (and anything drawn with it) to
 // iteration target[j][r]. Each column keeps exactly the values it had.
@@ -69,9 +69,15 @@ class RankReorder {
  private:
   std::size_t k_, n_ = 0;
   std::vector<double> factor_;                         // P, row by row
-  std::map<std::size_t, std::vector<double>> scores_;  // van der Waerden scores by n
-  std::vector<double> transformed_;                    // n x k, column by column
-  std::vector<std::uint32_t> first_ranks_;             // column 0's iterations by rank
+  struct Scores {
+    std::vector<double> values;  // van der Waerden scores, ascending
+    double sum_squares = 0;
+  };
+  std::map<std::size_t, Scores> scores_;    // by n
+  std::vector<double> shuffled_;            // n x k, column by column
+  std::vector<double> transformed_;         // n x k, column by column (from column 1)
+  std::vector<std::uint32_t> ranks_;        // column 0's rank in each iteration
+  std::vector<std::uint32_t> first_ranks_;  // column 0's iterations by rank
 };
 
 }  // namespace velmsim

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <utility>
 #include <thread>
 
 #include "host/velmsim/formula.h"
@@ -143,12 +145,15 @@ bool evaluate(Formulas& f, const float* row, std::size_t columns, int i, Samples
 }
 
 // Draws iterations [begin, end) in the calling thread and evaluates their
-// outputs unless `defer` (a correlated model's are evaluated after the
-// reordering).
+// outputs unless `keys` is given: a correlated model's are evaluated after
+// the reordering, and its shuffle keys are written instead, column j's key of
+// iteration i at keys[j (end - begin) + i - begin]: the substream's seed times
+// key_steps[j].
 void draw_range(const Model& model, const SamplingExports& sampling, bool one_stream,
-                std::int32_t seed, Formulas& f, bool defer, int begin, int end, Samples& s,
-                Failure& failure) {
+                std::int32_t seed, Formulas& f, int begin, int end, Samples& s, Failure& failure,
+                const std::vector<std::uint64_t>& key_steps, std::uint32_t* keys) {
   const std::size_t nc = model.columns.size(), nr = s.risks.size();
+  const auto n = static_cast<std::size_t>(end - begin);
   std::vector<float> row(nc + 1), out(s.outputs.size() + 1), impact(nr + 1);
   std::vector<std::uint8_t> occurred(nr + 1);
   // Seeds of consecutive substreams differ by the factor 16807^65536: one
@@ -157,6 +162,9 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
   std::uint64_t next = static_cast<std::uint64_t>(substream_seed(seed, begin));
   for (int i = begin; i < end; ++i) {
     const auto substream = static_cast<std::int32_t>(next);
+    if (keys)
+      for (std::size_t j = 0; j < key_steps.size(); ++j)
+        keys[j * n + static_cast<std::size_t>(i - begin)] = static_cast<std::uint32_t>(times(next, key_steps[j]));
     next = times(next, stride);
     if (!one_stream) sampling.set_seed(&substream);
     draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
@@ -166,7 +174,7 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
       s.occurred[r][u] = occurred[r];
       s.impacts[r][u] = impact[r];
     }
-    if (!defer && !evaluate(f, row.data(), nc, i, s, out, failure)) return;
+    if (!keys && !evaluate(f, row.data(), nc, i, s, out, failure)) return;
   }
 }
 
@@ -219,42 +227,63 @@ class Barrier {
 
 }  // namespace
 
-// Worker threads kept for a whole run: each phase of a block, every worker
-// does its share between two barrier phases.
+// One thread's own evaluator and, in a correlated model, its reordering of
+// a block and the block's shuffle keys.
+struct BlockDrawer::Lane {
+  explicit Lane(const Model& model) : formulas(model) {}
+  Formulas formulas;
+  std::optional<RankReorder> reorder;
+  RankReorder::Order order;
+  std::vector<std::uint32_t> keys;  // [correlated column][iteration of the block]
+  std::vector<float> values;        // a column's values before the reordering
+  std::vector<std::uint8_t> flags;  // a risk's occurrences before the reordering
+};
+
+// Worker threads kept for a whole run: each phase, every worker does its
+// share between two barrier phases.
 struct BlockDrawer::Pool {
   explicit Pool(int count) : sync(count), failures(static_cast<std::size_t>(count)) {}
   Barrier sync;  // the calling thread and the workers
   std::vector<std::thread> workers;
-  std::vector<Failure> failures;
+  std::vector<Failure> failures;  // each thread's
   Phase phase = Phase::draw;
-  int begin = 0, end = 0, threads = 1;
+  int begin = 0, end = 0, threads = 1;       // the iterations shared out, in Phase::draw
+  std::vector<std::pair<int, int>> blocks;  // one per thread, in Phase::blocks
   Samples* samples = nullptr;
   bool stop = false;
 };
 
-// Share t of the current phase, a contiguous range of iterations.
+// Share t of the current phase: a contiguous range of an uncorrelated
+// block's iterations, or the whole of the t-th correlated block.
 void BlockDrawer::run_share(int t) {
   Pool& p = *pool_;
+  const auto k = static_cast<std::size_t>(t);
+  p.failures[k] = Failure{};
+  if (p.phase == Phase::blocks) {
+    if (k < p.blocks.size()) correlated_block(*lanes_[k], p.blocks[k].first, p.blocks[k].second, *p.samples, p.failures[k]);
+    return;
+  }
   const long m = p.end - p.begin;
   const int from = p.begin + static_cast<int>(m * t / p.threads);
   const int to = p.begin + static_cast<int>(m * (t + 1) / p.threads);
-  const auto k = static_cast<std::size_t>(t);
-  p.failures[k] = Failure{};
-  if (p.phase == Phase::reorder)
-    reorder_columns(t);
-  else if (p.phase == Phase::evaluate)
-    evaluate_range(model_, *formulas_[k], from, to, *p.samples, p.failures[k]);
-  else
-    draw_range(model_, sampling_, one_stream_, seed_, *formulas_[k], p.phase == Phase::draw_only,
-               from, to, *p.samples, p.failures[k]);
+  draw_range(model_, sampling_, one_stream_, seed_, lanes_[k]->formulas, from, to, *p.samples,
+             p.failures[k], key_steps_, nullptr);
 }
 
 BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, int threads,
                          bool one_stream, std::int32_t seed)
     : model_(model), sampling_(sampling), one_stream_(one_stream), seed_(seed) {
+  threads = one_stream ? 1 : std::max(1, threads);
+  for (int t = 0; t < threads; ++t) lanes_.push_back(std::make_unique<Lane>(model));
   if (!model.correlation.empty()) {
-    reorder_ = std::make_unique<RankReorder>(model.correlation.target);
+    const RankReorder reorder(model.correlation.target);
+    for (auto& lane : lanes_) lane->reorder = reorder;
+    // Column j's keys are the generator's states 32768 + j steps into each
+    // iteration's substream.
+    std::uint64_t step = static_cast<std::uint64_t>(key_seed(1, 0));
     for (std::size_t c : model.correlation.columns) {
+      key_steps_.push_back(step);
+      step = times(step, 16807);
       const std::size_t input = model.columns[c].input;
       int slot = -1;
       for (std::size_t r = 0, risk = 0; r < model.inputs.size(); ++r) {
@@ -265,9 +294,6 @@ BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, in
       risk_slot_.push_back(slot);
     }
   }
-  threads = one_stream ? 1 : std::max(1, threads);
-  orders_.resize(static_cast<std::size_t>(threads));
-  for (int t = 0; t < threads; ++t) formulas_.push_back(std::make_unique<Formulas>(model));
   if (one_stream) sampling.set_seed(&seed);
   pool_ = std::make_unique<Pool>(threads);
   pool_->threads = threads;
@@ -293,71 +319,75 @@ BlockDrawer::~BlockDrawer() {
   for (auto& w : pool_->workers) w.join();
 }
 
-Failure BlockDrawer::run_phase(Phase phase, int begin, int end, Samples& s) {
+void BlockDrawer::run_phase(Phase phase, Samples& s) {
   Pool& p = *pool_;
   p.phase = phase;
-  p.begin = begin;
-  p.end = end;
   p.samples = &s;
   if (!p.workers.empty()) p.sync.arrive_and_wait();  // start
   run_share(0);
   if (!p.workers.empty()) p.sync.arrive_and_wait();  // every share done
-  Failure first;  // the earliest failure, whatever the thread count
-  for (const Failure& f : p.failures)
-    if (f.iteration >= 0 && (first.iteration < 0 || f.iteration < first.iteration)) first = f;
-  return first;
 }
 
-// Thread t's share of the reordering: the correlated columns t, t + threads,
-// ... Each column's values of the block are handed out in the ranks of its
-// transformed scores; a risk's occurrence and impact go with its value.
-void BlockDrawer::reorder_columns(int t) {
-  Pool& p = *pool_;
-  Samples& s = *p.samples;
-  const auto b = static_cast<std::size_t>(p.begin), n = static_cast<std::size_t>(p.end - p.begin);
-  RankReorder::Order& order = orders_[static_cast<std::size_t>(t)];
-  auto permute = [&](auto& x) {
-    const auto drawn = std::vector(x.begin() + static_cast<long>(b), x.begin() + static_cast<long>(b + n));
+// A correlated block in the calling thread: drawn, with its keys; its scores
+// prepared; each correlated column's values handed out in the ranks of its
+// transformed scores, a risk's occurrence and impact going with its value;
+// then its outputs evaluated.
+void BlockDrawer::correlated_block(Lane& lane, int begin, int end, Samples& s, Failure& failure) {
+  const auto b = static_cast<std::size_t>(begin), n = static_cast<std::size_t>(end - begin);
+  const std::vector<std::size_t>& columns = model_.correlation.columns;
+  lane.keys.resize(n * columns.size());
+  draw_range(model_, sampling_, one_stream_, seed_, lane.formulas, begin, end, s, failure,
+             key_steps_, lane.keys.data());
+  std::vector<const std::uint32_t*> keys;
+  for (std::size_t j = 0; j < columns.size(); ++j) keys.push_back(lane.keys.data() + j * n);
+  lane.reorder->prepare(n, keys);
+  const RankReorder::Order& order = lane.order;
+  auto permute = [&](auto& x, auto& drawn) {
+    drawn.assign(x.begin() + static_cast<long>(b), x.begin() + static_cast<long>(b + n));
     for (std::size_t r = 0; r < n; ++r) x[b + order.target[r]] = drawn[order.source[r]];
   };
-  const std::vector<std::size_t>& columns = model_.correlation.columns;
-  for (std::size_t j = static_cast<std::size_t>(t); j < columns.size(); j += static_cast<std::size_t>(p.threads)) {
-    reorder_->order(j, s.columns[columns[j]].data() + b, order);
-    permute(s.columns[columns[j]]);
+  for (std::size_t j = 0; j < columns.size(); ++j) {
+    lane.reorder->order(j, s.columns[columns[j]].data() + b, lane.order);
+    permute(s.columns[columns[j]], lane.values);
     if (risk_slot_[j] < 0) continue;
-    permute(s.occurred[static_cast<std::size_t>(risk_slot_[j])]);
-    permute(s.impacts[static_cast<std::size_t>(risk_slot_[j])]);
+    permute(s.occurred[static_cast<std::size_t>(risk_slot_[j])], lane.flags);
+    permute(s.impacts[static_cast<std::size_t>(risk_slot_[j])], lane.values);
   }
+  evaluate_range(model_, lane.formulas, begin, end, s, failure);
 }
 
-// A correlated model's block: drawn, its scores prepared, its columns
-// reordered, then its outputs evaluated. The keys that shuffle the scores
-// are the generator's states from the second half of each iteration's
-// substream, computed exactly (what VELMGETSEED would read there), so they
-// are the same whatever the threads, and differ from one another over the
-// whole period.
+// An uncorrelated block is shared out among the threads by iterations. A
+// correlated block is done whole by one thread (it is reordered as a whole),
+// so the threads take consecutive blocks: the one asked for and those that
+// follow it, of the same length and within the samples, whose results wait
+// for the calls that ask for them. Each iteration draws from its own
+// substream and each block's keys are its own, so the results are the same
+// whatever the threads.
 Failure BlockDrawer::draw(int begin, int end, Samples& s) {
-  if (!reorder_) return run_phase(Phase::draw, begin, end, s);
-  run_phase(Phase::draw_only, begin, end, s);
-  const auto n = static_cast<std::size_t>(end - begin);
-  const std::size_t k = model_.correlation.columns.size();
-  keys_.resize(k);
-  std::vector<const std::uint32_t*> keys;
-  for (auto& column : keys_) {
-    column.resize(n);
-    keys.push_back(column.data());
+  Pool& p = *pool_;
+  if (key_steps_.empty()) {
+    p.begin = begin;
+    p.end = end;
+    run_phase(Phase::draw, s);
+    Failure first;  // the earliest failure, whatever the thread count
+    for (const Failure& f : p.failures)
+      if (f.iteration >= 0 && (first.iteration < 0 || f.iteration < first.iteration)) first = f;
+    return first;
   }
-  // Column j's key is the first key times 16807^j: products independent of
-  // one another, rather than a chain of k.
-  const auto stride = static_cast<std::uint64_t>(substream_seed(1, 1));
-  std::vector<std::uint64_t> step(k, 1);
-  for (std::size_t j = 1; j < k; ++j) step[j] = times(step[j - 1], 16807);
-  auto first = static_cast<std::uint64_t>(key_seed(seed_, begin));
-  for (std::size_t i = 0; i < n; ++i, first = times(first, stride))
-    for (std::size_t j = 0; j < k; ++j) keys_[j][i] = static_cast<std::uint32_t>(times(first, step[j]));
-  reorder_->prepare(n, keys);
-  run_phase(Phase::reorder, begin, end, s);
-  return run_phase(Phase::evaluate, begin, end, s);
+  if (!ahead_.empty()) {
+    Ahead next = std::move(ahead_.front());
+    ahead_.pop_front();
+    if (next.samples == &s && next.begin == begin && next.end == end) return next.failure;
+    ahead_.clear();
+  }
+  const auto limit = static_cast<int>(s.columns[model_.correlation.columns[0]].size());
+  p.blocks.assign(1, {begin, end});
+  for (int from = end; static_cast<int>(p.blocks.size()) < p.threads && from < limit; from = p.blocks.back().second)
+    p.blocks.emplace_back(from, std::min(from + (end - begin), limit));
+  run_phase(Phase::blocks, s);
+  for (std::size_t t = 1; t < p.blocks.size(); ++t)
+    ahead_.push_back({&s, p.blocks[t].first, p.blocks[t].second, std::move(p.failures[t])});
+  return p.failures[0];
 }
 
 RunResult run_model(const Model& model, const SamplingExports& sampling,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -90,7 +91,8 @@ struct Failure {
 // iteration draws from its own substream. With one_stream, the calling
 // thread's stream goes on from block to block. In a correlated model, the
 // whole block is drawn first, its correlated columns reordered, and then the
-// outputs evaluated.
+// outputs evaluated, all by one thread: with more, each takes one of the
+// blocks that follow, drawn ahead of the calls that ask for them.
 class BlockDrawer {
  public:
   BlockDrawer(const Model& model, const SamplingExports& sampling, int threads, bool one_stream,
@@ -104,21 +106,27 @@ class BlockDrawer {
   Failure draw(int begin, int end, Samples& samples);
 
  private:
+  struct Lane;
   struct Pool;
-  enum class Phase { draw, draw_only, reorder, evaluate };
+  enum class Phase { draw, blocks };
+  // A block drawn ahead, and its result.
+  struct Ahead {
+    const Samples* samples;
+    int begin, end;
+    Failure failure;
+  };
   void run_share(int t);
-  Failure run_phase(Phase phase, int begin, int end, Samples& samples);
-  void reorder_columns(int t);
+  void run_phase(Phase phase, Samples& samples);
+  void correlated_block(Lane& lane, int begin, int end, Samples& samples, Failure& failure);
   const Model& model_;
   const SamplingExports& sampling_;
   bool one_stream_;
   std::int32_t seed_;
-  std::vector<std::unique_ptr<Formulas>> formulas_;
+  std::vector<std::unique_ptr<Lane>> lanes_;  // one per thread
   std::unique_ptr<Pool> pool_;
-  std::unique_ptr<RankReorder> reorder_;  // a correlated model's
-  std::vector<std::vector<std::uint32_t>> keys_;  // [correlated column][iteration of the block]
-  std::vector<RankReorder::Order> orders_;       // one per thread
-  std::vector<int> risk_slot_;  // each correlated column's risk, or -1
+  std::vector<std::uint64_t> key_steps_;  // each correlated column's, 16807^(32768 + j)
+  std::vector<int> risk_slot_;            // each correlated column's risk, or -1
+  std::deque<Ahead> ahead_;
 };
 
 // The state after a block: every output's convergence error (NaN before

@@ -94,6 +94,31 @@ TEST_F(Velmsim, ReorderingKeepsTheDrawsAndIgnoresThreads) {
   }
 }
 
+// With more threads, a correlated run draws blocks ahead of the one asked
+// for: a run that stops early, converged after an odd number of blocks or at
+// an output that is not finite (here first in iteration 1000 or so, past the
+// first blocks), reports exactly what one thread does.
+TEST_F(Velmsim, RunsThatStopEarlyIgnoreThreads) {
+  const fs::path failing = write("failing.toml", "[inputs]\nx = { dist = \"uniform\", min = -1, max = 1 }\n"
+                                                 "y = { dist = \"uniform\", min = 0, max = 1 }\n"
+                                                 "[correlation]\nx.y = 0.5\n"
+                                                 "[outputs]\nz = \"sqrt(x + 0.999) + y\"\n");
+  auto without_threads = [](std::string report) {
+    const std::size_t at = report.find("threads:");
+    return at == std::string::npos ? report : report.erase(at, report.find('\n', at) - at);
+  };
+  for (const std::string& args : {kCorrelated + " --tolerance 0.02 --block 300",
+                                  failing.string() + " --iterations 20000 --block 100"}) {
+    const Result one = run(args);
+    for (const char* threads : {" --threads 2", " --threads 3"}) {
+      const Result more = run(args + threads);
+      EXPECT_EQ(more.status, one.status) << args << threads;
+      EXPECT_EQ(without_threads(more.out), without_threads(one.out)) << args << threads;
+      EXPECT_EQ(more.err, one.err) << args << threads;
+    }
+  }
+}
+
 // Two correlated models that differ in one constant reorder alike, so
 // velmsim compare finds B - A constant; against the model without
 // [correlation], the correlated inputs are listed as reordered.
