@@ -42,7 +42,8 @@ MatrixXd clip_eigenvalues(const MatrixXd& m, double floor) {
   return e.eigenvectors() * l.asDiagonal() * e.eigenvectors().transpose();
 }
 
-// The indices 0..n-1 in ascending order of x, ties in index order: each key
+// The indices 0..n-1 in ascending order of x, ties in index order, and the
+// values in that order: each key
 // made an unsigned integer of the same order (sign bit flipped, or every
 // bit for a negative number) above its index, then a least-significant-digit
 // radix sort of the keys in stable passes of 8 bits. Only the digits in
@@ -51,7 +52,7 @@ MatrixXd clip_eigenvalues(const MatrixXd& m, double floor) {
 // count a chain of increments of one counter. Blocks are a few hundred
 // long, where this is several times faster than a comparison sort.
 void argsort(const float* x, std::size_t n, std::vector<std::uint64_t>& work,
-             std::vector<std::uint32_t>& order) {
+             std::vector<std::uint32_t>& order, std::vector<float>& sorted) {
   work.resize(2 * n);
   std::uint64_t* from = work.data();
   std::uint64_t* to = work.data() + n;
@@ -80,7 +81,12 @@ void argsort(const float* x, std::size_t n, std::vector<std::uint64_t>& work,
     std::swap(from, to);
   }
   order.resize(n);
-  for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<std::uint32_t>(from[i]);
+  sorted.resize(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    order[i] = static_cast<std::uint32_t>(from[i]);
+    const auto k = static_cast<std::uint32_t>(from[i] >> 32);
+    sorted[i] = std::bit_cast<float>(k & 0x80000000u ? k & 0x7fffffffu : ~k);
+  }
 }
 
 // The indices 0..n-1 (n below 2^16) in ascending order of the scores x,
@@ -90,8 +96,12 @@ void argsort(const float* x, std::size_t n, std::vector<std::uint64_t>& work,
 // block, which tie and keep their index order; either order serves.
 void rank_scores(const double* x, std::size_t n, std::vector<std::uint64_t>& work,
                  std::vector<std::uint32_t>& order) {
-  double largest = 0;
-  for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, std::abs(x[i]));
+  double most[4] = {};  // four running maxima, not one chain of comparisons
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4)
+    for (std::size_t l = 0; l < 4; ++l) most[l] = std::max(most[l], std::abs(x[i + l]));
+  for (; i < n; ++i) most[0] = std::max(most[0], std::abs(x[i]));
+  const double largest = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
   const double scale = largest > 0 ? 32767.0 / largest : 0.0, offset = 32768.5;
   work.resize(n);
   auto* from = reinterpret_cast<std::uint32_t*>(work.data());
@@ -112,6 +122,17 @@ void rank_scores(const double* x, std::size_t n, std::vector<std::uint64_t>& wor
   }
   order.resize(n);
   for (std::size_t i = 0; i < n; ++i) order[i] = from[i] & 0xffff;
+}
+
+// The dot product of x and y, summed in four interleaved partial sums: one
+// running sum would wait for each addition in turn.
+double dot(const double* x, const double* y, std::size_t n) {
+  double s[4] = {};
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4)
+    for (std::size_t l = 0; l < 4; ++l) s[l] += x[i + l] * y[i + l];
+  for (; i < n; ++i) s[0] += x[i] * y[i];
+  return (s[0] + s[1]) + (s[2] + s[3]);
 }
 
 }  // namespace
@@ -218,10 +239,7 @@ void RankReorder::prepare(std::size_t n, const std::vector<const std::uint32_t*>
   MatrixXd t = MatrixXd::Identity(cols, cols), p(cols, cols);
   for (std::size_t a = 0; a < k_; ++a)
     for (std::size_t b = 0; b < a; ++b) {
-      const double* x = shuffled_.data() + a * n;
-      const double* y = shuffled_.data() + b * n;
-      double sum = 0;
-      for (std::size_t i = 0; i < n; ++i) sum += x[i] * y[i];
+      const double sum = dot(shuffled_.data() + a * n, shuffled_.data() + b * n, n);
       t(static_cast<Eigen::Index>(a), static_cast<Eigen::Index>(b)) = sum / scores.sum_squares;
       t(static_cast<Eigen::Index>(b), static_cast<Eigen::Index>(a)) = sum / scores.sum_squares;
     }
@@ -246,9 +264,10 @@ void RankReorder::order(std::size_t j, const float* values, Order& out) const {
   if (n_ < 2) {
     out.source.assign(n_, 0);
     out.target.assign(n_, 0);
+    out.sorted.assign(values, values + n_);
     return;
   }
-  argsort(values, n_, out.work, out.source);
+  argsort(values, n_, out.work, out.source, out.sorted);
   if (j == 0) {
     out.target = first_ranks_;
     return;

@@ -62,6 +62,7 @@ class RankReorder {
   // `values`. Columns may be done in parallel, each with its own Order.
   struct Order {
     std::vector<std::uint32_t> source, target;  // by rank
+    std::vector<float> sorted;                  // the values by rank
     std::vector<std::uint64_t> work;            // for the sorts
   };
   void order(std::size_t j, const float* values, Order& out) const;

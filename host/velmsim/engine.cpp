@@ -347,8 +347,9 @@ void BlockDrawer::correlated_block(Lane& lane, int begin, int end, Samples& s, F
     for (std::size_t r = 0; r < n; ++r) x[b + order.target[r]] = drawn[order.source[r]];
   };
   for (std::size_t j = 0; j < columns.size(); ++j) {
-    lane.reorder->order(j, s.columns[columns[j]].data() + b, lane.order);
-    permute(s.columns[columns[j]], lane.values);
+    float* x = s.columns[columns[j]].data() + b;
+    lane.reorder->order(j, x, lane.order);
+    for (std::size_t r = 0; r < n; ++r) x[order.target[r]] = order.sorted[r];
     if (risk_slot_[j] < 0) continue;
     permute(s.occurred[static_cast<std::size_t>(risk_slot_[j])], lane.flags);
     permute(s.impacts[static_cast<std::size_t>(risk_slot_[j])], lane.values);
