@@ -50,6 +50,8 @@ SquareMatrix nearest_correlation(const SquareMatrix& c, double floor = 1e-5);
 // The result is a permutation of the iterations per column: for column j,
 // iteration source[j][r] hands its value (and anything drawn with it) to
 // iteration target[j][r]. Each column keeps exactly the values it had.
+// An object holds one prepared block: threads reordering blocks at once
+// each have their own copy.
 class RankReorder {
  public:
   explicit RankReorder(const SquareMatrix& target);
@@ -59,7 +61,7 @@ class RankReorder {
   void prepare(std::size_t n, const std::vector<const std::uint32_t*>& keys);
 
   // Step 3 for column j of the prepared block, whose n values are at
-  // `values`. Columns may be done in parallel, each with its own Order.
+  // `values`.
   struct Order {
     std::vector<std::uint32_t> source, target;  // by rank
     std::vector<float> sorted;                  // the values by rank
@@ -69,7 +71,7 @@ class RankReorder {
 
  private:
   std::size_t k_, n_ = 0;
-  std::vector<double> factor_;                         // P, row by row
+  std::vector<double> factor_;  // P, row by row
   struct Scores {
     std::vector<double> values;  // van der Waerden scores, ascending
     double sum_squares = 0;

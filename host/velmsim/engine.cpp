@@ -164,7 +164,8 @@ void draw_range(const Model& model, const SamplingExports& sampling, bool one_st
     const auto substream = static_cast<std::int32_t>(next);
     if (keys)
       for (std::size_t j = 0; j < key_steps.size(); ++j)
-        keys[j * n + static_cast<std::size_t>(i - begin)] = static_cast<std::uint32_t>(times(next, key_steps[j]));
+        keys[j * n + static_cast<std::size_t>(i - begin)] =
+            static_cast<std::uint32_t>(times(next, key_steps[j]));
     next = times(next, stride);
     if (!one_stream) sampling.set_seed(&substream);
     draw_iteration(sampling, model, row.data(), occurred.data(), impact.data());
@@ -235,8 +236,8 @@ struct BlockDrawer::Lane {
   std::optional<RankReorder> reorder;
   RankReorder::Order order;
   std::vector<std::uint32_t> keys;  // [correlated column][iteration of the block]
-  std::vector<float> values;        // a column's values before the reordering
-  std::vector<std::uint8_t> flags;  // a risk's occurrences before the reordering
+  std::vector<float> values;        // a risk's impacts before the reordering
+  std::vector<std::uint8_t> flags;  // and its occurrences
 };
 
 // Worker threads kept for a whole run: each phase, every worker does its
@@ -260,7 +261,8 @@ void BlockDrawer::run_share(int t) {
   const auto k = static_cast<std::size_t>(t);
   p.failures[k] = Failure{};
   if (p.phase == Phase::blocks) {
-    if (k < p.blocks.size()) correlated_block(*lanes_[k], p.blocks[k].first, p.blocks[k].second, *p.samples, p.failures[k]);
+    if (k < p.blocks.size())
+      correlated_block(*lanes_[k], p.blocks[k].first, p.blocks[k].second, *p.samples, p.failures[k]);
     return;
   }
   const long m = p.end - p.begin;
@@ -278,8 +280,10 @@ BlockDrawer::BlockDrawer(const Model& model, const SamplingExports& sampling, in
   if (!model.correlation.empty()) {
     const RankReorder reorder(model.correlation.target);
     for (auto& lane : lanes_) lane->reorder = reorder;
-    // Column j's keys are the generator's states 32768 + j steps into each
-    // iteration's substream.
+    // The keys that shuffle column j's scores are the generator's states
+    // 32768 + j steps into each iteration's substream, computed exactly (what
+    // VELMGETSEED would read there): the same whatever the threads, and
+    // different from one another over the whole period.
     std::uint64_t step = static_cast<std::uint64_t>(key_seed(1, 0));
     for (std::size_t c : model.correlation.columns) {
       key_steps_.push_back(step);
@@ -383,7 +387,8 @@ Failure BlockDrawer::draw(int begin, int end, Samples& s) {
   }
   const auto limit = static_cast<int>(s.columns[model_.correlation.columns[0]].size());
   p.blocks.assign(1, {begin, end});
-  for (int from = end; static_cast<int>(p.blocks.size()) < p.threads && from < limit; from = p.blocks.back().second)
+  for (int from = end; static_cast<int>(p.blocks.size()) < p.threads && from < limit;
+       from = p.blocks.back().second)
     p.blocks.emplace_back(from, std::min(from + (end - begin), limit));
   run_phase(Phase::blocks, s);
   for (std::size_t t = 1; t < p.blocks.size(); ++t)
