@@ -98,15 +98,15 @@ float round_to_float(double hi, double lo) {
 double power_of_two(int k) { return from_bits(static_cast<std::uint64_t>(k + 1023) << 52); }
 
 // sin r and cos r for |r| <= pi/4 by their Taylor series (the first terms
-// left out are below 2^-80).
+// left out, r^19/19! and r^20/20!, are below 2^-62 of the result, far below
+// its rounding errors).
 double sin_kernel(double r) {
   const double z = r * r;
-  // (sin r - r) / r^3 = -1/3! + z/5! - ... + z^9/21!
-  double p = 1.0 / 51090942171709440000.0;
-  constexpr double kCoefficients[] = {-1.0 / 121645100408832000.0, 1.0 / 355687428096000.0,
-                                      -1.0 / 1307674368000.0,     1.0 / 6227020800.0,
-                                      -1.0 / 39916800.0,          1.0 / 362880.0,
-                                      -1.0 / 5040.0,              1.0 / 120.0,
+  // (sin r - r) / r^3 = -1/3! + z/5! - ... + z^7/17!
+  double p = 1.0 / 355687428096000.0;
+  constexpr double kCoefficients[] = {-1.0 / 1307674368000.0, 1.0 / 6227020800.0,
+                                      -1.0 / 39916800.0,      1.0 / 362880.0,
+                                      -1.0 / 5040.0,          1.0 / 120.0,
                                       -1.0 / 6.0};
   for (double c : kCoefficients) p = p * z + c;
   return r + r * z * p;
@@ -114,11 +114,11 @@ double sin_kernel(double r) {
 
 double cos_kernel(double r) {
   const double z = r * r;
-  double p = 1.0 / 2432902008176640000.0;  // 1/20!
-  constexpr double kCoefficients[] = {-1.0 / 6402373705728000.0, 1.0 / 20922789888000.0,
-                                      -1.0 / 87178291200.0,     1.0 / 479001600.0,
-                                      -1.0 / 3628800.0,         1.0 / 40320.0,
-                                      -1.0 / 720.0,             1.0 / 24.0};
+  double p = -1.0 / 6402373705728000.0;  // -1/18!
+  constexpr double kCoefficients[] = {1.0 / 20922789888000.0, -1.0 / 87178291200.0,
+                                      1.0 / 479001600.0,      -1.0 / 3628800.0,
+                                      1.0 / 40320.0,          -1.0 / 720.0,
+                                      1.0 / 24.0};
   for (double c : kCoefficients) p = p * z + c;
   // 1 - z/2 + z^2 p, with the large terms added last.
   return 1.0 - (0.5 * z - z * z * p);
@@ -146,9 +146,30 @@ double asin_kernel(double x) {
   return x + x * z * p;
 }
 
-// Reduces a finite float x with |x| > pi/4 to r in [-pi/4, pi/4] and the
-// quadrant q (0..3) with x = r + q pi/2 modulo 2 pi, exactly enough for single
-// precision at any magnitude: x = M 2^E with an integer M < 2^24, and only
+// pi/2 in three parts of 33, 33 and 53 significant bits
+// (tools/gen/gen_elementary.py prints them): k times either of the first two
+// is exact for |k| < 2^20.
+constexpr double kPiOver2Part1 = 0x1.921fb544p+0;
+constexpr double kPiOver2Part2 = 0x1.0b4611a6p-34;
+constexpr double kPiOver2Part3 = 0x1.3198a2e037073p-69;
+constexpr double kTwoOverPiD = 0x1.45f306dc9c883p-1;
+
+// Reduces x with pi/4 < |x| < 2^19 to r within pi/4 (and a rounding) of 0
+// and the quadrant q with x = r + q pi/2 modulo 2 pi (Cody and Waite): k, the
+// integer nearest x 2/pi, is below 2^19, so k pi/2 is taken off exactly in
+// its first two parts and the third leaves an error below 2^-95. x - k P1
+// loses nothing (the two are within a factor of two of one another), and
+// each later step rounds once, within 2^-53 of r.
+double reduce_moderate(double x, int& q) {
+  constexpr double kShifter = 0x1.8p52;
+  const double k = (x * kTwoOverPiD + kShifter) - kShifter;
+  q = static_cast<int>(static_cast<std::int64_t>(k) & 3);
+  return ((x - k * kPiOver2Part1) - k * kPiOver2Part2) - k * kPiOver2Part3;
+}
+
+// Reduces a finite float x with |x| > pi/4 (in use from 2^19 on) to r in
+// [-pi/4, pi/4] and the quadrant q (0..3) with x = r + q pi/2 modulo 2 pi,
+// exactly enough for single precision at any magnitude: x = M 2^E with an integer M < 2^24, and only
 // the bits of 2/pi that can reach the last two integer bits and the first 64
 // fraction bits of x (2/pi) take part (96 bits, multiplied in integers).
 double reduce(float x, int& q) {
@@ -513,7 +534,7 @@ float sin(float x) {
   if (x != x || x == 0.0f) return x;  // keeps the sign of zero
   if (std::fabs(x) <= kPiOver4) return static_cast<float>(sin_kernel(x));
   int q = 0;
-  const double r = reduce(x, q);
+  const double r = std::fabs(x) < 0x1p19f ? reduce_moderate(x, q) : reduce(x, q);
   const double s = q & 1 ? cos_kernel(r) : sin_kernel(r);
   return corrected(x, q & 2 ? -s : s, kSinCorrections);
 }
@@ -525,7 +546,7 @@ float cos(float x) {
   if (x != x) return x;
   if (std::fabs(x) <= kPiOver4) return static_cast<float>(cos_kernel(x));
   int q = 0;
-  const double r = reduce(x, q);
+  const double r = std::fabs(x) < 0x1p19f ? reduce_moderate(x, q) : reduce(x, q);
   const double c = q & 1 ? sin_kernel(r) : cos_kernel(r);
   return corrected(x, (q + 1) & 2 ? -c : c, kCosCorrections);
 }

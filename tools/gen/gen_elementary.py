@@ -343,6 +343,16 @@ def main():
         words.append(w)
         v -= w
     print("2/pi:", ", ".join("0x%08X" % w for w in words))
+    # pi/2 in three parts for the reduction of moderate arguments: 33, 33 and
+    # 53 significant bits, so that k times either of the first two is exact
+    # for |k| < 2^20.
+    rest = mpmath.pi / 2
+    parts = []
+    for digits in (33, 33, 53):
+        part = round_binary(rest, digits, -1022, 1023)
+        parts.append(part)
+        rest -= part
+    print("pi/2 in parts:", ", ".join(float(p).hex() for p in parts))
     print(len(cases), "float cases,", len(doubles), "double cases")
 
 
