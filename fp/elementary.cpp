@@ -162,9 +162,9 @@ double asin_kernel(double x) {
   return x + x * z * p;
 }
 
-// pi/2 in three parts of 33, 33 and 53 significant bits
-// (tools/gen/gen_elementary.py prints them): k times either of the first two
-// is exact for |k| < 2^20.
+// pi/2 in three parts of 33, 33 and 53 significant bits, so that k times
+// either of the first two is exact for |k| < 2^20, and 2/pi rounded to double
+// (tools/gen/gen_elementary.py prints them).
 constexpr double kPiOver2Part1 = 0x1.921fb544p+0;
 constexpr double kPiOver2Part2 = 0x1.0b4611a6p-34;
 constexpr double kPiOver2Part3 = 0x1.3198a2e037073p-69;
@@ -174,8 +174,8 @@ constexpr double kTwoOverPiD = 0x1.45f306dc9c883p-1;
 // and the quadrant q with x = r + q pi/2 modulo 2 pi (Cody and Waite): k, the
 // integer nearest x 2/pi, is below 2^19, so k pi/2 is taken off exactly in
 // its first two parts and the third leaves an error below 2^-95. x - k P1
-// loses nothing (the two are within a factor of two of one another), and
-// each later step rounds once, within 2^-53 of r.
+// loses nothing (P1 is just below pi/2, so the two are within a factor of two
+// of one another), and each later step rounds once, within 2^-53 of r.
 double reduce_moderate(double x, int& q) {
   constexpr double kShifter = 0x1.8p52;
   const double k = (x * kTwoOverPiD + kShifter) - kShifter;
@@ -185,9 +185,10 @@ double reduce_moderate(double x, int& q) {
 
 // Reduces a finite float x with |x| > pi/4 (in use from 2^19 on) to r in
 // [-pi/4, pi/4] and the quadrant q (0..3) with x = r + q pi/2 modulo 2 pi,
-// exactly enough for single precision at any magnitude: x = M 2^E with an integer M < 2^24, and only
-// the bits of 2/pi that can reach the last two integer bits and the first 64
-// fraction bits of x (2/pi) take part (96 bits, multiplied in integers).
+// exactly enough for single precision at any magnitude: x = M 2^E with an
+// integer M < 2^24, and only the bits of 2/pi that can reach the last two
+// integer bits and the first 64 fraction bits of x (2/pi) take part (96 bits,
+// multiplied in integers).
 double reduce(float x, int& q) {
   const bool negative = x < 0.0f;
   int exponent = 0;

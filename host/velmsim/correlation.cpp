@@ -43,10 +43,10 @@ MatrixXd clip_eigenvalues(const MatrixXd& m, double floor) {
 }
 
 // The indices 0..n-1 in ascending order of x, ties in index order, and the
-// values in that order: each key
-// made an unsigned integer of the same order (sign bit flipped, or every
-// bit for a negative number) above its index, then a least-significant-digit
-// radix sort of the keys in stable passes of 8 bits. Only the digits in
+// values in that order: each value made an unsigned integer key of the same
+// order (sign bit flipped, or every bit for a negative number) above its
+// index, then a least-significant-digit radix sort of the keys in stable
+// passes of 8 bits, and the keys turned back into the values. Only the digits in
 // which some keys differ are counted and passed over: a digit every key
 // shares (the exponent byte, often) would cost a pass for nothing, and its
 // count a chain of increments of one counter. Blocks are a few hundred

@@ -10,8 +10,8 @@ thresholds). Writes tests/fp/elementary_data.inc.
 
 Also writes the tables of the double log and exp,
 fp/elementary_tables_data.inc: 2^(j/128) and log(i/128) as
-pairs of doubles, and prints the bits of 2/pi that the library's argument
-reduction uses.
+pairs of doubles, and prints the bits of 2/pi, pi/2 in three parts and 2/pi
+as a double, which the library's argument reductions use.
 
 Run from the project root:  /usr/bin/python3 tools/gen/gen_elementary.py
 """
@@ -353,6 +353,7 @@ def main():
         parts.append(part)
         rest -= part
     print("pi/2 in parts:", ", ".join(float(p).hex() for p in parts))
+    print("2/pi as a double:", round_double(2 / mpmath.pi).hex())
     print(len(cases), "float cases,", len(doubles), "double cases")
 
 
