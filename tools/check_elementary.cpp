@@ -119,15 +119,8 @@ float to_single(double d) {
 
 // True when d lies within kMargin double units of the midpoint between the
 // float r nearest to it and r's neighbour on d's side: there a double error
-// could turn the rounding.
-bool near_midpoint(double d, float r) {
-  // Between the smallest normal float and 2^127, a double's 29 bits below the
-  // float's 24 give its place between two floats: their midpoint is 2^28
-  // there, in double units of d's own binade.
-  if (const double size = std::fabs(d); size >= 0x1p-126 && size < 0x1p127) {
-    const auto low = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(d) & ((1u << 29) - 1));
-    return std::abs(low - (std::int64_t{1} << 28)) <= kMargin;
-  }
+// could turn the rounding. This is the definition, for any d.
+bool near_midpoint_anywhere(double d, float r) {
   if (std::isnan(d) || std::isinf(d) || d == static_cast<double>(r)) return false;
   const float inf = std::numeric_limits<float>::infinity();
   double midpoint;
@@ -141,6 +134,45 @@ bool near_midpoint(double d, float r) {
   const double unit = std::nextafter(std::fabs(d), std::numeric_limits<double>::infinity()) -
                       std::fabs(d);
   return std::fabs(d - midpoint) <= kMargin * unit;
+}
+
+// The same, read from the bits where it can be: between the smallest normal
+// float and 2^127, a double's 29 bits below the float's 24 give its place
+// between two floats, whose midpoint is 2^28 there, in double units of d's
+// own binade. Every float goes through here, so this is most of the check's
+// own time.
+bool near_midpoint(double d, float r) {
+  if (const double size = std::fabs(d); size >= 0x1p-126 && size < 0x1p127) {
+    const auto low = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(d) & ((1u << 29) - 1));
+    return std::abs(low - (std::int64_t{1} << 28)) <= kMargin;
+  }
+  return near_midpoint_anywhere(d, r);
+}
+
+// The two agree: on doubles a few units either side of midpoints, of floats
+// and of the floats' ends of binades, over the whole range, and on random
+// doubles. Run before the check, which relies on it.
+bool near_midpoint_agrees() {
+  std::uint64_t disagree = 0;
+  for (std::uint64_t i = 0; i < 2000000; ++i) {
+    const std::uint64_t r = mix(i);
+    // A float: random bits, or the top or bottom of a binade.
+    auto bits = static_cast<std::uint32_t>(r);
+    if (i % 4 == 1) bits |= 0x007FFFFFu;
+    if (i % 4 == 2) bits &= 0xFF800000u;
+    const float f = std::bit_cast<float>(bits);
+    if (!std::isfinite(f)) continue;
+    const double up = std::nextafter(static_cast<double>(f), 1e300) - static_cast<double>(f);
+    const double mid = static_cast<double>(f) + 0x1p28 * up * (r >> 63 ? 1 : -1);
+    const int step = static_cast<int>((r >> 32) % (4 * kMargin)) - 2 * kMargin;
+    const double d = i % 8 == 7 ? std::bit_cast<double>(mix(~i)) : mid + step * up;
+    const float nearest = static_cast<float>(d);
+    if (std::isinf(nearest) || std::isnan(d)) continue;
+    if (near_midpoint(d, nearest) != near_midpoint_anywhere(d, nearest)) {
+      if (++disagree <= 5) std::printf("near_midpoint disagrees at %a\n", d);
+    }
+  }
+  return disagree == 0;
 }
 
 struct Tally {
@@ -469,6 +501,10 @@ int main(int argc, char** argv) {
   };
   std::printf("check_elementary: %d threads, every %" PRIu64 "%s float\n", threads, stride,
               stride == 1 ? "st" : "th");
+  if (!near_midpoint_agrees()) {
+    std::printf("FAILED: the test near midpoints disagrees with its definition\n");
+    return 1;
+  }
   bool ok = true;
   const Unary& sin_f = kUnary[2];
   const Unary& cos_f = kUnary[3];
