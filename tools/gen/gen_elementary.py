@@ -248,6 +248,20 @@ def write_tables():
 LOG_FIRST, LOG_LAST = 90, 182
 
 
+def asin_coefficients():
+    """Doubles a_0..a_13 with (asin x - x) / x^3 = sum a_m x^(2m) for
+    |x| <= 1/2: Chebyshev interpolation of the function of z = x^2 over
+    [0, 1/4] (mpmath's chebyfit), within 2^-59 before its coefficients are
+    rounded to doubles."""
+    def f(z):
+        x = mpmath.sqrt(z)
+        return (mpmath.asin(x) - x) / (z * x)
+    tiny = mpmath.mpf(2) ** -200  # the interpolation nodes lie inside anyway
+    poly, error = mpmath.chebyfit(f, [tiny, mpmath.mpf(1) / 4], 14, error=True)
+    assert error < mpmath.mpf(2) ** -59
+    return [round_double(c) for c in reversed(poly)]
+
+
 def main():
     rng = random.Random(20261208)
     inf, nan = float("inf"), float("nan")
@@ -354,6 +368,7 @@ def main():
         rest -= part
     print("pi/2 in parts:", ", ".join(float(p).hex() for p in parts))
     print("2/pi as a double:", round_double(2 / mpmath.pi).hex())
+    print("asin:", ", ".join(c.hex() for c in asin_coefficients()))
     print(len(cases), "float cases,", len(doubles), "double cases")
 
 
