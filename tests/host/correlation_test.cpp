@@ -95,9 +95,9 @@ TEST_F(Velmsim, ReorderingKeepsTheDrawsAndIgnoresThreads) {
 }
 
 // With more threads, a correlated run draws blocks ahead of the one asked
-// for: a run that stops early, converged after an odd number of blocks or at
-// an output that is not finite (here first in iteration 1000 or so, past the
-// first blocks), reports exactly what one thread does.
+// for: a run that stops early, converged after an odd number of blocks (5
+// of 300) or at an output that is not finite (first in the second block of
+// 100, one drawn ahead), reports exactly what one thread does.
 TEST_F(Velmsim, RunsThatStopEarlyIgnoreThreads) {
   const fs::path failing = write("failing.toml", "[inputs]\nx = { dist = \"uniform\", min = -1, max = 1 }\n"
                                                  "y = { dist = \"uniform\", min = 0, max = 1 }\n"
