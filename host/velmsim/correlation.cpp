@@ -42,14 +42,23 @@ MatrixXd clip_eigenvalues(const MatrixXd& m, double floor) {
   return e.eigenvectors() * l.asDiagonal() * e.eigenvectors().transpose();
 }
 
+// One stable pass of a least-significant-digit radix sort: the n elements of
+// `from` scattered to `to` by their 8-bit digit at `shift`, whose counts
+// `count` holds (turned into the buckets' starts here).
+template <typename T>
+void radix_pass(const T* from, T* to, std::size_t n, std::uint32_t* count, int shift) {
+  for (std::uint32_t sum = 0, v = 0; v < 256; ++v) sum += std::exchange(count[v], sum);
+  for (std::size_t i = 0; i < n; ++i) to[count[from[i] >> shift & 0xff]++] = from[i];
+}
+
 // The indices 0..n-1 in ascending order of x, ties in index order, and the
 // values in that order: each value made an unsigned integer key of the same
 // order (sign bit flipped, or every bit for a negative number) above its
 // index, then a least-significant-digit radix sort of the keys in stable
-// passes of 8 bits, and the keys turned back into the values. Only the digits in
-// which some keys differ are counted and passed over: a digit every key
-// shares (the exponent byte, often) would cost a pass for nothing, and its
-// count a chain of increments of one counter. Blocks are a few hundred
+// passes of 8 bits, and the keys turned back into the values. Only the
+// digits in which some keys differ are counted and passed over: a digit every
+// key shares (the exponent byte, often) would cost a pass for nothing, and
+// its count a chain of increments of one counter. Blocks are a few hundred
 // long, where this is several times faster than a comparison sort.
 void argsort(const float* x, std::size_t n, std::vector<std::uint64_t>& work,
              std::vector<std::uint32_t>& order, std::vector<float>& sorted) {
@@ -74,10 +83,7 @@ void argsort(const float* x, std::size_t n, std::vector<std::uint64_t>& work,
   for (std::size_t i = 0; i < n; ++i)
     for (int p = 0; p < passes; ++p) ++count[p][from[i] >> digits[p] & 0xff];
   for (int p = 0; p < passes; ++p) {
-    std::uint32_t* c = count[p];
-    const int shift = digits[p];
-    for (std::uint32_t sum = 0, v = 0; v < 256; ++v) sum += std::exchange(c[v], sum);
-    for (std::size_t i = 0; i < n; ++i) to[c[from[i] >> shift & 0xff]++] = from[i];
+    radix_pass(from, to, n, count[p], digits[p]);
     std::swap(from, to);
   }
   order.resize(n);
@@ -94,7 +100,7 @@ void argsort(const float* x, std::size_t n, std::vector<std::uint64_t>& work,
 // 8-bit passes. The rounding step is about 1/10000 of the scores' spread,
 // far below the gaps between neighbouring scores but for a few pairs per
 // block, which tie and keep their index order; either order serves.
-void rank_scores(const double* x, std::size_t n, std::vector<std::uint64_t>& work,
+void rank_scores(const double* x, std::size_t n, std::vector<std::uint32_t>& work,
                  std::vector<std::uint32_t>& order) {
   double most[4] = {};  // four running maxima, not one chain of comparisons
   std::size_t i = 0;
@@ -103,9 +109,9 @@ void rank_scores(const double* x, std::size_t n, std::vector<std::uint64_t>& wor
   for (; i < n; ++i) most[0] = std::max(most[0], std::abs(x[i]));
   const double largest = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
   const double scale = largest > 0 ? 32767.0 / largest : 0.0, offset = 32768.5;
-  work.resize(n);
-  auto* from = reinterpret_cast<std::uint32_t*>(work.data());
-  auto* to = from + n;
+  work.resize(2 * n);
+  std::uint32_t* from = work.data();
+  std::uint32_t* to = work.data() + n;
   std::uint32_t count[2][256] = {};
   for (std::size_t i = 0; i < n; ++i) {
     const auto key = static_cast<std::uint32_t>(x[i] * scale + offset);  // rounded to nearest
@@ -114,10 +120,7 @@ void rank_scores(const double* x, std::size_t n, std::vector<std::uint64_t>& wor
     ++count[1][key >> 8];
   }
   for (int d = 0; d < 2; ++d) {
-    std::uint32_t* c = count[d];
-    const int shift = 16 + 8 * d;
-    for (std::uint32_t sum = 0, v = 0; v < 256; ++v) sum += std::exchange(c[v], sum);
-    for (std::size_t i = 0; i < n; ++i) to[c[from[i] >> shift & 0xff]++] = from[i];
+    radix_pass(from, to, n, count[d], 16 + 8 * d);
     std::swap(from, to);
   }
   order.resize(n);
@@ -272,7 +275,7 @@ void RankReorder::order(std::size_t j, const float* values, Order& out) const {
     out.target = first_ranks_;
     return;
   }
-  rank_scores(transformed_.data() + j * n_, n_, out.work, out.target);
+  rank_scores(transformed_.data() + j * n_, n_, out.score_work, out.target);
 }
 
 }  // namespace velmsim

@@ -65,7 +65,8 @@ class RankReorder {
   struct Order {
     std::vector<std::uint32_t> source, target;  // by rank
     std::vector<float> sorted;                  // the values by rank
-    std::vector<std::uint64_t> work;            // for the sorts
+    std::vector<std::uint64_t> work;            // for the sort of the values
+    std::vector<std::uint32_t> score_work;      // for the ranks of the scores
   };
   void order(std::size_t j, const float* values, Order& out) const;
 
