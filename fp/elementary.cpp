@@ -19,6 +19,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // exact for |k| < 2^21.
 constexpr double kLn2Hi = 6.93147180369123816490e-01;
 constexpr double kLn2Lo = 1.90821492927058770002e-10;
+constexpr double kLn2 = 0x1.62e42fefa39efp-1;
 constexpr double kLog2E = 1.44269504088896338700e+00;
 constexpr double kPiOver2 = 1.57079632679489661923e+00;
 constexpr double kPiOver4 = 0.78539816339744830962e+00;
@@ -341,6 +342,25 @@ double log_fast(double x) {
   return (hi + z) + (lo + z2 * q);
 }
 
+// log x for a positive normal float x (its bits ix), within 2^-35 relative:
+// ix less 0x3F328000 holds k in its exponent field and the interval i of
+// 2^16 floats in its next 7 bits, so x = 2^k z with z in [0.697, 1.395) and
+// log x = k ln 2 + log c + log(z/c). z/c - 1 = r is exact (z has 24
+// significant bits and the table's 1/c 28, and z/c is within 2^-8 of 1), and
+// log(1 + r) = r + r^2 q(r) with q of degree 2. Where x is near 1, k = 0 and
+// 1/c = 1, so nothing cancels; elsewhere |log x| > 2^-9 and the error of
+// r^2 q, below 2^-44, is below 2^-35 of it.
+double log_float_fast(std::uint32_t ix) {
+  const std::uint32_t offset = ix - 0x3F328000u;
+  const auto* row = kLogFloatTable[(offset >> 16) % 128];
+  const int k = static_cast<std::int32_t>(offset) >> 23;
+  const double z = std::bit_cast<float>(ix - (offset & 0xFF800000u));
+  const double r = z * row[0] - 1.0;
+  const double y0 = k * kLn2 + row[1];
+  const double r2 = r * r;
+  return ((y0 + r) + kLogFloatQ[0] * r2) + (r2 * r) * (kLogFloatQ[1] + kLogFloatQ[2] * r);
+}
+
 // Bits of 2^(j/128) less j 2^45: adding k 2^45 for k = 128 n + j then gives
 // the bits of 2^(k/128) = 2^n 2^(j/128) for a normal result.
 struct Exp2Bits {
@@ -353,27 +373,29 @@ struct Exp2Bits {
 };
 constexpr Exp2Bits kExp2Bits;
 
-// e^x for x in [-87.33, 88.72] (a normal float result), within 2^-45.8
-// relative: x = k ln2/128 + r as in exp_dd, e^x = s (1 + p) with s = 2^(k/128)
-// built from the table's bits and p = e^r - 1 to r^4 (the first term left
-// out, r^5/120 with |r| <= ln 2/256, is below 2^-49.4; the table's low parts,
-// below 2^-53, are left out too). r = x - k ln2/128 in one step, with ln 2/128
-// as one double: |k| < 2^14, so k times it is within 2^-47 of k ln2/128 and
-// rounds within 2^-47 more, which is most of the error and saves a step. The
-// shifter leaves k in the low bits of the shifted sum, as a 64-bit two's
+// e^x for x in [-87.33, 88.72] (a normal float result), within 2^-40.4
+// relative. z = x 128/ln 2 = k + r with k the nearest integer and |r| <= 1/2,
+// and e^x = 2^(k/128) 2^(r/128): the first from the table's bits, the second
+// 1 + r g(r) with g of degree 2 (within 2^-40.5). z rounds within 2^-38.7
+// (|z| < 2^14.3), which moves the result by under 2^-46; r = z - k is exact.
+// The shifter leaves k in the low bits of the shifted sum, as a 64-bit two's
 // complement number.
 double exp_fast(double x) {
   constexpr double kShifter = 0x1.8p52;
-  constexpr double kLn2Over128 = 0x1.62e42fefa39efp-8;
-  const double shifted = x * (128.0 * kLog2E) + kShifter;
+  const double z = x * (128.0 * kLog2E);
+  const double shifted = z + kShifter;
   const std::uint64_t ki = bits_of(shifted);
-  const double k = shifted - kShifter;
-  const double r = x - k * kLn2Over128;
+  const double r = z - (shifted - kShifter);
   const double s = from_bits(kExp2Bits.b[ki % 128] + (ki << 45));
   const double r2 = r * r;
-  const double p = r + (r2 * (0.5 + r * (1.0 / 6.0)) + (r2 * r2) * (1.0 / 24.0));
-  return s + s * p;
+  return s * ((1.0 + kExpFloatG[0] * r) + r2 * (kExpFloatG[1] + kExpFloatG[2] * r));
 }
+
+// Margins of the fast paths in units of the double's last place: the
+// relative errors above, 2^-35 and 2^-40.4, are below 2^18 and 2^12.6 units
+// (a double's unit is at least 2^-53 of it), and a few roundings more.
+constexpr std::uint64_t kLogMargin = std::uint64_t{1} << 19;
+constexpr std::uint64_t kExpMargin = std::uint64_t{1} << 13;
 
 // sin and cos evaluate in double and round once, which is right for every
 // float but these few: their double result lies within its error of a
@@ -419,21 +441,18 @@ double exp(double x) {
   return v.hi * power_of_two(n);
 }
 
-float log(float x) {
+// The rare arguments off the fast paths: special values, subnormals and
+// results near a midpoint between two floats. Kept out of line so that the
+// fast paths need no stack frame.
+[[gnu::noinline]] float log_rest(float x) {
   if (!(x > 0.0f) || x == std::numeric_limits<float>::infinity()) {
     return static_cast<float>(log(static_cast<double>(x)));
   }
-  const double fast = log_fast(x);
-  if (rounds_safely(fast, 64)) return static_cast<float>(fast);
   const DoubleDouble l = log_dd(x);
   return round_to_float(l.hi, l.lo);
 }
 
-float exp(float x) {
-  if (x >= -87.33f && x <= 88.72f) {
-    const double fast = exp_fast(x);
-    if (rounds_safely(fast, 128)) return static_cast<float>(fast);
-  }
+[[gnu::noinline]] float exp_rest(float x) {
   if (x != x) return x;
   if (x > 89.0f) return std::numeric_limits<float>::infinity();
   if (x < -104.0f) return 0.0f;
@@ -442,16 +461,33 @@ float exp(float x) {
   return round_to_float(v.hi * scale, v.lo * scale);
 }
 
+float log(float x) {
+  const auto ix = std::bit_cast<std::uint32_t>(x);
+  if (ix - 0x00800000u < 0x7F000000u) {  // positive, normal and finite
+    const double fast = log_float_fast(ix);
+    if (rounds_safely(fast, kLogMargin)) return static_cast<float>(fast);
+  }
+  return log_rest(x);
+}
+
+float exp(float x) {
+  if (x >= -87.33f && x <= 88.72f) {
+    const double fast = exp_fast(x);
+    if (rounds_safely(fast, kExpMargin)) return static_cast<float>(fast);
+  }
+  return exp_rest(x);
+}
+
 float pow(float x, float y) {
   // Fast path for a positive finite x: t = y log x in double, e^t when it is a
   // normal float. log x within 2^-47 gives t within |t| 2^-47 (and one more
-  // rounding); e^t is then within (|t| + 1) 2^-47 relative, so the margin
+  // rounding); e^t is then within |t| 2^-47 + 2^-40.4 relative, so the margin
   // grows with |t|.
   if (x > 0.0f && x < std::numeric_limits<float>::infinity() && std::fabs(y) < 0x1p64f) {
     const double t = static_cast<double>(y) * log_fast(x);
     if (t >= -87.33 && t <= 88.72) {
       const double fast = exp_fast(t);
-      const auto margin = static_cast<std::uint64_t>(64.0 + 64.0 * std::fabs(t));
+      const auto margin = kExpMargin + static_cast<std::uint64_t>(64.0 * std::fabs(t));
       if (rounds_safely(fast, margin)) return static_cast<float>(fast);
     }
   }

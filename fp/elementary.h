@@ -9,11 +9,17 @@
 // comparisons and exact scaling by powers of two), so every platform with
 // IEEE single and double arithmetic and SSE2 rounding gives the same bits.
 //
-// The single-precision functions evaluate in double precision to about one
-// unit in the last place of a double and round once to single precision, so
-// they return the correctly rounded result except for the rare arguments
-// whose exact result lies within a few double units of the midpoint between
-// two floats (about one in a hundred million). Special values follow the C library: NaN in,
+// The single-precision functions return the correctly rounded result (the
+// exact value rounded to the nearest float, ties to even), so their bits are
+// fixed by mathematics alone. log, exp and pow evaluate a short
+// approximation in double precision and round it once when it lies clearly
+// away from every midpoint between two floats; the rare rest (a few in a
+// thousand arguments at most) is evaluated again in double-double
+// arithmetic. sin, cos and asin evaluate to within about 2^-60 and round
+// once, with the correct results of the few floats for which even that is
+// not close enough written out. tools/check_elementary
+// proves log, exp, sin, cos and asin on every float, and pow on its exact
+// cases and a billion random pairs. Special values follow the C library: NaN in,
 // NaN out; log(0) = -inf; log(x < 0) = NaN; exp overflows to +inf and
 // underflows to 0; pow as C99 Annex F specifies; sin and cos of an infinity
 // are NaN; asin outside [-1, 1] is NaN. (Square root needs no replacement:

@@ -241,11 +241,77 @@ def write_tables():
         lo = round_double(v - mp(hi))
         out.append("    {%s, %s, %s}," % (inv_c.hex(), hi.hex(), lo.hex()))
     out.append("};")
+    out += float_log_table()
+    out += fast_coefficients()
     with open("fp/elementary_tables_data.inc", "w") as f:
         f.write("\n".join(out) + "\n")
 
 
 LOG_FIRST, LOG_LAST = 90, 182
+
+# The single-precision log splits the bits of x at LOG_FLOAT_OFFSET: the 128
+# intervals of 2^16 floats from there cover [0.697, 1.395) once, and the one
+# holding 1 (interval 77) reaches from 1 - 2^-9 to 1 + 2^-8.
+LOG_FLOAT_OFFSET = 0x3F328000
+LOG_FLOAT_ONE = 77
+
+
+def float_log_row(i):
+    """1/c for interval i, rounded to 28 significant bits (so that z/c is exact
+    for a float z) and placed so that the largest |z/c - 1| is least; 1 for
+    the interval holding 1, so that nothing cancels there. Also the interval's
+    largest |z/c - 1|."""
+    lo = mpmath.mpf(b2f(LOG_FLOAT_OFFSET + i * 2 ** 16))
+    hi = mpmath.mpf(b2f(LOG_FLOAT_OFFSET + (i + 1) * 2 ** 16 - 1))
+    inv_c = mpmath.mpf(1) if i == LOG_FLOAT_ONE else round_binary(2 / (lo + hi), 28, -1022, 1023)
+    return inv_c, max(abs(lo * inv_c - 1), abs(hi * inv_c - 1))
+
+
+def float_log_table():
+    out = ["// For the single-precision log: for the 128 intervals of 2^16 floats from",
+           "// 0x%08X on, 1/c with 28 significant bits and -log(1/c) rounded." % LOG_FLOAT_OFFSET,
+           "constexpr double kLogFloatTable[128][2] = {"]
+    for i in range(128):
+        inv_c, _ = float_log_row(i)
+        out.append("    {%s, %s}," % (float(inv_c).hex(), round_double(-mpmath.log(inv_c)).hex()))
+    return out + ["};"]
+
+
+def checked_fit(f, a, b, terms, bound):
+    """Chebyshev fit of f over [a, b] with `terms` coefficients, rounded to
+    doubles, lowest first; asserts that the rounded polynomial stays within
+    `bound` of f on a dense grid (mpmath's own error estimate is not relied
+    on)."""
+    poly = mpmath.chebyfit(f, [a, b], terms)
+    coefficients = [round_double(c) for c in reversed(poly)]
+    worst = max(abs(mpmath.polyval([mp(c) for c in reversed(coefficients)], t) - f(t))
+                for t in mpmath.linspace(a, b, 4001))
+    assert worst < bound, (worst, bound)
+    return coefficients
+
+
+def fast_coefficients():
+    """The short polynomials of the fast paths, whose errors the rounding
+    margins in fp/elementary.cpp allow for."""
+    # log(1 + r) = r + r^2 q(r) for |r| <= h, the largest |z/c - 1| over the
+    # table: q within 2^-28 (so log(1 + r) within 2^-36 |r|).
+    h = max(float_log_row(i)[1] for i in range(128))
+    assert h < mpmath.mpf(2) ** -8 * (1 + mpmath.mpf(2) ** -20)
+
+    def q(r):
+        return mpmath.mpf(-0.5) if r == 0 else (mpmath.log1p(r) - r) / r ** 2
+    log_q = checked_fit(q, -h, h, 3, mpmath.mpf(2) ** -28)
+
+    # 2^(r/128) = 1 + r g(r) for |r| <= 1/2: g within 2^-39.5 of
+    # (2^(r/128) - 1)/r (so 2^(r/128) within 2^-40.5).
+    def g(r):
+        u = r * mpmath.log(2) / 128
+        return mpmath.log(2) / 128 if r == 0 else mpmath.expm1(u) / r
+    exp_g = checked_fit(g, mpmath.mpf(-0.5), mpmath.mpf(0.5), 3, mpmath.mpf(2) ** -39.5)
+    return ["// log(1 + r) = r + r^2 (q0 + q1 r + q2 r^2) within 2^-36 |r| for |r| <= 2^-8.",
+            "constexpr double kLogFloatQ[3] = {%s};" % ", ".join(c.hex() for c in log_q),
+            "// 2^(r/128) = 1 + r (g0 + g1 r + g2 r^2) within 2^-40.5 for |r| <= 1/2.",
+            "constexpr double kExpFloatG[3] = {%s};" % ", ".join(c.hex() for c in exp_g)]
 
 
 def asin_coefficients():
