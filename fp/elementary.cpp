@@ -342,19 +342,21 @@ double log_fast(double x) {
   return (hi + z) + (lo + z2 * q);
 }
 
-// log x for a positive normal float x (its bits ix), within 2^-35 relative:
-// ix less 0x3F328000 holds k in its exponent field and the interval i of
-// 2^16 floats in its next 7 bits, so x = 2^k z with z in [0.697, 1.395) and
-// log x = k ln 2 + log c + log(z/c). z/c - 1 = r is exact (z has 24
-// significant bits and the table's 1/c 28, and z/c is within 2^-8 of 1), and
-// log(1 + r) = r + r^2 q(r) with q of degree 2. Where x is near 1, k = 0 and
-// 1/c = 1, so nothing cancels; elsewhere |log x| > 2^-9 and the error of
-// r^2 q, below 2^-44, is below 2^-35 of it.
-double log_float_fast(std::uint32_t ix) {
-  const std::uint32_t offset = ix - 0x3F328000u;
-  const auto* row = kLogFloatTable[(offset >> 16) % 128];
-  const int k = static_cast<std::int32_t>(offset) >> 23;
-  const double z = std::bit_cast<float>(ix - (offset & 0xFF800000u));
+// log x for a positive normal double x, within 2^-35 relative. x less
+// 0.697265625 (0x3F328000 as a float), in bits, holds k in its exponent field
+// and the interval i of 2^-7 binades in its next 7 bits, so x = 2^k z with z
+// in [0.697, 1.395) and log x = k ln 2 + log c + log(z/c). r = z/c - 1 is
+// within 2^-8 of 0, and log(1 + r) = r + r^2 q(r) with q of degree 2. For a
+// float x, r is exact (z has 24 significant bits and the table's 1/c 28);
+// for a longer x it rounds once, by at most 2^-53. Where x is near 1, k = 0
+// and 1/c = 1, so nothing cancels and r is exact; elsewhere |log x| > 2^-9,
+// and the error of r^2 q, below 2^-44, is below 2^-35 of it.
+double log_short(double x) {
+  const std::uint64_t b = bits_of(x);
+  const std::uint64_t offset = b - 0x3FE6500000000000u;
+  const auto* row = kLogFloatTable[(offset >> 45) % 128];
+  const auto k = static_cast<double>(static_cast<std::int64_t>(offset) >> 52);
+  const double z = from_bits(b - (offset & 0xFFF0000000000000u));
   const double r = z * row[0] - 1.0;
   const double y0 = k * kLn2 + row[1];
   const double r2 = r * r;
@@ -461,10 +463,15 @@ double exp(double x) {
   return round_to_float(v.hi * scale, v.lo * scale);
 }
 
+double log_estimate(double x) {
+  if (!(x >= 0x1p-1022 && x <= std::numeric_limits<double>::max())) return kNaN;
+  return log_short(x);
+}
+
 float log(float x) {
   const auto ix = std::bit_cast<std::uint32_t>(x);
   if (ix - 0x00800000u < 0x7F000000u) {  // positive, normal and finite
-    const double fast = log_float_fast(ix);
+    const double fast = log_short(x);
     if (rounds_safely(fast, kLogMargin)) return static_cast<float>(fast);
   }
   return log_rest(x);

@@ -41,4 +41,10 @@ float asin(float x);
 double log(double x);
 double exp(double x);
 
+// log x for a positive normal finite double x, within 2^-35 relative: cheap,
+// for callers that round the result to single precision and fall back to
+// log(double) when the estimate cannot decide the rounding. Other arguments
+// give NaN.
+double log_estimate(double x);
+
 }  // namespace velm::fp

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include "core/edition.h"
 #include "error/checks.h"
@@ -118,6 +119,15 @@ float normal_variate() {
   if (u >= kP3) return correction_region(d, kXi, -kC3, kM3, kT3, false);
   if (u >= kP4) return correction_region(d, kB45, kC4, kM4, kT4, false);
   return correction_region(d, kB45, -kC5, kM5, kT5, true);
+}
+
+// The float to which every value within e of d rounds, if there is one (d
+// finite and within the range of floats; a NaN d or e gives none).
+std::optional<float> single_within(double d, double e) {
+  const auto lo = static_cast<float>(d - e);
+  const auto hi = static_cast<float>(d + e);
+  if (lo == hi) return lo;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -232,7 +242,22 @@ LogMoments lognormal_log_moments(float mean, float sd) {
     // Double precision, stored to single: small sd / mean keep a positive
     // scale.
     const double ratio = static_cast<double>(sd) / static_cast<double>(mean);
-    const double v = velm::fp::log(1.0 + ratio * ratio);
+    const double w = 1.0 + ratio * ratio;
+    // Both results are rounded to single precision, and estimates of the two
+    // logarithms within 2^-35 almost always decide those roundings: when
+    // every value within the estimates' error of a result rounds to one
+    // float, the logarithms of fp::log round to it as well. The rest (and
+    // any argument the estimates do not take, such as a negative mean) takes
+    // the full logarithms.
+    const double l_estimate = velm::fp::log_estimate(static_cast<double>(mean));
+    const double v_estimate = velm::fp::log_estimate(w);
+    const double xm_estimate = l_estimate - 0.5 * v_estimate;
+    const double s_estimate = std::sqrt(v_estimate);
+    const std::optional<float> xm = single_within(
+        xm_estimate, (std::fabs(l_estimate) + 0.5 * v_estimate + std::fabs(xm_estimate)) * 0x1p-34);
+    const std::optional<float> s = single_within(s_estimate, s_estimate * 0x1p-34);
+    if (xm && s) return {*xm, *s};
+    const double v = velm::fp::log(w);
     return {static_cast<float>(velm::fp::log(static_cast<double>(mean)) - 0.5 * v),
             static_cast<float>(std::sqrt(v))};
   }

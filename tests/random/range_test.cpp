@@ -5,12 +5,16 @@
 // variate whose single-precision evaluation stays in range keeps its bits.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "core/edition.h"
 #include "export/velmprob.h"
+#include "fp/elementary.h"
 #include "random/samplers.h"
 #include "random/uniform.h"
 
@@ -126,6 +130,31 @@ TEST(RangeEnds, LognormalConversion) {
   velm::RNSET(5);
   const float x = VELMLOGNORMAL(&one, &big);
   EXPECT_TRUE(std::isfinite(x) && x > 0.0f) << x;
+}
+
+// The conversion in double precision rounds estimated logarithms when they
+// decide the rounding: its results must be those of the full logarithms,
+// over the whole range and where the estimates do not apply.
+TEST(RangeEnds, LognormalConversionMatchesFullLogarithms) {
+  if (velm::kLognormalConversion != velm::Precision::twice_single) GTEST_SKIP();
+  std::mt19937_64 rng(20261208);
+  std::uniform_real_distribution<float> exponent(-40.0f, 38.0f);
+  std::uniform_real_distribution<float> spread(-12.0f, 12.0f);
+  std::vector<std::pair<float, float>> cases = {
+      {-2.0f, 1.0f}, {1e-40f, 1.0f}, {1e-30f, 1e30f}, {2.0f, 0.0f}, {1.0f, 1e-30f}};
+  for (int i = 0; i < 200000; ++i) {
+    const float mean = std::pow(10.0f, exponent(rng));
+    cases.emplace_back(mean, mean * std::pow(10.0f, spread(rng)));
+  }
+  for (const auto& [mean, sd] : cases) {
+    const double ratio = static_cast<double>(sd) / static_cast<double>(mean);
+    const double v = velm::fp::log(1.0 + ratio * ratio);
+    const float xm = static_cast<float>(velm::fp::log(static_cast<double>(mean)) - 0.5 * v);
+    const float s = static_cast<float>(std::sqrt(v));
+    const velm::LogMoments lm = velm::lognormal_log_moments(mean, sd);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(lm.xm), std::bit_cast<std::uint32_t>(xm)) << mean << " " << sd;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(lm.s), std::bit_cast<std::uint32_t>(s)) << mean << " " << sd;
+  }
 }
 
 TEST(RangeEnds, UniformOverTheWholeRange) {
