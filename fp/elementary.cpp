@@ -319,27 +319,25 @@ bool rounds_safely(double d, std::uint64_t margin) {
 }
 
 // log x for a positive double x with at most 24 significant bits (a float),
-// within 2^-47 relative: as log_dd, but m t - 1 = z is exact at once (m has
-// 24 bits and t 12), and log(1 + z) is a polynomial of degree 6 (the first
-// term left out, z^7/7 with |z| < 2^-7.4, is below 2^-47.6 of the result).
+// within 2^-49 relative, for pow: as log_short, with -log c in two parts,
+// k ln 2 + (-log c) summed exactly in its upper parts, and log(1 + r) - r to
+// r^6 (the first term left out, r^7/7 with |r| <= 2^-8, is below 2^-50.8 of
+// the result near 1, where -log c = 0, and below 2^-49.8 elsewhere, where
+// |log x| > 2^-9).
 double log_fast(double x) {
   const std::uint64_t b = bits_of(x);
-  const std::uint64_t offset = b - 0x3FE6A09E667F3BCDu;
-  const int e = static_cast<int>(static_cast<std::int64_t>(offset) >> 52);
-  const std::uint64_t m_bits = b - (offset & 0xFFF0000000000000u);
-  const int shift = 44 + static_cast<int>(1023 - (m_bits >> 52));
-  const auto i = static_cast<int>(
-      ((((m_bits & 0x000FFFFFFFFFFFFFu) | 0x0010000000000000u) >> shift) + 1) >> 1);
-  const auto* row = kLogTable[i - 90];
-  const double z = from_bits(m_bits) * row[0] - 1.0;
-  const double k = e;
+  const std::uint64_t offset = b - 0x3FE6500000000000u;
+  const auto* row = kLogFloatTable[(offset >> 45) % 128];
+  const auto k = static_cast<double>(static_cast<std::int64_t>(offset) >> 52);
+  const double z = from_bits(b - (offset & 0xFFF0000000000000u));
+  const double r = z * row[0] - 1.0;
   const double hi = k * kLn2Hi + row[1];
   const double lo = k * kLn2Lo + row[2];
-  const double z2 = z * z;
-  const double q = (-0.5 + z * (1.0 / 3.0)) + z2 * ((-0.25 + z * 0.2) + z2 * (-1.0 / 6.0));
-  // hi + z rounds once (exact where hi is 0, near x = 1) while the
-  // polynomial is evaluated, so that only one addition waits for it.
-  return (hi + z) + (lo + z2 * q);
+  const double r2 = r * r;
+  const double q = (-0.5 + r * (1.0 / 3.0)) + r2 * ((-0.25 + r * 0.2) + r2 * (-1.0 / 6.0));
+  // hi + r rounds once while the polynomial is evaluated, so that only one
+  // addition waits for it.
+  return (hi + r) + (lo + r2 * q);
 }
 
 // log x for a positive normal double x, within 2^-35 relative. x less
@@ -358,7 +356,7 @@ double log_short(double x) {
   const auto k = static_cast<double>(static_cast<std::int64_t>(offset) >> 52);
   const double z = from_bits(b - (offset & 0xFFF0000000000000u));
   const double r = z * row[0] - 1.0;
-  const double y0 = k * kLn2 + row[1];
+  const double y0 = k * kLn2 + (row[1] + row[2]);
   const double r2 = r * r;
   return ((y0 + r) + kLogFloatQ[0] * r2) + (r2 * r) * (kLogFloatQ[1] + kLogFloatQ[2] * r);
 }
@@ -446,6 +444,8 @@ double exp(double x) {
 // The rare arguments off the fast paths: special values, subnormals and
 // results near a midpoint between two floats. Kept out of line so that the
 // fast paths need no stack frame.
+namespace {
+
 [[gnu::noinline]] float log_rest(float x) {
   if (!(x > 0.0f) || x == std::numeric_limits<float>::infinity()) {
     return static_cast<float>(log(static_cast<double>(x)));
@@ -463,41 +463,9 @@ double exp(double x) {
   return round_to_float(v.hi * scale, v.lo * scale);
 }
 
-double log_estimate(double x) {
-  if (!(x >= 0x1p-1022 && x <= std::numeric_limits<double>::max())) return kNaN;
-  return log_short(x);
-}
-
-float log(float x) {
-  const auto ix = std::bit_cast<std::uint32_t>(x);
-  if (ix - 0x00800000u < 0x7F000000u) {  // positive, normal and finite
-    const double fast = log_short(x);
-    if (rounds_safely(fast, kLogMargin)) return static_cast<float>(fast);
-  }
-  return log_rest(x);
-}
-
-float exp(float x) {
-  if (x >= -87.33f && x <= 88.72f) {
-    const double fast = exp_fast(x);
-    if (rounds_safely(fast, kExpMargin)) return static_cast<float>(fast);
-  }
-  return exp_rest(x);
-}
-
-float pow(float x, float y) {
-  // Fast path for a positive finite x: t = y log x in double, e^t when it is a
-  // normal float. log x within 2^-47 gives t within |t| 2^-47 (and one more
-  // rounding); e^t is then within |t| 2^-47 + 2^-40.4 relative, so the margin
-  // grows with |t|.
-  if (x > 0.0f && x < std::numeric_limits<float>::infinity() && std::fabs(y) < 0x1p64f) {
-    const double t = static_cast<double>(y) * log_fast(x);
-    if (t >= -87.33 && t <= 88.72) {
-      const double fast = exp_fast(t);
-      const auto margin = kExpMargin + static_cast<std::uint64_t>(64.0 * std::fabs(t));
-      if (rounds_safely(fast, margin)) return static_cast<float>(fast);
-    }
-  }
+// pow for what its fast path leaves: special values, negative bases, exact
+// results and results near a midpoint between two floats.
+[[gnu::noinline]] float pow_rest(float x, float y) {
   if (y == 0.0f || x == 1.0f) return 1.0f;
   if (x != x || y != y) return std::numeric_limits<float>::quiet_NaN();
   const float ay = std::fabs(y);
@@ -589,6 +557,46 @@ float pow(float x, float y) {
   // v 2^n with n >= -150: scaling by 2^n is exact in double.
   const double scale = power_of_two(n);
   return sign * round_to_float(v.hi * scale, v.lo * scale);
+}
+
+}  // namespace
+
+double log_estimate(double x) {
+  if (!(x >= 0x1p-1022 && x <= std::numeric_limits<double>::max())) return kNaN;
+  return log_short(x);
+}
+
+float log(float x) {
+  const auto ix = std::bit_cast<std::uint32_t>(x);
+  if (ix - 0x00800000u < 0x7F000000u) {  // positive, normal and finite
+    const double fast = log_short(x);
+    if (rounds_safely(fast, kLogMargin)) return static_cast<float>(fast);
+  }
+  return log_rest(x);
+}
+
+float exp(float x) {
+  if (x >= -87.33f && x <= 88.72f) {
+    const double fast = exp_fast(x);
+    if (rounds_safely(fast, kExpMargin)) return static_cast<float>(fast);
+  }
+  return exp_rest(x);
+}
+
+float pow(float x, float y) {
+  // Fast path for a positive finite x: t = y log x in double, e^t when it is a
+  // normal float. log x within 2^-49 gives t within |t| 2^-49 and one more
+  // rounding, within |t| 2^-47 in all; e^t is then within |t| 2^-47 + 2^-40.4
+  // relative, so the margin grows with |t|.
+  if (x > 0.0f && x < std::numeric_limits<float>::infinity() && std::fabs(y) < 0x1p64f) {
+    const double t = static_cast<double>(y) * log_fast(x);
+    if (t >= -87.33 && t <= 88.72) {
+      const double fast = exp_fast(t);
+      const auto margin = kExpMargin + static_cast<std::uint64_t>(64.0 * std::fabs(t));
+      if (rounds_safely(fast, margin)) return static_cast<float>(fast);
+    }
+  }
+  return pow_rest(x, y);
 }
 
 float sin(float x) {

@@ -268,12 +268,16 @@ def float_log_row(i):
 
 
 def float_log_table():
-    out = ["// For the single-precision log: for the 128 intervals of 2^16 floats from",
-           "// 0x%08X on, 1/c with 28 significant bits and -log(1/c) rounded." % LOG_FLOAT_OFFSET,
-           "constexpr double kLogFloatTable[128][2] = {"]
+    out = ["// For the single-precision log and pow: for the 128 intervals of 2^16 floats",
+           "// from 0x%08X on, 1/c with 28 significant bits and -log(1/c) = hi + lo," % LOG_FLOAT_OFFSET,
+           "// hi a multiple of 2^-42 (adding it to k (ln 2)_hi is exact).",
+           "constexpr double kLogFloatTable[128][3] = {"]
     for i in range(128):
         inv_c, _ = float_log_row(i)
-        out.append("    {%s, %s}," % (float(inv_c).hex(), round_double(-mpmath.log(inv_c)).hex()))
+        v = -mpmath.log(inv_c)
+        hi = float(mpmath.nint(v * 2 ** 42) / 2 ** 42)  # exact
+        lo = round_double(v - mp(hi))
+        out.append("    {%s, %s, %s}," % (float(inv_c).hex(), hi.hex(), lo.hex()))
     return out + ["};"]
 
 
