@@ -97,15 +97,11 @@ inline float correction_region(PairDraw& d, float base, float slope, float quick
   }
 }
 
-float normal_variate() {
+// The variate for U >= p1, whose region needs further uniforms; the first
+// V has been drawn with U. Out of line, so that the common case stays short.
+[[gnu::noinline]] float normal_outside_region_1(float u, float first_v) {
   PairDraw d;
-  RNUN(2, d.u);
-  const float u = d.u[0];
-  if (u < kP1) {
-    // Region 1: U and V only.
-    return kXi * (kA1 * u + d.u[1]) - kXi;
-  }
-  d.first_v = d.u[1];
+  d.first_v = first_v;
   d.have_v = true;
   if (u >= kPt) {
     float v, w, t;
@@ -119,6 +115,14 @@ float normal_variate() {
   if (u >= kP3) return correction_region(d, kXi, -kC3, kM3, kT3, false);
   if (u >= kP4) return correction_region(d, kB45, kC4, kM4, kT4, false);
   return correction_region(d, kB45, -kC5, kM5, kT5, true);
+}
+
+inline float normal_variate() {
+  float u[2];
+  RNUN(2, u);
+  // Region 1: U and V only.
+  if (u[0] < kP1) return kXi * (kA1 * u[0] + u[1]) - kXi;
+  return normal_outside_region_1(u[0], u[1]);
 }
 
 // The float to which every value within e of d rounds, if there is one (d
