@@ -348,17 +348,31 @@ double log_fast(double x) {
 // float x, r is exact (z has 24 significant bits and the table's 1/c 28);
 // for a longer x it rounds once, by at most 2^-53. Where x is near 1, k = 0
 // and 1/c = 1, so nothing cancels and r is exact; elsewhere |log x| > 2^-9,
-// and the error of r^2 q, below 2^-44, is below 2^-35 of it.
-double log_short(double x) {
-  const std::uint64_t b = bits_of(x);
-  const std::uint64_t offset = b - 0x3FE6500000000000u;
-  const auto* row = kLogFloatTable[(offset >> 45) % 128];
-  const auto k = static_cast<double>(static_cast<std::int64_t>(offset) >> 52);
-  const double z = from_bits(b - (offset & 0xFFF0000000000000u));
+// and the error of r^2 q, below 2^-44, is below 2^-35 of it. log_short
+// splits x; log_short_from takes the row of its interval, k and z.
+double log_short_from(const double* row, double k, double z) {
   const double r = z * row[0] - 1.0;
   const double y0 = k * kLn2 + (row[1] + row[2]);
   const double r2 = r * r;
   return ((y0 + r) + kLogFloatQ[0] * r2) + (r2 * r) * (kLogFloatQ[1] + kLogFloatQ[2] * r);
+}
+
+double log_short(double x) {
+  const std::uint64_t b = bits_of(x);
+  const std::uint64_t offset = b - 0x3FE6500000000000u;
+  return log_short_from(kLogFloatTable[(offset >> 45) % 128],
+                        static_cast<double>(static_cast<std::int64_t>(offset) >> 52),
+                        from_bits(b - (offset & 0xFFF0000000000000u)));
+}
+
+// The same for a positive normal float, from its own bits (ix less
+// 0x3F328000 is the same split in the float's fields), which saves the
+// conversion of x on the way to the table.
+double log_short(std::uint32_t ix) {
+  const std::uint32_t offset = ix - 0x3F328000u;
+  return log_short_from(kLogFloatTable[(offset >> 16) % 128],
+                        static_cast<double>(static_cast<std::int32_t>(offset) >> 23),
+                        std::bit_cast<float>(ix - (offset & 0xFF800000u)));
 }
 
 // Bits of 2^(j/128) less j 2^45: adding k 2^45 for k = 128 n + j then gives
@@ -569,7 +583,7 @@ double log_estimate(double x) {
 float log(float x) {
   const auto ix = std::bit_cast<std::uint32_t>(x);
   if (ix - 0x00800000u < 0x7F000000u) {  // positive, normal and finite
-    const double fast = log_short(x);
+    const double fast = log_short(ix);
     if (rounds_safely(fast, kLogMargin)) return static_cast<float>(fast);
   }
   return log_rest(x);
