@@ -411,6 +411,114 @@ double exp_fast(double x) {
 constexpr std::uint64_t kLogMargin = std::uint64_t{1} << 19;
 constexpr std::uint64_t kExpMargin = std::uint64_t{1} << 13;
 
+// Rows j = 0..127 of sin(j pi/64 + f pi/64) = a0 + a1 f + ... + a5 f^5 (see
+// sin_fast), one array per coefficient so that a row is read with the index
+// alone.
+struct SinCosRows {
+  double a0[128], a1[128], a2[128], a3[128], a4[128], a5[128];
+  constexpr SinCosRows() : a0(), a1(), a2(), a3(), a4(), a5() {
+    for (int j = 0; j < 128; ++j) {
+      a0[j] = kSinCosTable[j][0];
+      a1[j] = kSinCosTable[j][1];
+      a2[j] = a0[j] * kCosFastC[0];
+      a3[j] = a1[j] * kSinFastS[0];
+      a4[j] = a0[j] * kCosFastC[1];
+      a5[j] = a1[j] * kSinFastS[1];
+    }
+  }
+};
+constexpr SinCosRows kSinCosRows;
+
+// sin(j pi/64 + f pi/64) for |f| <= 1/2 + 2^-5.5 from row j modulo 128, by
+// Estrin's scheme in f: three multiplications and additions deep once f is
+// known (the row's loads go beside the reduction that makes f).
+double sin_about(double f, std::uint32_t j) {
+  j %= 128;
+  const double w = f * f;
+  const double& a0 = kSinCosRows.a0[j];
+  return (a0 + kSinCosRows.a1[j] * f) +
+         (w * (kSinCosRows.a2[j] + kSinCosRows.a3[j] * f) +
+          (w * w) * (kSinCosRows.a4[j] + kSinCosRows.a5[j] * f));
+}
+
+// sin(x + offset pi/64) for a float x with |x| < 2^19, within 2^-39.4
+// relative where the result is at least 2^-126 in magnitude (cos is the
+// offset 32). x 64/pi = k + f with k an integer and f = (x Chi - k) + x Clo:
+// x Chi is exact (x has 24 significant bits and Chi 29) and so is x Chi - k
+// (|x Chi - k| < 1). Below 2^12, k is x 64/pi rounded to an integer in
+// single precision, from x itself while x is converted to double (x 64/pi is
+// then within 2^-6.6 of the float product, and |x Clo| < 2^-14.2); above, k
+// is the integer nearest x Chi (and |x Clo| < 2^-7.2). So |f| < 1/2 + 2^-5.5.
+// Either shifter leaves k in the low bits of its sum. With j = k + offset
+// modulo 128 and h = pi/64,
+//   sin(x + offset h) = sin(j h) cos(h f) + cos(j h) sin(h f)
+//                     = S + B f + w (S c0 + B s0 f) + w^2 (S c1 + B s1 f)
+// for w = f^2, S = sin(j h) and B = h cos(j h) from the table, and the
+// polynomials sin(h f) = h f (1 + w s(w)) within 2^-46.8 and
+// cos(h f) = 1 + w c(w) within 2^-44.0. The error relative to the result:
+//   - where S = 0 the result is B f (1 + w s(w)), and f is relatively exact
+//     but for the reduction: x Clo rounds within 2^-59 and 64/pi - Chi - Clo
+//     is below 2^-80, and no float below 2^19 lies nearer than 2^-27.8 to a
+//     multiple of pi/2 (nor nearer than 2^-24.8 in [2^18, 2^19), where the
+//     error is largest), which leaves 2^-39.5;
+//   - elsewhere the result is at least sin(0.478 h) ~ 2^-5.4 and at least
+//     |S|/2.1, so the reduction adds 2^-53 and the polynomials 2^-42.8;
+//   - roundings and the table add below 2^-50.
+double sin_fast(float x, std::uint32_t offset) {
+  const double xd = x;
+  const double t = xd * kSixtyFourOverPiHi;
+  const double lo = xd * kSixtyFourOverPiLo;
+  if (std::fabs(x) < 0x1p12f) {
+    constexpr float kShifter = 0x1.8p23f;
+    constexpr auto kSixtyFourOverPiF = static_cast<float>(kSixtyFourOverPiHi);
+    const float shifted = x * kSixtyFourOverPiF + kShifter;
+    const double k = shifted - kShifter;
+    return sin_about((t - k) + lo, std::bit_cast<std::uint32_t>(shifted) + offset);
+  }
+  constexpr double kShifter = 0x1.8p52;
+  const double shifted = t + kShifter;
+  const double k = shifted - kShifter;
+  return sin_about((t - k) + lo, static_cast<std::uint32_t>(bits_of(shifted)) + offset);
+}
+
+// asin x for 2^-126 <= |x| <= 1 within 2^-36.9 relative, without branches:
+// asin x = a + b t q(t^2) with q(z) = 1 + z p(z) and |t| <= 1/2, where t = |x|
+// for |x| <= 1/2 and, above, asin |x| = pi/2 - 2 asin t with
+// t = sqrt((1 - |x|)/2) (1 - |x| is exact). For |x| <= 1/2, x^2 <= 1/4 <=
+// (1 - |x|)/2 and |x| <= 1/2 <= sqrt((1 - |x|)/2), and above the other way
+// round (by far more than the roundings), so z and t are the smaller of
+// each pair; z needs no square root, which runs beside the polynomial. q, of
+// degree 8, is evaluated by Estrin's scheme. p within 2^-35.9 gives q within
+// 2^-37.9, and the result within 2^-36.9 relative (2 asin t is at most 2/3
+// of pi/2 - 2 asin t); roundings add below 2^-49.
+//
+// a and b for |x| <= 1/2 and above, each for x >= 0 and x < 0.
+constexpr double kAsinSum[4][2] = {
+    {0.0, 1.0}, {0.0, -1.0}, {kPiOver2, -2.0}, {-kPiOver2, 2.0}};
+
+double smaller(double a, double b) { return b < a ? b : a; }
+
+double asin_fast(float x) {
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
+  const auto* sum = kAsinSum[2 * ((bits & 0x7FFFFFFFu) > 0x3F000000u) + (bits >> 31)];
+  const double xd = x;
+  const double ax = std::fabs(xd);
+  const double z_outer = (1.0 - ax) * 0.5;
+  const double z = smaller(xd * xd, z_outer);
+  const double t = smaller(ax, std::sqrt(z_outer));
+  const double* p = kAsinFastP;
+  const double z2 = z * z;
+  const double z4 = z2 * z2;
+  const double q = (((1.0 + p[0] * z) + (p[1] + p[2] * z) * z2) + p[7] * (z4 * z4)) +
+                   ((p[3] + p[4] * z) + (p[5] + p[6] * z) * z2) * z4;
+  return sum[0] + (sum[1] * t) * q;
+}
+
+// Margins of the fast sine, cosine and arcsine: the relative errors above,
+// 2^-39.4 and 2^-36.9, are below 2^13.6 and 2^16.1 units.
+constexpr std::uint64_t kSinCosMargin = std::uint64_t{1} << 15;
+constexpr std::uint64_t kAsinMargin = std::uint64_t{1} << 17;
+
 // sin and cos evaluate in double and round once, which is right for every
 // float but these few: their double result lies within its error of a
 // midpoint between two floats, and the rounding goes the wrong way. They were
@@ -573,6 +681,47 @@ namespace {
   return sign * round_to_float(v.hi * scale, v.lo * scale);
 }
 
+// The rest of sin, cos and asin: special values, tiny and huge arguments,
+// and results near a midpoint between two floats, evaluated within about
+// 2^-60.
+[[gnu::noinline]] float sin_rest(float x) {
+  if (std::fabs(x) == std::numeric_limits<float>::infinity()) {
+    return std::numeric_limits<float>::quiet_NaN();
+  }
+  if (x != x || x == 0.0f) return x;  // keeps the sign of zero
+  if (std::fabs(x) <= kPiOver4) return static_cast<float>(sin_kernel(x));
+  int q = 0;
+  const double r = std::fabs(x) < 0x1p19f ? reduce_moderate(x, q) : reduce(x, q);
+  const double s = q & 1 ? cos_kernel(r) : sin_kernel(r);
+  return corrected(x, q & 2 ? -s : s, kSinCorrections);
+}
+
+[[gnu::noinline]] float cos_rest(float x) {
+  if (std::fabs(x) == std::numeric_limits<float>::infinity()) {
+    return std::numeric_limits<float>::quiet_NaN();
+  }
+  if (x != x) return x;
+  if (std::fabs(x) <= kPiOver4) return static_cast<float>(cos_kernel(x));
+  int q = 0;
+  const double r = std::fabs(x) < 0x1p19f ? reduce_moderate(x, q) : reduce(x, q);
+  const double c = q & 1 ? sin_kernel(r) : cos_kernel(r);
+  return corrected(x, (q + 1) & 2 ? -c : c, kCosCorrections);
+}
+
+[[gnu::noinline]] float asin_rest(float x) {
+  if (x != x) return x;
+  const double ax = std::fabs(static_cast<double>(x));
+  if (ax > 1.0) return std::numeric_limits<float>::quiet_NaN();
+  if (ax <= 0.5) return static_cast<float>(asin_kernel(x));
+  // asin |x| = pi/2 - 2 asin sqrt((1 - |x|) / 2); 1 - |x| is exact.
+  const double a = kPiOver2 - 2.0 * asin_kernel(std::sqrt((1.0 - ax) / 2.0));
+  return static_cast<float>(x < 0.0f ? -a : a);
+}
+
+// The fast paths take 2^-125 <= |x| < 2^19 for sin (|sin x| is then at least
+// 2^-126: below 2^-125 it may not be), |x| < 2^19 for cos and
+// 2^-126 <= |x| <= 1 for asin, all by one unsigned comparison of the bits of
+// |x|.
 }  // namespace
 
 double log_estimate(double x) {
@@ -614,37 +763,30 @@ float pow(float x, float y) {
 }
 
 float sin(float x) {
-  if (std::fabs(x) == std::numeric_limits<float>::infinity()) {
-    return std::numeric_limits<float>::quiet_NaN();
+  const std::uint32_t ax = std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFFu;
+  if (ax - 0x01000000u < 0x48000000u - 0x01000000u) {
+    const double fast = sin_fast(x, 0);
+    if (rounds_safely(fast, kSinCosMargin)) return static_cast<float>(fast);
   }
-  if (x != x || x == 0.0f) return x;  // keeps the sign of zero
-  if (std::fabs(x) <= kPiOver4) return static_cast<float>(sin_kernel(x));
-  int q = 0;
-  const double r = std::fabs(x) < 0x1p19f ? reduce_moderate(x, q) : reduce(x, q);
-  const double s = q & 1 ? cos_kernel(r) : sin_kernel(r);
-  return corrected(x, q & 2 ? -s : s, kSinCorrections);
+  return sin_rest(x);
 }
 
 float cos(float x) {
-  if (std::fabs(x) == std::numeric_limits<float>::infinity()) {
-    return std::numeric_limits<float>::quiet_NaN();
+  const std::uint32_t ax = std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFFu;
+  if (ax < 0x48000000u) {
+    const double fast = sin_fast(x, 32);
+    if (rounds_safely(fast, kSinCosMargin)) return static_cast<float>(fast);
   }
-  if (x != x) return x;
-  if (std::fabs(x) <= kPiOver4) return static_cast<float>(cos_kernel(x));
-  int q = 0;
-  const double r = std::fabs(x) < 0x1p19f ? reduce_moderate(x, q) : reduce(x, q);
-  const double c = q & 1 ? sin_kernel(r) : cos_kernel(r);
-  return corrected(x, (q + 1) & 2 ? -c : c, kCosCorrections);
+  return cos_rest(x);
 }
 
 float asin(float x) {
-  if (x != x) return x;
-  const double ax = std::fabs(static_cast<double>(x));
-  if (ax > 1.0) return std::numeric_limits<float>::quiet_NaN();
-  if (ax <= 0.5) return static_cast<float>(asin_kernel(x));
-  // asin |x| = pi/2 - 2 asin sqrt((1 - |x|) / 2); 1 - |x| is exact.
-  const double a = kPiOver2 - 2.0 * asin_kernel(std::sqrt((1.0 - ax) / 2.0));
-  return static_cast<float>(x < 0.0f ? -a : a);
+  const std::uint32_t ax = std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFFu;
+  if (ax - 0x00800000u <= 0x3F800000u - 0x00800000u) {
+    const double fast = asin_fast(x);
+    if (rounds_safely(fast, kAsinMargin)) return static_cast<float>(fast);
+  }
+  return asin_rest(x);
 }
 
 }  // namespace velm::fp

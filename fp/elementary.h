@@ -11,13 +11,14 @@
 //
 // The single-precision functions return the correctly rounded result (the
 // exact value rounded to the nearest float, ties to even), so their bits are
-// fixed by mathematics alone. log, exp and pow evaluate a short
-// approximation in double precision and round it once when it lies clearly
-// away from every midpoint between two floats; the rare rest (a few in a
-// thousand arguments at most) is evaluated again in double-double
-// arithmetic. sin, cos and asin evaluate to within about 2^-60 and round
-// once, with the correct results of the few floats for which even that is
-// not close enough written out. tools/check_elementary
+// fixed by mathematics alone. Each evaluates a short approximation in
+// double precision and rounds it once when it lies clearly away from every
+// midpoint between two floats; the rest (a few in a thousand arguments at
+// most, besides special values and, for sin and cos, arguments of 2^19 and
+// above) is evaluated again more closely: log, exp and pow in
+// double-double arithmetic, sin, cos and asin to within about 2^-60, with the
+// correct results of the few floats for which even that is not close enough
+// written out. tools/check_elementary
 // proves log, exp, sin, cos and asin on every float, and pow on its exact
 // cases and a billion random pairs. Special values follow the C library: NaN in,
 // NaN out; log(0) = -inf; log(x < 0) = NaN; exp overflows to +inf and

@@ -243,6 +243,8 @@ def write_tables():
     out.append("};")
     out += float_log_table()
     out += fast_coefficients()
+    out += sin_cos_fast()
+    out += asin_fast_coefficients()
     with open("fp/elementary_tables_data.inc", "w") as f:
         f.write("\n".join(out) + "\n")
 
@@ -318,6 +320,109 @@ def fast_coefficients():
             "constexpr double kExpFloatG[3] = {%s};" % ", ".join(c.hex() for c in exp_g)]
 
 
+# The fast sine and cosine write x 64/pi = k + f with k an integer and
+# |f| <= 1/2 + 2^-5.5: k lies within 1/2 of the exact product x Chi (Chi, the
+# 29 leading bits of 64/pi) for |x| >= 2^12 and within 1/2 + 2^-6.6 below,
+# and f takes in x Clo, below 2^-7.2 for |x| < 2^19 and below 2^-14.2 for
+# |x| < 2^12.
+SIN_COS_STEPS = 64
+SIN_COS_F = mpmath.mpf(0.5) + mpmath.mpf(2) ** -5.5
+
+
+def sin_cos_fast():
+    """For the fast sine and cosine: the table of sin(j pi/64) and
+    (pi/64) cos(j pi/64) (exact zeros and ones where those are exact), 64/pi
+    in two parts, and the short polynomials in w = f^2 for |f| <= 1/2 + 2^-5.5:
+    sin(h f) = h f (1 + w (s0 + s1 w)) within 2^-46.8 relative and
+    cos(h f) = 1 + w (c0 + c1 w) within 2^-44.0, h = pi/64."""
+    h = mpmath.pi / SIN_COS_STEPS
+    out = ["// sin(j pi/64) and (pi/64) cos(j pi/64) for j = 0..127.",
+           "constexpr double kSinCosTable[%d][2] = {" % (2 * SIN_COS_STEPS)]
+    for j in range(2 * SIN_COS_STEPS):
+        u = mpmath.mpf(j) / SIN_COS_STEPS
+        s, c = round_double(mpmath.sinpi(u)), round_double(h * mpmath.cospi(u))
+        if j % (SIN_COS_STEPS // 2) == 0:
+            assert abs(s) in (0.0, 1.0) and (s == 0.0) != (c == 0.0)
+        out.append("    {%s, %s}," % (s.hex(), c.hex()))
+    out.append("};")
+    # 64/pi = Chi + Clo + tiny: Chi of 29 bits, so that x Chi is exact for a
+    # float x; Clo rounded to double.
+    c_hi = round_binary(1 / h, 29, -1022, 1023)
+    c_lo = round_double(1 / h - c_hi)
+    assert abs(1 / h - c_hi - c_lo) < mpmath.mpf(2) ** -80
+    assert abs(c_lo) * 2 ** 19 < mpmath.mpf(2) ** -5.5
+    out += ["// 64/pi as Chi + Clo (29 and 53 significant bits, within 2^-80).",
+            "constexpr double kSixtyFourOverPiHi = %s;" % float(c_hi).hex(),
+            "constexpr double kSixtyFourOverPiLo = %s;" % c_lo.hex()]
+
+    w_max = SIN_COS_F ** 2
+    tiny = mpmath.mpf(2) ** -200
+
+    def sin_q(w):  # (sin(h f) / (h f) - 1) / w
+        y = h * mpmath.sqrt(w)
+        return (mpmath.sin(y) / y - 1) / w
+
+    def cos_q(w):  # (cos(h f) - 1) / w
+        return (mpmath.cos(h * mpmath.sqrt(w)) - 1) / w
+    # Errors of the brackets, multiplied by w <= 2^-1.87, bound the errors
+    # of sin(h f) / (h f) and cos(h f).
+    sin_s = checked_fit(sin_q, tiny, w_max, 2, mpmath.mpf(2) ** -45.0)
+    cos_c = checked_fit(cos_q, tiny, w_max, 2, mpmath.mpf(2) ** -42.2)
+    assert w_max < mpmath.mpf(2) ** -1.87
+    out += ["// sin(h f) = h f (1 + w (s0 + s1 w)) within 2^-46.8 relative and",
+            "// cos(h f) = 1 + w (c0 + c1 w) within 2^-44.0, for w = f^2, |f| <= 1/2 + 2^-5.5",
+            "// and h = pi/64.",
+            "constexpr double kSinFastS[2] = {%s};" % ", ".join(c.hex() for c in sin_s),
+            "constexpr double kCosFastC[2] = {%s};" % ", ".join(c.hex() for c in cos_c)]
+    return out
+
+
+def sin_cos_reduction():
+    """Checks the bound of the fast sine's reduction, 2^-39.5 relative where
+    the result is +-sin(h f): binade by binade of x below 2^19, the error of
+    f = (x Chi - k) + x Clo (64/pi - Chi - Clo and the rounding of x Clo at
+    the binade's top) over the least |f| = |x 64/pi - k| with k a multiple of
+    32, that is, the least distance of a float of the binade to a multiple of
+    pi/2. Returns the floats nearest to a multiple of pi/2 in each binade."""
+    scale = 300
+    half_pi = int(mpmath.floor(mpmath.pi / 2 * mpmath.mpf(2) ** scale))
+    step = 1 / (mpmath.pi / SIN_COS_STEPS)
+    c_hi = round_binary(step, 29, -1022, 1023)
+    c_lo = round_double(step - c_hi)
+    least = {}  # binade -> (distance, float)
+    m = 1
+    while True:
+        y = m * half_pi
+        e = (y >> scale).bit_length() - 1
+        if e >= 19:
+            break
+        for b in (e - 1, e, e + 1):
+            spacing = 1 << (scale + b - 23)
+            f = (y + spacing // 2) // spacing * spacing
+            if b >= -1 and (1 << (scale + b)) <= f < (1 << (scale + b + 1)):
+                distance = mpmath.mpf(abs(y - f)) / mpmath.mpf(2) ** scale
+                if b not in least or distance < least[b][0]:
+                    least[b] = (distance, float(mpmath.mpf(f) / mpmath.mpf(2) ** scale))
+        m += 1
+    for b, (distance, _) in least.items():
+        top = mpmath.mpf(2) ** (b + 1)
+        product = top * abs(mp(c_lo))
+        error = top * abs(step - c_hi - mp(c_lo)) + mpmath.mpf(2) ** (binade(product) - 53)
+        assert error / (distance * step) < mpmath.mpf(2) ** -39.5, b
+    return [x for _, x in least.values()]
+
+
+def asin_fast_coefficients():
+    """(asin x - x) / x^3 = p(x^2) for |x| <= 1/2, p of degree 7 in z = x^2
+    within 2^-35.9 (Chebyshev interpolation over [0, 1/4])."""
+    def f(z):
+        x = mpmath.sqrt(z)
+        return (mpmath.asin(x) - x) / (z * x)
+    p = checked_fit(f, mpmath.mpf(2) ** -200, mpmath.mpf(1) / 4, 8, mpmath.mpf(2) ** -35.9)
+    return ["// (asin x - x) / x^3 = p(x^2) within 2^-35.9 for |x| <= 1/2, p of degree 7.",
+            "constexpr double kAsinFastP[8] = {%s};" % ", ".join(c.hex() for c in p)]
+
+
 def asin_coefficients():
     """Doubles a_0..a_13 with (asin x - x) / x^3 = sum a_m x^(2m) for
     |x| <= 1/2: Chebyshev interpolation of the function of z = x^2 over
@@ -375,6 +480,11 @@ def main():
             3.1415927410125732, -3.1415927410125732, 6.2831854820251465, 10.0, 100.0, 1e4,
             12345.6787109375, 1e6, 1e10, 1e20, 1e30, fmax, -fmax, b2f(0x4b800000),
             16367173.0 * 2.0 ** 72, 13176795.0, 1e-30, tiny, inf, -inf, nan]
+    # Arguments nearest to multiples of pi/2 (the fast sine's relative error
+    # is largest there), the edges of its two reductions and of the tiny sines.
+    trig += sin_cos_reduction()
+    trig += [4095.99975, 4096.0, 4096.0005, 524287.97, 524288.0, -524287.97, 2.0 ** -125,
+             b2f(0x01000001), b2f(0x00FFFFFF), -2.0 ** -125, 2.0 ** -126]
     trig = [f32(x) for x in trig]
     trig += [f32(rng.uniform(-7.0, 7.0)) for _ in range(80)]
     trig += [rand_float(rng, -10, 127) for _ in range(80)]
@@ -382,7 +492,8 @@ def main():
     cases += [("cos", x, 0.0, ref_cos(x)) for x in trig]
 
     asins = [0.0, -0.0, 0.5, -0.5, f32(0.5 + 2 ** -24), 1.0, -1.0, f32(1 - 2 ** -24), 1.0000001, 2.0,
-             -2.0, tiny, 1e-20, nan, inf]
+             -2.0, tiny, 1e-20, nan, inf, f32(0.5 - 2 ** -25), -f32(0.5 + 2 ** -24), 2.0 ** -126,
+             b2f(0x007FFFFF), -1.0 + 2 ** -24]
     asins = [f32(x) for x in asins]
     asins += [f32(rng.uniform(-1.0, 1.0)) for _ in range(100)]
     asins += [f32(1.0 - rand_float(rng, -24, -2, signed=False)) for _ in range(20)]
