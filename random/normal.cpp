@@ -126,11 +126,11 @@ inline float normal_variate() {
 }
 
 // The float to which every value within e of d rounds, if there is one (d
-// finite and within the range of floats; a NaN d or e gives none).
+// finite and within the range of floats; a NaN d or e gives none). It is d
+// rounded, taken straight from d so that the test of the ends is not on the
+// way to it.
 std::optional<float> single_within(double d, double e) {
-  const auto lo = static_cast<float>(d - e);
-  const auto hi = static_cast<float>(d + e);
-  if (lo == hi) return lo;
+  if (static_cast<float>(d - e) == static_cast<float>(d + e)) return static_cast<float>(d);
   return std::nullopt;
 }
 
