@@ -318,6 +318,23 @@ bool rounds_safely(double d, std::uint64_t margin) {
   return distance > margin;
 }
 
+// x = 2^k z for a positive normal double x, with z in [0.697, 1.395) and the
+// row of kLogFloatTable for z's interval: x less 0.697265625 (0x3F328000 as a
+// float), in bits, holds k in its exponent field and the interval, one of
+// 128 of 2^-7 binades, in its next 7 bits.
+struct LogSplit {
+  const double* row;
+  double k;
+  double z;
+};
+LogSplit split_for_log(double x) {
+  const std::uint64_t b = bits_of(x);
+  const std::uint64_t offset = b - 0x3FE6500000000000u;
+  return {kLogFloatTable[(offset >> 45) % 128],
+          static_cast<double>(static_cast<std::int64_t>(offset) >> 52),
+          from_bits(b - (offset & 0xFFF0000000000000u))};
+}
+
 // log x for a positive double x with at most 24 significant bits (a float),
 // within 2^-49 relative, for pow: as log_short, with -log c in two parts,
 // k ln 2 + (-log c) summed exactly in its upper parts, and log(1 + r) - r to
@@ -325,11 +342,7 @@ bool rounds_safely(double d, std::uint64_t margin) {
 // the result near 1, where -log c = 0, and below 2^-49.8 elsewhere, where
 // |log x| > 2^-9).
 double log_fast(double x) {
-  const std::uint64_t b = bits_of(x);
-  const std::uint64_t offset = b - 0x3FE6500000000000u;
-  const auto* row = kLogFloatTable[(offset >> 45) % 128];
-  const auto k = static_cast<double>(static_cast<std::int64_t>(offset) >> 52);
-  const double z = from_bits(b - (offset & 0xFFF0000000000000u));
+  const auto [row, k, z] = split_for_log(x);
   const double r = z * row[0] - 1.0;
   const double hi = k * kLn2Hi + row[1];
   const double lo = k * kLn2Lo + row[2];
@@ -340,10 +353,8 @@ double log_fast(double x) {
   return (hi + r) + (lo + r2 * q);
 }
 
-// log x for a positive normal double x, within 2^-35 relative. x less
-// 0.697265625 (0x3F328000 as a float), in bits, holds k in its exponent field
-// and the interval i of 2^-7 binades in its next 7 bits, so x = 2^k z with z
-// in [0.697, 1.395) and log x = k ln 2 + log c + log(z/c). r = z/c - 1 is
+// log x for a positive normal double x, within 2^-35 relative: with x = 2^k z
+// split as above, log x = k ln 2 + log c + log(z/c). r = z/c - 1 is
 // within 2^-8 of 0, and log(1 + r) = r + r^2 q(r) with q of degree 2. For a
 // float x, r is exact (z has 24 significant bits and the table's 1/c 28);
 // for a longer x it rounds once, by at most 2^-53. Where x is near 1, k = 0
@@ -358,11 +369,8 @@ double log_short_from(const double* row, double k, double z) {
 }
 
 double log_short(double x) {
-  const std::uint64_t b = bits_of(x);
-  const std::uint64_t offset = b - 0x3FE6500000000000u;
-  return log_short_from(kLogFloatTable[(offset >> 45) % 128],
-                        static_cast<double>(static_cast<std::int64_t>(offset) >> 52),
-                        from_bits(b - (offset & 0xFFF0000000000000u)));
+  const auto [row, k, z] = split_for_log(x);
+  return log_short_from(row, k, z);
 }
 
 // The same for a positive normal float, from its own bits (ix less
