@@ -311,17 +311,17 @@ ScaledDouble exp_dd(double x, double dx) {
 // True when d, a double in the normal range of floats whose error is below
 // `margin` units in its last place, lies farther than that from every
 // midpoint between two floats: its 29 bits below a float's last place are
-// then farther than margin from 2^28.
+// then farther than margin from 2^28, that is, those bits less 2^28 - margin
+// (modulo 2^29) exceed 2 margin.
 bool rounds_safely(double d, std::uint64_t margin) {
-  const std::uint64_t low = bits_of(d) & 0x1FFFFFFFu;
-  const std::uint64_t distance = low > 0x10000000u ? low - 0x10000000u : 0x10000000u - low;
-  return distance > margin;
+  return ((bits_of(d) - (0x10000000u - margin)) & 0x1FFFFFFFu) > 2 * margin;
 }
 
-// x = 2^k z for a positive normal double x, with z in [0.697, 1.395) and the
-// row of kLogFloatTable for z's interval: x less 0.697265625 (0x3F328000 as a
+// x = 2^k z for a positive normal x, with z in [0.697, 1.395) and the row of
+// kLogFloatTable for z's interval: x less 0.697265625 (0x3F328000 as a
 // float), in bits, holds k in its exponent field and the interval, one of
-// 128 of 2^-7 binades, in its next 7 bits.
+// 128 of 2^-7 binades, in its next 7 bits. Split from a double's bits or, to
+// save the conversion on the way to the table, from a float's.
 struct LogSplit {
   const double* row;
   double k;
@@ -334,23 +334,11 @@ LogSplit split_for_log(double x) {
           static_cast<double>(static_cast<std::int64_t>(offset) >> 52),
           from_bits(b - (offset & 0xFFF0000000000000u))};
 }
-
-// log x for a positive double x with at most 24 significant bits (a float),
-// within 2^-49 relative, for pow: as log_short, with -log c in two parts,
-// k ln 2 + (-log c) summed exactly in its upper parts, and log(1 + r) - r to
-// r^6 (the first term left out, r^7/7 with |r| <= 2^-8, is below 2^-50.8 of
-// the result near 1, where -log c = 0, and below 2^-49.8 elsewhere, where
-// |log x| > 2^-9).
-double log_fast(double x) {
-  const auto [row, k, z] = split_for_log(x);
-  const double r = z * row[0] - 1.0;
-  const double hi = k * kLn2Hi + row[1];
-  const double lo = k * kLn2Lo + row[2];
-  const double r2 = r * r;
-  const double q = (-0.5 + r * (1.0 / 3.0)) + r2 * ((-0.25 + r * 0.2) + r2 * (-1.0 / 6.0));
-  // hi + r rounds once while the polynomial is evaluated, so that only one
-  // addition waits for it.
-  return (hi + r) + (lo + r2 * q);
+LogSplit split_for_log(std::uint32_t ix) {
+  const std::uint32_t offset = ix - 0x3F328000u;
+  return {kLogFloatTable[(offset >> 16) % 128],
+          static_cast<double>(static_cast<std::int32_t>(offset) >> 23),
+          std::bit_cast<float>(ix - (offset & 0xFF800000u))};
 }
 
 // log x for a positive normal double x, within 2^-35 relative: with x = 2^k z
@@ -359,28 +347,26 @@ double log_fast(double x) {
 // float x, r is exact (z has 24 significant bits and the table's 1/c 28);
 // for a longer x it rounds once, by at most 2^-53. Where x is near 1, k = 0
 // and 1/c = 1, so nothing cancels and r is exact; elsewhere |log x| > 2^-9,
-// and the error of r^2 q, below 2^-44, is below 2^-35 of it. log_short
-// splits x; log_short_from takes the row of its interval, k and z.
-double log_short_from(const double* row, double k, double z) {
-  const double r = z * row[0] - 1.0;
-  const double y0 = k * kLn2 + (row[1] + row[2]);
+// and the error of r^2 q, below 2^-44, is below 2^-35 of it.
+double log_short(LogSplit s) {
+  const double r = s.z * s.row[0] - 1.0;
+  const double y0 = s.k * kLn2 + s.row[1];
   const double r2 = r * r;
   return ((y0 + r) + kLogFloatQ[0] * r2) + (r2 * r) * (kLogFloatQ[1] + kLogFloatQ[2] * r);
 }
 
-double log_short(double x) {
-  const auto [row, k, z] = split_for_log(x);
-  return log_short_from(row, k, z);
-}
-
-// The same for a positive normal float, from its own bits (ix less
-// 0x3F328000 is the same split in the float's fields), which saves the
-// conversion of x on the way to the table.
-double log_short(std::uint32_t ix) {
-  const std::uint32_t offset = ix - 0x3F328000u;
-  return log_short_from(kLogFloatTable[(offset >> 16) % 128],
-                        static_cast<double>(static_cast<std::int32_t>(offset) >> 23),
-                        std::bit_cast<float>(ix - (offset & 0xFF800000u)));
+// log x for a positive normal float x, from its bits, within 2^-45 relative,
+// for pow: as log_short with q of degree 3, within 2^-37.5, so that r^2 q is
+// within 2^-45.5 |r|. Near 1 that is the error. Elsewhere the error of
+// r^2 q is below 2^-53.5 and |log x| above 2^-9 (2^-8 where |r| may reach
+// 2^-8), and k ln 2 + log c, at most three times |log x| (|log(1 + r)| is
+// below 2^-8), rounds within a few units of 2^-53 of it.
+double log_for_pow(std::uint32_t ix) {
+  const auto [row, k, z] = split_for_log(ix);
+  const double r = z * row[0] - 1.0;
+  const double r2 = r * r;
+  const double q = (kPowLogQ[0] + kPowLogQ[1] * r) + r2 * (kPowLogQ[2] + kPowLogQ[3] * r);
+  return ((k * kLn2 + row[1]) + r) + r2 * q;
 }
 
 // Bits of 2^(j/128) less j 2^45: adding k 2^45 for k = 128 n + j then gives
@@ -418,6 +404,10 @@ double exp_fast(double x) {
 // (a double's unit is at least 2^-53 of it), and a few roundings more.
 constexpr std::uint64_t kLogMargin = std::uint64_t{1} << 19;
 constexpr std::uint64_t kExpMargin = std::uint64_t{1} << 13;
+// pow's result e^t: t = y log x within 2^-45 |t| (log x within 2^-45
+// relative, the product rounded once), so e^t within 88.72 2^-45 + 2^-40.4
+// for |t| <= 88.72, below 2^14.9 units.
+constexpr std::uint64_t kPowMargin = std::uint64_t{1} << 15;
 
 // Rows j = 0..127 of sin(j pi/64 + f pi/64) = a0 + a1 f + ... + a5 f^5 (see
 // sin_fast), one array per coefficient so that a row is read with the index
@@ -734,13 +724,13 @@ namespace {
 
 double log_estimate(double x) {
   if (!(x >= 0x1p-1022 && x <= std::numeric_limits<double>::max())) return kNaN;
-  return log_short(x);
+  return log_short(split_for_log(x));
 }
 
 float log(float x) {
   const auto ix = std::bit_cast<std::uint32_t>(x);
   if (ix - 0x00800000u < 0x7F000000u) {  // positive, normal and finite
-    const double fast = log_short(ix);
+    const double fast = log_short(split_for_log(ix));
     if (rounds_safely(fast, kLogMargin)) return static_cast<float>(fast);
   }
   return log_rest(x);
@@ -755,16 +745,14 @@ float exp(float x) {
 }
 
 float pow(float x, float y) {
-  // Fast path for a positive finite x: t = y log x in double, e^t when it is a
-  // normal float. log x within 2^-49 gives t within |t| 2^-49 and one more
-  // rounding, within |t| 2^-47 in all; e^t is then within |t| 2^-47 + 2^-40.4
-  // relative, so the margin grows with |t|.
-  if (x > 0.0f && x < std::numeric_limits<float>::infinity() && std::fabs(y) < 0x1p64f) {
-    const double t = static_cast<double>(y) * log_fast(x);
+  // Fast path for a positive normal x: t = y log x in double, e^t when it is a
+  // normal float.
+  const auto ix = std::bit_cast<std::uint32_t>(x);
+  if (ix - 0x00800000u < 0x7F000000u) {
+    const double t = static_cast<double>(y) * log_for_pow(ix);
     if (t >= -87.33 && t <= 88.72) {
       const double fast = exp_fast(t);
-      const auto margin = kExpMargin + static_cast<std::uint64_t>(64.0 * std::fabs(t));
-      if (rounds_safely(fast, margin)) return static_cast<float>(fast);
+      if (rounds_safely(fast, kPowMargin)) return static_cast<float>(fast);
     }
   }
   return pow_rest(x, y);

@@ -271,15 +271,11 @@ def float_log_row(i):
 
 def float_log_table():
     out = ["// For the single-precision log and pow: for the 128 intervals of 2^16 floats",
-           "// from 0x%08X on, 1/c with 28 significant bits and -log(1/c) = hi + lo," % LOG_FLOAT_OFFSET,
-           "// hi a multiple of 2^-42 (adding it to k (ln 2)_hi is exact).",
-           "constexpr double kLogFloatTable[128][3] = {"]
+           "// from 0x%08X on, 1/c with 28 significant bits and log c." % LOG_FLOAT_OFFSET,
+           "constexpr double kLogFloatTable[128][2] = {"]
     for i in range(128):
         inv_c, _ = float_log_row(i)
-        v = -mpmath.log(inv_c)
-        hi = float(mpmath.nint(v * 2 ** 42) / 2 ** 42)  # exact
-        lo = round_double(v - mp(hi))
-        out.append("    {%s, %s, %s}," % (float(inv_c).hex(), hi.hex(), lo.hex()))
+        out.append("    {%s, %s}," % (float(inv_c).hex(), round_double(-mpmath.log(inv_c)).hex()))
     return out + ["};"]
 
 
@@ -307,6 +303,9 @@ def fast_coefficients():
     def q(r):
         return mpmath.mpf(-0.5) if r == 0 else (mpmath.log1p(r) - r) / r ** 2
     log_q = checked_fit(q, -h, h, 3, mpmath.mpf(2) ** -28)
+    # pow's logarithm, one degree longer: q within 2^-37.5 (log(1 + r) within
+    # 2^-45.5 |r|).
+    pow_q = checked_fit(q, -h, h, 4, mpmath.mpf(2) ** -37.5)
 
     # 2^(r/128) = 1 + r g(r) for |r| <= 1/2: g within 2^-39.5 of
     # (2^(r/128) - 1)/r (so 2^(r/128) within 2^-40.5).
@@ -316,6 +315,9 @@ def fast_coefficients():
     exp_g = checked_fit(g, mpmath.mpf(-0.5), mpmath.mpf(0.5), 3, mpmath.mpf(2) ** -39.5)
     return ["// log(1 + r) = r + r^2 (q0 + q1 r + q2 r^2) within 2^-36 |r| for |r| <= 2^-8.",
             "constexpr double kLogFloatQ[3] = {%s};" % ", ".join(c.hex() for c in log_q),
+            "// log(1 + r) = r + r^2 (q0 + q1 r + q2 r^2 + q3 r^3) within 2^-45.5 |r| for",
+            "// |r| <= 2^-8.",
+            "constexpr double kPowLogQ[4] = {%s};" % ", ".join(c.hex() for c in pow_q),
             "// 2^(r/128) = 1 + r (g0 + g1 r + g2 r^2) within 2^-40.5 for |r| <= 1/2.",
             "constexpr double kExpFloatG[3] = {%s};" % ", ".join(c.hex() for c in exp_g)]
 
