@@ -178,6 +178,22 @@ void BM_std_lognormal_converting(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// The same with the conversion in double, as the statistics edition makes
+// it (its results rounded to single precision once, at the end).
+void BM_std_lognormal_converting_double(benchmark::State& state) {
+  std::minstd_rand g(1234);
+  std::lognormal_distribution<float> d;
+  const volatile float mean = 2.0f, sd = 0.5f;
+  for (auto _ : state) {
+    const double ratio = static_cast<double>(sd) / static_cast<double>(mean);
+    const double v = std::log(1.0 + ratio * ratio);
+    const auto xm = static_cast<float>(std::log(static_cast<double>(mean)) - 0.5 * v);
+    const auto s = static_cast<float>(std::sqrt(v));
+    benchmark::DoNotOptimize(d(g, std::lognormal_distribution<float>::param_type(xm, s)));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 void BM_std_geometric(benchmark::State& state) {
   std::minstd_rand g(1234);
   std::geometric_distribution<int> d(0.3);
@@ -200,6 +216,24 @@ void BM_std_beta_from_gammas(benchmark::State& state) {
   for (auto _ : state) {
     const float x = gp(g);
     const float y = gq(g);
+    benchmark::DoNotOptimize(x / (x + y));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// The same with each gamma's set-up (a square root and a division) made on
+// every call from parameters it cannot assume fixed, as the export makes its
+// own set-up for its one variate. The distributions themselves persist, so
+// the second normal of each polar pair is kept as above.
+void BM_std_beta_from_gammas_setup_per_call(benchmark::State& state) {
+  using Gamma = std::gamma_distribution<float>;
+  std::minstd_rand g(1234);
+  const volatile float pin = static_cast<float>(state.range(0)) / 10.0f;
+  const volatile float qin = static_cast<float>(state.range(1)) / 10.0f;
+  Gamma gp, gq;
+  for (auto _ : state) {
+    const float x = gp(g, Gamma::param_type(pin, 1.0f));
+    const float y = gq(g, Gamma::param_type(qin, 1.0f));
     benchmark::DoNotOptimize(x / (x + y));
   }
   state.SetItemsProcessed(state.iterations());
@@ -258,6 +292,7 @@ BENCHMARK(BM_Lognormal<false>)->Name("VELMLOGNORMAL/stats");
 BENCHMARK(BM_Lognormal<true>)->Name("VELMLOGNORMAL/threaded");
 BENCHMARK(BM_std_lognormal)->Name("std_lognormal_float");
 BENCHMARK(BM_std_lognormal_converting)->Name("std_lognormal_float/converting");
+BENCHMARK(BM_std_lognormal_converting_double)->Name("std_lognormal_float/converting_in_double");
 BENCHMARK(BM_Geometric<false>)->Name("VELMGEOMETRIC/stats");
 BENCHMARK(BM_Geometric<true>)->Name("VELMGEOMETRIC/threaded");
 BENCHMARK(BM_std_geometric)->Name("std_geometric_int");
@@ -269,6 +304,9 @@ BENCHMARK(BM_CrNormal_threaded)->Name("VELMCRNORMAL/threaded");
 BENCHMARK(BM_Beta<false>)->Name("VELMBETA/stats")->Apply(beta_args);
 BENCHMARK(BM_Beta<true>)->Name("VELMBETA/threaded")->Apply(beta_args);
 BENCHMARK(BM_std_beta_from_gammas)->Name("std_beta_two_gammas")->Apply(beta_args);
+BENCHMARK(BM_std_beta_from_gammas_setup_per_call)
+    ->Name("std_beta_two_gammas/setup_per_call")
+    ->Apply(beta_args);
 BENCHMARK(BM_plain_cheng_bb)->Name("plain_cheng_bb")->Apply(bb_args);
 // Two threads drawing normals from their own streams should scale: no lock,
 // no shared cache line on the sampling path.

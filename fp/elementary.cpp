@@ -355,18 +355,25 @@ double log_short(LogSplit s) {
   return ((y0 + r) + kLogFloatQ[0] * r2) + (r2 * r) * (kLogFloatQ[1] + kLogFloatQ[2] * r);
 }
 
-// log x for a positive normal float x, from its bits, within 2^-45 relative,
-// for pow: as log_short with q of degree 3, within 2^-37.5, so that r^2 q is
-// within 2^-45.5 |r|. Near 1 that is the error. Elsewhere the error of
-// r^2 q is below 2^-53.5 and |log x| above 2^-9 (2^-8 where |r| may reach
-// 2^-8), and k ln 2 + log c, at most three times |log x| (|log(1 + r)| is
-// below 2^-8), rounds within a few units of 2^-53 of it.
-double log_for_pow(std::uint32_t ix) {
-  const auto [row, k, z] = split_for_log(ix);
-  const double r = z * row[0] - 1.0;
+// C log x with C = 128/ln 2 (the argument the exponential below takes) for a
+// positive normal float x, from its bits, within 2^-45 relative, for pow: as
+// log_short with q of degree 3, within 2^-37.5, so that r^2 q is within
+// 2^-45.5 |r|. Near 1 that is the error. Elsewhere the error of r^2 q is
+// below 2^-53.5 and |log x| above 2^-9 (2^-8 where |r| may reach 2^-8), and
+// 128 k + C log c, at most three times C |log x| (|log(1 + r)| is below
+// 2^-8), rounds within a few units of 2^-53 of it, as does C r. C r is formed
+// beside r^2, and the polynomial as C q0 r^2 + r^3 (C q1 + C q2 r + C q3 r^2),
+// so that no more than four operations follow r.
+double scaled_log_for_pow(std::uint32_t ix) {
+  const std::uint32_t offset = ix - 0x3F328000u;
+  const std::uint32_t row = (offset >> 16) % 128;
+  const double k = static_cast<double>(static_cast<std::int32_t>(offset) >> 23);
+  const double z = std::bit_cast<float>(ix - (offset & 0xFF800000u));
+  const double r = z * kLogFloatTable[row][0] - 1.0;
   const double r2 = r * r;
-  const double q = (kPowLogQ[0] + kPowLogQ[1] * r) + r2 * (kPowLogQ[2] + kPowLogQ[3] * r);
-  return ((k * kLn2 + row[1]) + r) + r2 * q;
+  const double leading = (k * 128.0 + kPowLogTable[row]) + (128.0 * kLog2E) * r;
+  const double rest = (kPowLogQ[1] + kPowLogQ[2] * r) + kPowLogQ[3] * r2;
+  return (leading + kPowLogQ[0] * r2) + (r2 * r) * rest;
 }
 
 // Bits of 2^(j/128) less j 2^45: adding k 2^45 for k = 128 n + j then gives
@@ -386,11 +393,10 @@ constexpr Exp2Bits kExp2Bits;
 // and e^x = 2^(k/128) 2^(r/128): the first from the table's bits, the second
 // 1 + r g(r) with g of degree 2 (within 2^-40.5). z rounds within 2^-38.7
 // (|z| < 2^14.3), which moves the result by under 2^-46; r = z - k is exact.
-// The shifter leaves k in the low bits of the shifted sum, as a 64-bit two's
-// complement number.
-double exp_fast(double x) {
+// exp2_fast takes z itself (pow forms it directly). The shifter leaves k in
+// the low bits of the shifted sum, as a 64-bit two's complement number.
+double exp2_fast(double z) {
   constexpr double kShifter = 0x1.8p52;
-  const double z = x * (128.0 * kLog2E);
   const double shifted = z + kShifter;
   const std::uint64_t ki = bits_of(shifted);
   const double r = z - (shifted - kShifter);
@@ -398,15 +404,16 @@ double exp_fast(double x) {
   const double r2 = r * r;
   return s * ((1.0 + kExpFloatG[0] * r) + r2 * (kExpFloatG[1] + kExpFloatG[2] * r));
 }
+double exp_fast(double x) { return exp2_fast(x * (128.0 * kLog2E)); }
 
 // Margins of the fast paths in units of the double's last place: the
 // relative errors above, 2^-35 and 2^-40.4, are below 2^18 and 2^12.6 units
 // (a double's unit is at least 2^-53 of it), and a few roundings more.
 constexpr std::uint64_t kLogMargin = std::uint64_t{1} << 19;
 constexpr std::uint64_t kExpMargin = std::uint64_t{1} << 13;
-// pow's result e^t: t = y log x within 2^-45 |t| (log x within 2^-45
-// relative, the product rounded once), so e^t within 88.72 2^-45 + 2^-40.4
-// for |t| <= 88.72, below 2^14.9 units.
+// pow's result e^t: t = y log x within 2^-45 |t| (its z = C y log x within
+// 2^-45 |z|: C log x within 2^-45 relative, the product rounded once), so
+// e^t within 88.72 2^-45 + 2^-40.4 for |t| <= 88.72, below 2^14.9 units.
 constexpr std::uint64_t kPowMargin = std::uint64_t{1} << 15;
 
 // Rows j = 0..127 of sin(j pi/64 + f pi/64) = a0 + a1 f + ... + a5 f^5 (see
@@ -749,9 +756,10 @@ float pow(float x, float y) {
   // normal float.
   const auto ix = std::bit_cast<std::uint32_t>(x);
   if (ix - 0x00800000u < 0x7F000000u) {
-    const double t = static_cast<double>(y) * log_for_pow(ix);
-    if (t >= -87.33 && t <= 88.72) {
-      const double fast = exp_fast(t);
+    // z = t 128/ln 2, the exponential's argument, at once.
+    const double z = static_cast<double>(y) * scaled_log_for_pow(ix);
+    if (z >= -87.33 * (128.0 * kLog2E) && z <= 88.72 * (128.0 * kLog2E)) {
+      const double fast = exp2_fast(z);
       if (rounds_safely(fast, kPowMargin)) return static_cast<float>(fast);
     }
   }

@@ -303,9 +303,11 @@ def fast_coefficients():
     def q(r):
         return mpmath.mpf(-0.5) if r == 0 else (mpmath.log1p(r) - r) / r ** 2
     log_q = checked_fit(q, -h, h, 3, mpmath.mpf(2) ** -28)
-    # pow's logarithm, one degree longer: q within 2^-37.5 (log(1 + r) within
-    # 2^-45.5 |r|).
-    pow_q = checked_fit(q, -h, h, 4, mpmath.mpf(2) ** -37.5)
+    # pow's logarithm, scaled to 128 log2 x = C log x (C = 128/ln 2, the
+    # exponential's argument) and one degree longer: C q within C 2^-37.5
+    # (log(1 + r) within 2^-45.5 |r|).
+    scale = 128 / mpmath.log(2)
+    pow_q = checked_fit(lambda r: scale * q(r), -h, h, 4, scale * mpmath.mpf(2) ** -37.5)
 
     # 2^(r/128) = 1 + r g(r) for |r| <= 1/2: g within 2^-39.5 of
     # (2^(r/128) - 1)/r (so 2^(r/128) within 2^-40.5).
@@ -315,9 +317,14 @@ def fast_coefficients():
     exp_g = checked_fit(g, mpmath.mpf(-0.5), mpmath.mpf(0.5), 3, mpmath.mpf(2) ** -39.5)
     return ["// log(1 + r) = r + r^2 (q0 + q1 r + q2 r^2) within 2^-36 |r| for |r| <= 2^-8.",
             "constexpr double kLogFloatQ[3] = {%s};" % ", ".join(c.hex() for c in log_q),
-            "// log(1 + r) = r + r^2 (q0 + q1 r + q2 r^2 + q3 r^3) within 2^-45.5 |r| for",
-            "// |r| <= 2^-8.",
+            "// C log(1 + r) = C r + r^2 (q0 + q1 r + q2 r^2 + q3 r^3) within 2^-45.5 C |r|",
+            "// for |r| <= 2^-8 and C = 128/ln 2.",
             "constexpr double kPowLogQ[4] = {%s};" % ", ".join(c.hex() for c in pow_q),
+            "// C log c for the intervals of kLogFloatTable.",
+            "constexpr double kPowLogTable[128] = {"] + [
+                "    %s," % ", ".join(round_double(scale * -mpmath.log(float_log_row(i)[0])).hex()
+                                      for i in range(row, row + 4))
+                for row in range(0, 128, 4)] + ["};",
             "// 2^(r/128) = 1 + r (g0 + g1 r + g2 r^2) within 2^-40.5 for |r| <= 1/2.",
             "constexpr double kExpFloatG[3] = {%s};" % ", ".join(c.hex() for c in exp_g)]
 
