@@ -358,20 +358,25 @@ double log_short(LogSplit s) {
 // C log x with C = 128/ln 2 (the argument the exponential below takes) for a
 // positive normal float x, from its bits, within 2^-45 relative, for pow: as
 // log_short with q of degree 3, within 2^-37.5, so that r^2 q is within
-// 2^-45.5 |r|. Near 1 that is the error. Elsewhere the error of r^2 q is
-// below 2^-53.5 and |log x| above 2^-9 (2^-8 where |r| may reach 2^-8), and
-// 128 k + C log c, at most three times C |log x| (|log(1 + r)| is below
-// 2^-8), rounds within a few units of 2^-53 of it, as does C r. C r is formed
-// beside r^2, and the polynomial as C q0 r^2 + r^3 (C q1 + C q2 r + C q3 r^2),
-// so that no more than four operations follow r.
+// 2^-45.5 |r|, and 128 k + C log c for interval i taken as (128 k + i - 77)
+// + (C log c - (i - 77)): the first is the offset's bits above the interval's
+// 7, less 77, an integer; the second, from the table, is below 12 in
+// magnitude and 0 for the interval holding 1. Near 1 the error is that of
+// r^2 q. Elsewhere r^2 q is within 2^-53.5 and C |log x| above 2^-9 C (2^-8 C
+// where |r| may reach 2^-8), and the sum before it, at most three times
+// C |log x| (|log(1 + r)| is below 2^-8), rounds within a few units of 2^-53
+// of it, as does C r. C r is formed beside r^2, and the polynomial as
+// C q0 r^2 + r^3 (C q1 + C q2 r + C q3 r^2), so that no more than four
+// operations follow r.
 double scaled_log_for_pow(std::uint32_t ix) {
   const std::uint32_t offset = ix - 0x3F328000u;
-  const std::uint32_t row = (offset >> 16) % 128;
-  const double k = static_cast<double>(static_cast<std::int32_t>(offset) >> 23);
+  const std::int32_t intervals = static_cast<std::int32_t>(offset) >> 16;  // 128 k + i
+  const std::uint32_t row = static_cast<std::uint32_t>(intervals) % 128;
   const double z = std::bit_cast<float>(ix - (offset & 0xFF800000u));
   const double r = z * kLogFloatTable[row][0] - 1.0;
   const double r2 = r * r;
-  const double leading = (k * 128.0 + kPowLogTable[row]) + (128.0 * kLog2E) * r;
+  const double leading =
+      (static_cast<double>(intervals - 77) + kPowLogTable[row]) + (128.0 * kLog2E) * r;
   const double rest = (kPowLogQ[1] + kPowLogQ[2] * r) + kPowLogQ[3] * r2;
   return (leading + kPowLogQ[0] * r2) + (r2 * r) * rest;
 }

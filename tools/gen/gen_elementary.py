@@ -320,9 +320,11 @@ def fast_coefficients():
             "// C log(1 + r) = C r + r^2 (q0 + q1 r + q2 r^2 + q3 r^3) within 2^-45.5 C |r|",
             "// for |r| <= 2^-8 and C = 128/ln 2.",
             "constexpr double kPowLogQ[4] = {%s};" % ", ".join(c.hex() for c in pow_q),
-            "// C log c for the intervals of kLogFloatTable.",
+            "// C log c - (i - %d) for the intervals i of kLogFloatTable (below 12 in" % LOG_FLOAT_ONE,
+            "// magnitude, 0 for the interval holding 1).",
             "constexpr double kPowLogTable[128] = {"] + [
-                "    %s," % ", ".join(round_double(scale * -mpmath.log(float_log_row(i)[0])).hex()
+                "    %s," % ", ".join(round_double(scale * -mpmath.log(float_log_row(i)[0])
+                                                   - (i - LOG_FLOAT_ONE)).hex()
                                       for i in range(row, row + 4))
                 for row in range(0, 128, 4)] + ["};",
             "// 2^(r/128) = 1 + r (g0 + g1 r + g2 r^2) within 2^-40.5 for |r| <= 1/2.",
