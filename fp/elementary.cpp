@@ -393,23 +393,31 @@ struct Exp2Bits {
 };
 constexpr Exp2Bits kExp2Bits;
 
-// e^x for x in [-87.33, 88.72] (a normal float result), within 2^-40.4
-// relative. z = x 128/ln 2 = k + r with k the nearest integer and |r| <= 1/2,
-// and e^x = 2^(k/128) 2^(r/128): the first from the table's bits, the second
-// 1 + r g(r) with g of degree 2 (within 2^-40.5). z rounds within 2^-38.7
-// (|z| < 2^14.3), which moves the result by under 2^-46; r = z - k is exact.
-// exp2_fast takes z itself (pow forms it directly). The shifter leaves k in
-// the low bits of the shifted sum, as a 64-bit two's complement number.
-double exp2_fast(double z) {
+// 2^(z/128) for z = x 128/ln 2, that is e^x, within 2^-40.4 relative where
+// it is a normal float. z = k + r with k the nearest integer and |r| <= 1/2,
+// and 2^(z/128) = 2^(k/128) 2^(r/128): the first from the table's bits, the
+// second 1 + r g(r) with g of degree 2 (within 2^-40.5). z rounds within
+// 2^-38.7 (|z| < 2^14.3), which moves the result by under 2^-46; r = z - k
+// is exact. The shifter leaves k in the low bits of the shifted sum, as a
+// 64-bit two's complement number; `normal` tells from those bits whether k
+// lies in [-16127, 16383], so that the result is a normal float (z within
+// [-16127.5, 16383.5)), without comparing z: for a NaN, an infinity or a z
+// beyond 2^51 in magnitude, the bits are far from the shifter's. pow passes
+// z itself, exp x 128/ln 2.
+struct Exp2 {
+  double value;
+  bool normal;
+};
+Exp2 exp2_fast(double z) {
   constexpr double kShifter = 0x1.8p52;
   const double shifted = z + kShifter;
   const std::uint64_t ki = bits_of(shifted);
   const double r = z - (shifted - kShifter);
   const double s = from_bits(kExp2Bits.b[ki % 128] + (ki << 45));
   const double r2 = r * r;
-  return s * ((1.0 + kExpFloatG[0] * r) + r2 * (kExpFloatG[1] + kExpFloatG[2] * r));
+  return {s * ((1.0 + kExpFloatG[0] * r) + r2 * (kExpFloatG[1] + kExpFloatG[2] * r)),
+          ki - (std::bit_cast<std::uint64_t>(kShifter) - 16127) <= 16127 + 16383};
 }
-double exp_fast(double x) { return exp2_fast(x * (128.0 * kLog2E)); }
 
 // Margins of the fast paths in units of the double's last place: the
 // relative errors above, 2^-35 and 2^-40.4, are below 2^18 and 2^12.6 units
@@ -749,10 +757,8 @@ float log(float x) {
 }
 
 float exp(float x) {
-  if (x >= -87.33f && x <= 88.72f) {
-    const double fast = exp_fast(x);
-    if (rounds_safely(fast, kExpMargin)) return static_cast<float>(fast);
-  }
+  const auto [fast, normal] = exp2_fast(static_cast<double>(x) * (128.0 * kLog2E));
+  if (normal && rounds_safely(fast, kExpMargin)) return static_cast<float>(fast);
   return exp_rest(x);
 }
 
@@ -763,10 +769,8 @@ float pow(float x, float y) {
   if (ix - 0x00800000u < 0x7F000000u) {
     // z = t 128/ln 2, the exponential's argument, at once.
     const double z = static_cast<double>(y) * scaled_log_for_pow(ix);
-    if (z >= -87.33 * (128.0 * kLog2E) && z <= 88.72 * (128.0 * kLog2E)) {
-      const double fast = exp2_fast(z);
-      if (rounds_safely(fast, kPowMargin)) return static_cast<float>(fast);
-    }
+    const auto [fast, normal] = exp2_fast(z);
+    if (normal && rounds_safely(fast, kPowMargin)) return static_cast<float>(fast);
   }
   return pow_rest(x, y);
 }
