@@ -334,11 +334,21 @@ LogSplit split_for_log(double x) {
           static_cast<double>(static_cast<std::int64_t>(offset) >> 52),
           from_bits(b - (offset & 0xFFF0000000000000u))};
 }
-LogSplit split_for_log(std::uint32_t ix) {
+// For a float: the offset's bits above the interval's 7 bits and the
+// interval's, 128 k + i, and z.
+struct FloatLogSplit {
+  std::int32_t intervals;
+  double z;
+};
+FloatLogSplit split_float_for_log(std::uint32_t ix) {
   const std::uint32_t offset = ix - 0x3F328000u;
-  return {kLogFloatTable[(offset >> 16) % 128],
-          static_cast<double>(static_cast<std::int32_t>(offset) >> 23),
+  return {static_cast<std::int32_t>(offset) >> 16,
           std::bit_cast<float>(ix - (offset & 0xFF800000u))};
+}
+LogSplit split_for_log(std::uint32_t ix) {
+  const auto [intervals, z] = split_float_for_log(ix);
+  return {kLogFloatTable[static_cast<std::uint32_t>(intervals) % 128],
+          static_cast<double>(intervals >> 7), z};
 }
 
 // log x for a positive normal double x, within 2^-35 relative: with x = 2^k z
@@ -369,10 +379,8 @@ double log_short(LogSplit s) {
 // C q0 r^2 + r^3 (C q1 + C q2 r + C q3 r^2), so that no more than four
 // operations follow r.
 double scaled_log_for_pow(std::uint32_t ix) {
-  const std::uint32_t offset = ix - 0x3F328000u;
-  const std::int32_t intervals = static_cast<std::int32_t>(offset) >> 16;  // 128 k + i
+  const auto [intervals, z] = split_float_for_log(ix);
   const std::uint32_t row = static_cast<std::uint32_t>(intervals) % 128;
-  const double z = std::bit_cast<float>(ix - (offset & 0xFF800000u));
   const double r = z * kLogFloatTable[row][0] - 1.0;
   const double r2 = r * r;
   const double leading =
