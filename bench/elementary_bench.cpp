@@ -5,6 +5,10 @@
 //               is added to the next argument), as in a sampler's chain of a
 //               logarithm feeding an exponential.
 // Arguments are the ranges the samplers and probability functions use.
+// fp::log, exp and pow run the build with fused multiply-adds where the
+// processor has them; their build with separate ones, which processors
+// without run, is measured by name too. Its peer is the C library's own code
+// for such processors: run with GLIBC_TUNABLES=glibc.cpu.hwcaps=-FMA,-AVX2.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -65,6 +69,9 @@ float fp_cos(float x) { return velm::fp::cos(x); }
 float fp_asin(float x) { return velm::fp::asin(x); }
 // pow as the beta sampler calls it: a base in (0, 1) to a power such as 1/a.
 float fp_pow(float x) { return velm::fp::pow(x, 0.2f); }
+float separate_log(float x) { return velm::fp::separate::log(x); }
+float separate_exp(float x) { return velm::fp::separate::exp(x); }
+float separate_pow(float x) { return velm::fp::separate::pow(x, 0.2f); }
 float c_log(float x) { return logf(x); }
 float c_exp(float x) { return expf(x); }
 float c_sin(float x) { return sinf(x); }
@@ -78,11 +85,20 @@ float c_pow(float x) { return powf(x, 0.2f); }
   BENCHMARK_CAPTURE(latency, fp_##name, range, fp_##name)->Name("fp::" #name "/latency");       \
   BENCHMARK_CAPTURE(latency, c_##name, range, c_##name)->Name(#name "f/latency")
 
+#define VELM_SEPARATE_BENCH(name, range)                                              \
+  BENCHMARK_CAPTURE(throughput, separate_##name, range, separate_##name)                \
+      ->Name("fp::separate::" #name "/throughput");                                     \
+  BENCHMARK_CAPTURE(latency, separate_##name, range, separate_##name)                   \
+      ->Name("fp::separate::" #name "/latency")
+
 VELM_UNARY_BENCH(log, kLog);
 VELM_UNARY_BENCH(exp, kExp);
 VELM_UNARY_BENCH(sin, kTrig);
 VELM_UNARY_BENCH(cos, kTrig);
 VELM_UNARY_BENCH(asin, kAsin);
 VELM_UNARY_BENCH(pow, kPowBase);
+VELM_SEPARATE_BENCH(log, kLog);
+VELM_SEPARATE_BENCH(exp, kExp);
+VELM_SEPARATE_BENCH(pow, kPowBase);
 
 }  // namespace

@@ -351,6 +351,26 @@ LogSplit split_for_log(std::uint32_t ix) {
           static_cast<double>(intervals >> 7), z};
 }
 
+// The fast paths of log, exp and pow are written once over the multiply-add
+// a b + c of their polynomials and reductions, and built twice: rounded as a
+// product and a sum, for every processor, and fused (rounded once), where the
+// processor has the instruction. A fused step's error is at most the two
+// roundings' it replaces, so every bound below holds for both builds, and
+// both round to the same floats (the check of every float runs both).
+// The kernels are put whole into each build's function (the compiler would
+// otherwise call them from the fused build, where they are shared).
+#if defined(__GNUC__)
+#define VELM_FP_KERNEL [[gnu::always_inline]] inline
+#else
+#define VELM_FP_KERNEL inline
+#endif
+struct Separate {
+  static double mul_add(double a, double b, double c) { return a * b + c; }
+};
+struct Fused {
+  static double mul_add(double a, double b, double c) { return std::fma(a, b, c); }
+};
+
 // log x for a positive normal double x, within 2^-35 relative: with x = 2^k z
 // split as above, log x = k ln 2 + log c + log(z/c). r = z/c - 1 is
 // within 2^-8 of 0, and log(1 + r) = r + r^2 q(r) with q of degree 2. For a
@@ -358,11 +378,13 @@ LogSplit split_for_log(std::uint32_t ix) {
 // for a longer x it rounds once, by at most 2^-53. Where x is near 1, k = 0
 // and 1/c = 1, so nothing cancels and r is exact; elsewhere |log x| > 2^-9,
 // and the error of r^2 q, below 2^-44, is below 2^-35 of it.
-double log_short(LogSplit s) {
-  const double r = s.z * s.row[0] - 1.0;
-  const double y0 = s.k * kLn2 + s.row[1];
+template <class A>
+VELM_FP_KERNEL double log_short(LogSplit s) {
+  const double r = A::mul_add(s.z, s.row[0], -1.0);
+  const double y0 = A::mul_add(s.k, kLn2, s.row[1]);
   const double r2 = r * r;
-  return ((y0 + r) + kLogFloatQ[0] * r2) + (r2 * r) * (kLogFloatQ[1] + kLogFloatQ[2] * r);
+  return A::mul_add(r2 * r, A::mul_add(kLogFloatQ[2], r, kLogFloatQ[1]),
+                    A::mul_add(kLogFloatQ[0], r2, y0 + r));
 }
 
 // C log x with C = 128/ln 2 (the argument the exponential below takes) for a
@@ -378,15 +400,16 @@ double log_short(LogSplit s) {
 // of it, as does C r. C r is formed beside r^2, and the polynomial as
 // C q0 r^2 + r^3 (C q1 + C q2 r + C q3 r^2), so that no more than four
 // operations follow r.
-double scaled_log_for_pow(std::uint32_t ix) {
+template <class A>
+VELM_FP_KERNEL double scaled_log_for_pow(std::uint32_t ix) {
   const auto [intervals, z] = split_float_for_log(ix);
   const std::uint32_t row = static_cast<std::uint32_t>(intervals) % 128;
-  const double r = z * kLogFloatTable[row][0] - 1.0;
+  const double r = A::mul_add(z, kLogFloatTable[row][0], -1.0);
   const double r2 = r * r;
-  const double leading =
-      (static_cast<double>(intervals - 77) + kPowLogTable[row]) + (128.0 * kLog2E) * r;
-  const double rest = (kPowLogQ[1] + kPowLogQ[2] * r) + kPowLogQ[3] * r2;
-  return (leading + kPowLogQ[0] * r2) + (r2 * r) * rest;
+  const double leading = A::mul_add(
+      128.0 * kLog2E, r, static_cast<double>(intervals - 77) + kPowLogTable[row]);
+  const double rest = A::mul_add(kPowLogQ[3], r2, A::mul_add(kPowLogQ[2], r, kPowLogQ[1]));
+  return A::mul_add(r2 * r, rest, A::mul_add(kPowLogQ[0], r2, leading));
 }
 
 // Bits of 2^(j/128) less j 2^45: adding k 2^45 for k = 128 n + j then gives
@@ -401,29 +424,34 @@ struct Exp2Bits {
 };
 constexpr Exp2Bits kExp2Bits;
 
-// 2^(z/128) for z = x 128/ln 2, that is e^x, within 2^-40.4 relative where
-// it is a normal float. z = k + r with k the nearest integer and |r| <= 1/2,
-// and 2^(z/128) = 2^(k/128) 2^(r/128): the first from the table's bits, the
-// second 1 + r g(r) with g of degree 2 (within 2^-40.5). z rounds within
-// 2^-38.7 (|z| < 2^14.3), which moves the result by under 2^-46; r = z - k
-// is exact. The shifter leaves k in the low bits of the shifted sum, as a
-// 64-bit two's complement number; `normal` tells from those bits whether k
-// lies in [-16127, 16383], so that the result is a normal float (z within
-// [-16127.5, 16383.5)), without comparing z: for a NaN, an infinity or a z
-// beyond 2^51 in magnitude, the bits are far from the shifter's. pow passes
-// z itself, exp x 128/ln 2.
+// 2^(z/128) for z = a b, that is e^x for z = x 128/ln 2, within 2^-40.4
+// relative where it is a normal float. z = k + r with k the nearest integer
+// and |r| <= 1/2, and 2^(z/128) = 2^(k/128) 2^(r/128): the first from the
+// table's bits, the second 1 + r g(r) with g of degree 2 (within 2^-40.5).
+// z rounds within 2^-38.7 (|z| < 2^14.3), which moves the result by under
+// 2^-46, and r = z - k is exact. Separately rounded, k is the integer nearest
+// z; fused (a b plus the shifter rounded once), nearest the exact a b, so |r|
+// may pass 1/2 by z's rounding, too little to move g's error. The shifter
+// leaves k in the low bits of the shifted sum, as a 64-bit two's complement
+// number; `normal` tells from those bits whether k lies in [-16127, 16383],
+// so that the result is a normal float (z within [-16127.5, 16383.5)),
+// without comparing z: for a NaN, an infinity or a z beyond 2^51 in
+// magnitude, the bits are far from the shifter's. exp passes x and
+// 128/ln 2, pow y and C log x.
 struct Exp2 {
   double value;
   bool normal;
 };
-Exp2 exp2_fast(double z) {
+template <class A>
+VELM_FP_KERNEL Exp2 exp2_fast(double a, double b) {
   constexpr double kShifter = 0x1.8p52;
-  const double shifted = z + kShifter;
+  const double shifted = A::mul_add(a, b, kShifter);
   const std::uint64_t ki = bits_of(shifted);
-  const double r = z - (shifted - kShifter);
+  const double r = a * b - (shifted - kShifter);
   const double s = from_bits(kExp2Bits.b[ki % 128] + (ki << 45));
   const double r2 = r * r;
-  return {s * ((1.0 + kExpFloatG[0] * r) + r2 * (kExpFloatG[1] + kExpFloatG[2] * r)),
+  return {s * A::mul_add(r2, A::mul_add(kExpFloatG[2], r, kExpFloatG[1]),
+                         A::mul_add(kExpFloatG[0], r, 1.0)),
           ki - (std::bit_cast<std::uint64_t>(kShifter) - 16127) <= 16127 + 16383};
 }
 
@@ -752,36 +780,80 @@ namespace {
 
 double log_estimate(double x) {
   if (!(x >= 0x1p-1022 && x <= std::numeric_limits<double>::max())) return kNaN;
-  return log_short(split_for_log(x));
+  return log_short<Separate>(split_for_log(x));
 }
 
-float log(float x) {
+namespace {
+
+// The fast paths over either arithmetic; the rest is shared.
+template <class A>
+float log_with(float x) {
   const auto ix = std::bit_cast<std::uint32_t>(x);
   if (ix - 0x00800000u < 0x7F000000u) {  // positive, normal and finite
-    const double fast = log_short(split_for_log(ix));
+    const double fast = log_short<A>(split_for_log(ix));
     if (rounds_safely(fast, kLogMargin)) return static_cast<float>(fast);
   }
   return log_rest(x);
 }
 
-float exp(float x) {
-  const auto [fast, normal] = exp2_fast(static_cast<double>(x) * (128.0 * kLog2E));
+template <class A>
+float exp_with(float x) {
+  const auto [fast, normal] = exp2_fast<A>(static_cast<double>(x), 128.0 * kLog2E);
   if (normal && rounds_safely(fast, kExpMargin)) return static_cast<float>(fast);
   return exp_rest(x);
 }
 
-float pow(float x, float y) {
+template <class A>
+float pow_with(float x, float y) {
   // Fast path for a positive normal x: t = y log x in double, e^t when it is a
-  // normal float.
+  // normal float, from z = y (C log x) = t 128/ln 2, the exponential's
+  // argument, at once.
   const auto ix = std::bit_cast<std::uint32_t>(x);
   if (ix - 0x00800000u < 0x7F000000u) {
-    // z = t 128/ln 2, the exponential's argument, at once.
-    const double z = static_cast<double>(y) * scaled_log_for_pow(ix);
-    const auto [fast, normal] = exp2_fast(z);
+    const auto [fast, normal] = exp2_fast<A>(static_cast<double>(y), scaled_log_for_pow<A>(ix));
     if (normal && rounds_safely(fast, kPowMargin)) return static_cast<float>(fast);
   }
   return pow_rest(x, y);
 }
+
+// Fused multiply-add is asked of the processor at run time where the
+// compiler can build a function for an instruction set beyond its target's
+// and say whether the processor has it (GCC and Clang on x86); elsewhere the
+// separate build serves alone.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define VELM_FP_FUSED_TARGET [[gnu::target("fma")]]
+bool processor_fuses() {
+  __builtin_cpu_init();  // this may run before the runtime's own constructors
+  return __builtin_cpu_supports("fma");
+}
+#else
+#define VELM_FP_FUSED_TARGET
+bool processor_fuses() { return false; }
+#endif
+
+// Decided once, as the library loads, and only read afterwards. (Until then,
+// for another file's initialisers, the separate build serves: same bits.)
+const bool kFused = processor_fuses();
+
+}  // namespace
+
+bool has_fused_multiply_add() { return processor_fuses(); }
+
+namespace separate {
+float log(float x) { return log_with<Separate>(x); }
+float exp(float x) { return exp_with<Separate>(x); }
+float pow(float x, float y) { return pow_with<Separate>(x, y); }
+}  // namespace separate
+
+namespace fused {
+VELM_FP_FUSED_TARGET float log(float x) { return log_with<Fused>(x); }
+VELM_FP_FUSED_TARGET float exp(float x) { return exp_with<Fused>(x); }
+VELM_FP_FUSED_TARGET float pow(float x, float y) { return pow_with<Fused>(x, y); }
+}  // namespace fused
+
+float log(float x) { return kFused ? fused::log(x) : separate::log(x); }
+float exp(float x) { return kFused ? fused::exp(x) : separate::exp(x); }
+float pow(float x, float y) { return kFused ? fused::pow(x, y) : separate::pow(x, y); }
 
 float sin(float x) {
   const std::uint32_t ax = std::bit_cast<std::uint32_t>(x) & 0x7FFFFFFFu;

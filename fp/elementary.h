@@ -6,8 +6,9 @@
 // give different variates for the same seed on different systems, and an
 // acceptance test that flips on one bit changes how many uniforms are drawn
 // after it. These functions use only IEEE basic arithmetic (+, -, *, /,
-// comparisons and exact scaling by powers of two), so every platform with
-// IEEE single and double arithmetic and SSE2 rounding gives the same bits.
+// comparisons and exact scaling by powers of two, and fused multiply-add
+// where the processor has it), so every platform with IEEE single and double
+// arithmetic and SSE2 rounding gives the same bits.
 //
 // The single-precision functions return the correctly rounded result (the
 // exact value rounded to the nearest float, ties to even), so their bits are
@@ -35,6 +36,24 @@ float pow(float x, float y);
 float sin(float x);
 float cos(float x);
 float asin(float x);
+
+// log, exp and pow evaluate their fast paths in one of two ways, chosen once
+// as the library loads: with a separate multiplication and addition, on
+// every processor, or with fused multiply-adds, one rounding each, shorter,
+// where the processor has them (x86 with FMA). Both are correctly rounded, so
+// they give the same bits. Each can be called by name for checks and
+// benchmarks; fused:: only where has_fused_multiply_add() says so.
+bool has_fused_multiply_add();
+namespace separate {
+float log(float x);
+float exp(float x);
+float pow(float x, float y);
+}  // namespace separate
+namespace fused {
+float log(float x);
+float exp(float x);
+float pow(float x, float y);
+}  // namespace fused
 
 // Double precision, deterministic: log within about 0.51 and exp within about
 // 0.75 units in the last place (table-driven: 2^(j/128) and log(i/128) as

@@ -11,6 +11,9 @@
 // computes f(x) correctly rounded to 24 bits with the single-precision
 // exponent range, and decides.
 //
+// log, exp and pow are checked in both their builds, with separate and with
+// fused multiply-adds, where the processor has the latter.
+//
 //   log, exp, sin, cos, asin   every one of the 2^32 floats (or every k-th
 //                              with --stride k)
 //   pow                        every exact case x^y = m^n 2^(kn) small enough
@@ -226,10 +229,16 @@ struct Unary {
   float (*ours)(float);
   double (*libm)(double);
   MpfrUnary mpfr;
+  float (*fused)(float);  // the build with fused multiply-adds, if any
 };
 
-float ours_log(float x) { return velm::fp::log(x); }
-float ours_exp(float x) { return velm::fp::exp(x); }
+// Whether the fused builds run here too.
+const bool kFused = velm::fp::has_fused_multiply_add();
+
+float ours_log(float x) { return velm::fp::separate::log(x); }
+float ours_exp(float x) { return velm::fp::separate::exp(x); }
+float fused_log(float x) { return velm::fp::fused::log(x); }
+float fused_exp(float x) { return velm::fp::fused::exp(x); }
 float ours_sin(float x) { return velm::fp::sin(x); }
 float ours_cos(float x) { return velm::fp::cos(x); }
 float ours_asin(float x) { return velm::fp::asin(x); }
@@ -240,9 +249,11 @@ double libm_cos(double x) { return std::cos(x); }
 double libm_asin(double x) { return std::asin(x); }
 
 const Unary kUnary[] = {
-    {"log", ours_log, libm_log, mpfr_log},   {"exp", ours_exp, libm_exp, mpfr_exp},
-    {"sin", ours_sin, libm_sin, mpfr_sin},   {"cos", ours_cos, libm_cos, mpfr_cos},
-    {"asin", ours_asin, libm_asin, mpfr_asin},
+    {"log", ours_log, libm_log, mpfr_log, fused_log},
+    {"exp", ours_exp, libm_exp, mpfr_exp, fused_exp},
+    {"sin", ours_sin, libm_sin, mpfr_sin, nullptr},
+    {"cos", ours_cos, libm_cos, mpfr_cos, nullptr},
+    {"asin", ours_asin, libm_asin, mpfr_asin, nullptr},
 };
 
 std::string describe(const char* what, float x, float got, float want) {
@@ -295,6 +306,10 @@ bool check_unary(const Unary& f, int threads, std::uint64_t stride) {
     const float got = f.ours(x);
     const float want = reference(f, x, f.libm(x), tally);
     if (!same(got, want)) tally.fail(describe(f.name, x, got, want));
+    if (kFused && f.fused != nullptr) {
+      const float fused = f.fused(x);
+      if (!same(fused, want)) tally.fail(describe(f.name, x, fused, want) + " (fused)");
+    }
   });
   return tally.report(f.name, count, seconds_since(start));
 }
@@ -302,7 +317,6 @@ bool check_unary(const Unary& f, int threads, std::uint64_t stride) {
 // pow(x, y) against the C library's double pow, MPFR near midpoints, or
 // MPFR alone (exact cases, whose results are often midpoints themselves).
 void check_pow_pair(float x, float y, bool mpfr_only, Tally& tally) {
-  const float got = velm::fp::pow(x, y);
   float want;
   if (mpfr_only) {
     want = mpfr_power(x, y);
@@ -315,13 +329,16 @@ void check_pow_pair(float x, float y, bool mpfr_only, Tally& tally) {
       tally.decided.fetch_add(1, std::memory_order_relaxed);
     }
   }
-  if (!same(got, want)) {
+  const auto check = [&](float got, const char* build) {
+    if (same(got, want)) return;
     char line[200];
-    std::snprintf(line, sizeof line, "pow(%a, %a) = %a [0x%08X], correctly rounded %a [0x%08X]",
+    std::snprintf(line, sizeof line, "pow(%a, %a) = %a [0x%08X], correctly rounded %a [0x%08X]%s",
                   static_cast<double>(x), static_cast<double>(y), static_cast<double>(got),
-                  bits(got), static_cast<double>(want), bits(want));
+                  bits(got), static_cast<double>(want), bits(want), build);
     tally.fail(line);
-  }
+  };
+  check(velm::fp::separate::pow(x, y), "");
+  if (kFused) check(velm::fp::fused::pow(x, y), " (fused)");
 }
 
 bool check_pow(int threads, std::uint64_t pairs) {
@@ -499,8 +516,10 @@ int main(int argc, char** argv) {
   auto want = [&](const char* name) {
     return wanted.empty() || std::find(wanted.begin(), wanted.end(), name) != wanted.end();
   };
-  std::printf("check_elementary: %d threads, every %" PRIu64 "%s float\n", threads, stride,
-              stride == 1 ? "st" : "th");
+  std::printf("check_elementary: %d threads, every %" PRIu64 "%s float; log, exp and pow %s\n",
+              threads, stride, stride == 1 ? "st" : "th",
+              kFused ? "with separate and with fused multiply-adds"
+                     : "with separate multiply-adds (this processor does not fuse)");
   if (!near_midpoint_agrees()) {
     std::printf("FAILED: the test near midpoints disagrees with its definition\n");
     return 1;
