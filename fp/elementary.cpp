@@ -387,6 +387,20 @@ VELM_FP_KERNEL double log_short(LogSplit s) {
                     A::mul_add(kLogFloatQ[0], r2, y0 + r));
 }
 
+// pow's two columns side by side, read from one base with the interval's
+// index alone.
+struct PowLogColumns {
+  double inv_c[128];
+  double scaled_log_c[128];
+  constexpr PowLogColumns() : inv_c(), scaled_log_c() {
+    for (int i = 0; i < 128; ++i) {
+      inv_c[i] = kLogFloatTable[i][0];
+      scaled_log_c[i] = kPowLogTable[i];
+    }
+  }
+};
+constexpr PowLogColumns kPowLogColumns;
+
 // C log x with C = 128/ln 2 (the argument the exponential below takes) for a
 // positive normal float x, from its bits, within 2^-45 relative, for pow: as
 // log_short with q of degree 3, within 2^-37.5, so that r^2 q is within
@@ -404,10 +418,10 @@ template <class A>
 VELM_FP_KERNEL double scaled_log_for_pow(std::uint32_t ix) {
   const auto [intervals, z] = split_float_for_log(ix);
   const std::uint32_t row = static_cast<std::uint32_t>(intervals) % 128;
-  const double r = A::mul_add(z, kLogFloatTable[row][0], -1.0);
+  const double r = A::mul_add(z, kPowLogColumns.inv_c[row], -1.0);
   const double r2 = r * r;
   const double leading = A::mul_add(
-      128.0 * kLog2E, r, static_cast<double>(intervals - 77) + kPowLogTable[row]);
+      128.0 * kLog2E, r, static_cast<double>(intervals - 77) + kPowLogColumns.scaled_log_c[row]);
   const double rest = A::mul_add(kPowLogQ[3], r2, A::mul_add(kPowLogQ[2], r, kPowLogQ[1]));
   return A::mul_add(r2 * r, rest, A::mul_add(kPowLogQ[0], r2, leading));
 }
