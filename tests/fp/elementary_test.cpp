@@ -26,33 +26,41 @@ std::uint32_t to_bits(float f) {
   return b;
 }
 
-// log, exp and pow as the library chooses, or in one build by name (where
-// the processor has fused multiply-add); the others have one build.
-enum class Build { chosen, separate, fused };
+// log, exp and pow as the library chooses, and each of their builds by name
+// (the fused one where the processor has fused multiply-add).
+using Unary = float (*)(float);
+struct Build {
+  const char* name;
+  Unary log;
+  Unary exp;
+  float (*pow)(float, float);
+};
+const Build kBuilds[] = {
+    {"", static_cast<Unary>(velm::fp::log), static_cast<Unary>(velm::fp::exp), velm::fp::pow},
+    {" (separate)", velm::fp::separate::log, velm::fp::separate::exp, velm::fp::separate::pow},
+    {" (fused)", velm::fp::fused::log, velm::fp::fused::exp, velm::fp::fused::pow},
+};
 
-float evaluate(std::string_view function, float x, float y, Build build) {
-  namespace fp = velm::fp;
-  const bool separate = build == Build::separate, fused = build == Build::fused;
-  if (function == "log") return separate ? fp::separate::log(x) : fused ? fp::fused::log(x) : fp::log(x);
-  if (function == "exp") return separate ? fp::separate::exp(x) : fused ? fp::fused::exp(x) : fp::exp(x);
-  if (function == "pow") {
-    return separate ? fp::separate::pow(x, y) : fused ? fp::fused::pow(x, y) : fp::pow(x, y);
-  }
-  if (function == "sin") return fp::sin(x);
-  if (function == "cos") return fp::cos(x);
-  return fp::asin(x);
+float evaluate(std::string_view function, float x, float y, const Build& build) {
+  if (function == "log") return build.log(x);
+  if (function == "exp") return build.exp(x);
+  if (function == "pow") return build.pow(x, y);
+  if (function == "sin") return velm::fp::sin(x);
+  if (function == "cos") return velm::fp::cos(x);
+  return velm::fp::asin(x);
 }
 
 TEST(Elementary, CorrectlyRoundedOnTheReferenceArgumentsInEveryBuild) {
-  for (const Build build : {Build::chosen, Build::separate, Build::fused}) {
-    if (build == Build::fused && !velm::fp::has_fused_multiply_add()) continue;
-    const char* name = build == Build::chosen ? "" : build == Build::separate ? " (separate)" : " (fused)";
+  for (const Build& build : kBuilds) {
+    if (&build == &kBuilds[2] && !velm::fp::has_fused_multiply_add()) continue;
+    const char* name = build.name;
     int checked = 0;
     for (const auto& c : velm_expected::kElementaryCases) {
       const float x = from_bits(c.x), y = from_bits(c.y);
       const float got = evaluate(c.function, x, y, build);
       if (c.result == 0x7FC00000u) {
-        EXPECT_TRUE(std::isnan(got)) << c.function << "(" << x << ", " << y << ") = " << got << name;
+        EXPECT_TRUE(std::isnan(got))
+            << c.function << "(" << x << ", " << y << ") = " << got << name;
       } else {
         EXPECT_EQ(to_bits(got), c.result)
             << std::hexfloat << c.function << "(" << x << ", " << y << ") = " << got
