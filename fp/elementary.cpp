@@ -851,6 +851,8 @@ const bool kFused = processor_fuses();
 
 }  // namespace
 
+// Asked afresh rather than read from kFused, so that it is right even in
+// another file's initialisers.
 bool has_fused_multiply_add() { return processor_fuses(); }
 
 namespace separate {
