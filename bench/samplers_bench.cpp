@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/loader.h"
+#include "host/loader/library.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "host/loader.h"
+#include "host/loader/library.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "host/loader.h"
+#include "host/loader/library.h"
 
 namespace {
 

@@ -37,8 +37,64 @@ foreach(dir IN LISTS layers)
     endforeach()
   endforeach()
 endforeach()
+
+# velmsim, the host, in layers of its own, from the command line down:
+#   host/velmsim/cli/        options, commands, report files (main.cpp above it)
+#   host/velmsim/render/     text, JSON, CSV and HTML reports
+#   host/velmsim/analysis/   the statistics exports typed, summaries, comparison
+#   host/velmsim/engine/     the exports bound, substreams, drawing, threads
+#   host/velmsim/plan/       settings, formulas, the correlation checked
+#   host/velmsim/model/      the model as read, the distribution table
+#   host/loader/             run-time loading of an edition (over export/)
+# A host include is named by its path from the root; its layer is the folder
+# after host/velmsim/ (or "loader", or the library's "export").
+set(host_allowed_main     main cli render analysis engine plan model loader export)
+set(host_allowed_cli      cli render analysis engine plan model loader export)
+set(host_allowed_render   render analysis engine plan model)
+set(host_allowed_analysis analysis engine plan model)
+set(host_allowed_engine   engine plan model loader export)
+set(host_allowed_plan     plan model)
+set(host_allowed_model    model)
+set(host_allowed_loader   loader export)
+set(host_layers cli render analysis engine plan model)
+set(host_count 0)
+file(GLOB_RECURSE host_sources ${ROOT}/host/*.cpp ${ROOT}/host/*.h)
+foreach(source IN LISTS host_sources)
+  file(RELATIVE_PATH name ${ROOT} ${source})
+  if(name MATCHES "^host/loader/")
+    set(layer loader)
+  elseif(name STREQUAL "host/velmsim/main.cpp")
+    set(layer main)
+  elseif(name MATCHES "^host/velmsim/([^/]+)/[^/]+$" AND CMAKE_MATCH_1 IN_LIST host_layers)
+    set(layer ${CMAKE_MATCH_1})
+  else()
+    string(APPEND found "\n  ${name}: not in a layer of the host")
+    continue()
+  endif()
+  math(EXPR host_count "${host_count} + 1")
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*$" "\\1" header "${line}")
+    if(header MATCHES "^host/velmsim/([^/]+)/[^/]+$")
+      set(target ${CMAKE_MATCH_1})
+    elseif(header MATCHES "^host/loader/[^/]+$")
+      set(target loader)
+    elseif(header STREQUAL "export/velmprob.h")
+      set(target export)
+    else()
+      string(APPEND found "\n  ${name}: \"${header}\" is neither a host header nor the library's export header")
+      continue()
+    endif()
+    if(NOT target IN_LIST host_allowed_${layer})
+      string(APPEND found "\n  ${name}: ${layer}/ may not include ${header}")
+    endif()
+  endforeach()
+endforeach()
+
 if(found)
   message(FATAL_ERROR "includes against the direction of the layers "
-    "(export -> stats, special, random -> error -> fp, core):${found}")
+    "(library: export -> stats, special, random -> error -> fp, core; host: cli -> render -> "
+    "analysis -> engine -> plan -> model):${found}")
 endif()
-message(STATUS "${count} library files include only their own or lower layers")
+message(STATUS "${count} library files and ${host_count} host files include only their own or "
+  "lower layers")

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
@@ -27,7 +28,7 @@
 #include <io.h>
 #endif
 
-#include "host/loader.h"
+#include "host/loader/library.h"
 
 #if defined(_WIN32) && defined(__i386__) && !defined(VELM_CDECL)
 #define HOST_CALL __stdcall
@@ -285,8 +286,14 @@ int main(int argc, char** argv) {
 #if defined(_WIN32)
   _setmode(_fileno(stdout), _O_BINARY);  // the same bytes as elsewhere
 #endif
-  const velm_host::Library loaded(argv[1]);  // exit status 2 when it cannot be opened
-  library = &loaded;
+  std::unique_ptr<velm_host::Library> loaded;
+  try {
+    loaded = std::make_unique<velm_host::Library>(argv[1]);
+  } catch (const velm_host::LoadError& e) {
+    std::fprintf(stderr, "velmdump: %s\n", e.what());
+    return 2;
+  }
+  library = loaded.get();
   set_seed = find<SetSeedFn>("VELMSETSEED");
   get_seed = find<GetSeedFn>("VELMGETSEED");
   uniform = find<Real2Fn>("VELMUNIFORM");

@@ -1,0 +1,85 @@
+// Run-time loading of a built edition of velmprob, as a host does: the
+// library is opened by path and its exports are found by their undecorated
+// names. Shared by velmsim, velmdump and the benchmarks. A library that
+// cannot be opened, or lacks an export asked for, is reported by a LoadError
+// that names the path and the reason; what to do then is the caller's.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "export/velmprob.h"
+
+namespace velm_host {
+
+class LoadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Library {
+ public:
+  // Opens the library at `path`, or throws a LoadError.
+  explicit Library(std::string path) : path_(std::move(path)) {
+#if defined(_WIN32)
+    handle_ = static_cast<void*>(LoadLibraryA(path_.c_str()));
+    const char* reason = "LoadLibrary failed";
+#else
+    handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const char* reason = handle_ == nullptr ? dlerror() : "";
+#endif
+    if (handle_ == nullptr) throw LoadError("cannot load the library " + path_ + ": " + reason);
+  }
+  // The library stays loaded for the life of the process: exports found
+  // through it may be called from objects that outlive this one.
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  // The export `name` typed as F (for example decltype(&VELMUNIFORM)), or
+  // null when this edition lacks it.
+  template <typename F>
+  F find(const char* name) const {
+#if defined(_WIN32)
+    auto symbol = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+#else
+    void* symbol = dlsym(handle_, name);
+#endif
+    return reinterpret_cast<F>(symbol);
+  }
+
+  // The export `name`, or a LoadError when the library lacks it.
+  template <typename F>
+  F get(const char* name) const {
+    F f = find<F>(name);
+    if (f == nullptr) throw LoadError("the library " + path_ + " lacks the export " + name);
+    return f;
+  }
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  void* handle_ = nullptr;
+};
+
+#if defined(VELM_STATS_LIBRARY) && defined(VELM_THREADED_LIBRARY)
+// The two editions of this build (paths compiled in), loaded once per
+// process; for benchmarks, which have no use for a build without them.
+inline const Library& stats_edition() {
+  static const Library library(VELM_STATS_LIBRARY);
+  return library;
+}
+inline const Library& threaded_edition() {
+  static const Library library(VELM_THREADED_LIBRARY);
+  return library;
+}
+#endif
+
+}  // namespace velm_host

@@ -1,0 +1,83 @@
+#include "host/velmsim/analysis/report.h"
+
+#include <cstdio>
+
+#include <openssl/evp.h>
+
+namespace velmsim {
+
+const char* velmsim_version() { return VELM_VERSION; }
+
+std::string sha256_hex(const std::string& data) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
+  std::string hex;
+  for (unsigned int i = 0; i < length; ++i) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02x", digest[i]);
+    hex += two;
+  }
+  return hex;
+}
+
+Libraries Libraries::of(const Editions& e) {
+  return {e.sampling_path(), e.sampling_edition(), e.statistics_path()};
+}
+
+namespace {
+
+CorrelationSummary correlation_summary(const Plan& plan, const Samples& s, const Statistics& st) {
+  const CorrelationPlan& rc = plan.correlation;
+  const Model& model = *plan.model;
+  CorrelationSummary c;
+  c.target = rc.target;
+  c.given = rc.given;
+  c.repaired = rc.repaired;
+  c.largest_change = rc.largest_change;
+  const std::size_t k = rc.columns.size();
+  const auto n = static_cast<std::size_t>(s.n);
+  c.achieved.assign(k * k, 1.0f);
+  for (std::size_t i = 0; i < k; ++i) {
+    const std::vector<float>& x = s.columns[rc.columns[i]];
+    c.names.push_back(model.columns[rc.columns[i]].name);
+    for (std::size_t j = 0; j < i; ++j)
+      c.achieved[i * k + j] = c.achieved[j * k + i] =
+          st.spearman(x.data(), s.columns[rc.columns[j]].data(), n);
+  }
+  return c;
+}
+
+}  // namespace
+
+Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpoint>& trace,
+               const Statistics& st, const Libraries& libraries) {
+  const Model& model = *plan.model;
+  Report r;
+  r.version = velmsim_version();
+  r.model_path = model.path;
+  r.model_sha256 = sha256_hex(model.text);
+  r.model_name = model.name;
+  r.currency = model.currency;
+  r.base = model.base;
+  r.target = model.target;
+  r.libraries = libraries;
+  r.seed = plan.seed;
+  r.clock_seed = plan.clock_seed;
+  r.one_stream = plan.one_stream;
+  r.threads = plan.threads;
+  r.iterations = run.samples.n;
+  r.limit = plan.iterations;
+  r.block = plan.block;
+  r.tolerance = plan.tolerance;
+  r.converged = run.converged;
+  r.trace = trace;
+  r.columns = model.column_names();
+  if (!plan.correlation.empty()) r.correlation = correlation_summary(plan, run.samples, st);
+  for (std::size_t k = 0; k < model.outputs.size(); ++k)
+    r.outputs.push_back(
+        summarise_output(st, model, run.samples, k, plan.percentiles, plan.classes));
+  return r;
+}
+
+}  // namespace velmsim

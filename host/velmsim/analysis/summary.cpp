@@ -1,0 +1,109 @@
+#include "host/velmsim/analysis/summary.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <set>
+
+namespace velmsim {
+
+std::vector<double> listed_percentiles(const std::vector<double>& asked) {
+  std::set<double> wanted(asked.begin(), asked.end());
+  wanted.insert({5.0, 95.0});
+  return {wanted.begin(), wanted.end()};
+}
+
+// One call of VELMQTIL for every percentile the reports use.
+Spread spread(const Statistics& st, const float* y, std::size_t n,
+              const std::vector<double>& percentiles) {
+  Spread s;
+  s.constant = constant(y, n);
+  s.stat = st.describe(y, n);
+  std::vector<double> percent = listed_percentiles(percentiles);
+  const std::size_t shown = percent.size();
+  for (double extra : {1.0, 50.0, 80.0, 99.0}) percent.push_back(extra);
+  for (int i = 0; i < 99; ++i) percent.push_back(0.5 + i);  // the S-curve
+  std::vector<float> prop;
+  for (double p : percent) prop.push_back(static_cast<float>(p / 100.0));
+  const std::vector<float> q = st.quantiles(y, n, prop);
+  for (std::size_t i = 0; i < shown; ++i) s.percentiles.emplace_back(percent[i], q[i]);
+  s.p01 = q[shown];
+  s.p50 = q[shown + 1];
+  s.p80 = q[shown + 2];
+  s.p99 = q[shown + 3];
+  for (std::size_t i = shown + 4; i < q.size(); ++i) s.curve.emplace_back(q[i], prop[i]);
+  return s;
+}
+
+Histogram central_histogram(const Statistics& st, const float* y, std::size_t n, const Spread& s,
+                            int classes) {
+  const bool spread_out = s.p01 < s.p99;
+  return st.histogram(y, n, spread_out ? s.p01 : s.stat[5], spread_out ? s.p99 : s.stat[6], classes);
+}
+
+OutputSummary summarise_output(const Statistics& st, const Model& model, const Samples& s,
+                               std::size_t k, const std::vector<double>& percentiles, int classes) {
+  const Output& out = model.outputs[k];
+  const std::vector<float>& y = s.outputs[k];
+  const auto n = static_cast<std::size_t>(s.n);
+  OutputSummary o;
+  static_cast<Spread&>(o) = spread(st, y.data(), n, percentiles);
+  o.name = out.name;
+  o.formula = out.formula;
+  o.base = out.base;
+  o.target = out.target;
+  o.currency = out.currency;
+
+  auto share_below = [&](double limit) {
+    const auto below = std::count_if(y.begin(), y.begin() + s.n,
+                                     [limit](float v) { return static_cast<double>(v) <= limit; });
+    return static_cast<double>(below) / s.n;
+  };
+  if (o.base) {
+    AgainstBase b;
+    b.base = *o.base;
+    b.p50_minus_base = static_cast<double>(o.p50) - b.base;
+    b.p80_minus_base = static_cast<double>(o.p80) - b.base;
+    if (b.base != 0) {
+      b.p50_percent = 100.0 * b.p50_minus_base / b.base;
+      b.p80_percent = 100.0 * b.p80_minus_base / b.base;
+    }
+    b.below = share_below(b.base);
+    o.against_base = b;
+  }
+  if (o.target) o.below_target = share_below(*o.target);
+  o.histogram = central_histogram(st, y.data(), n, o, classes);
+
+  // Tornado: Spearman correlation of every column with the output, ordered
+  // by absolute value, strongest first.
+  std::vector<float> rho(model.columns.size()), key(model.columns.size());
+  for (std::size_t c = 0; c < model.columns.size(); ++c) {
+    rho[c] = st.spearman(s.columns[c].data(), y.data(), n);
+    key[c] = std::isnan(rho[c]) ? 0.0f : rho[c];
+  }
+  const std::vector<std::size_t> order = st.by_magnitude(key);
+  for (auto c = order.rbegin(); c != order.rend(); ++c)
+    o.tornado.push_back({model.columns[*c].name, rho[*c]});
+
+  // Risk events: a risk is one column, named as the input.
+  for (std::size_t j = 0; j < s.risks.size(); ++j) {
+    const Input& in = model.inputs[s.risks[j]];
+    RiskLine line;
+    line.name = in.name;
+    line.p = in.risk.p;
+    const auto occurred = std::count(s.occurred[j].begin(), s.occurred[j].begin() + s.n, 1);
+    line.rate = static_cast<double>(occurred) / s.n;
+    line.mean_impact = st.describe(s.impacts[j].data(), n)[0];
+    line.expected_impact = static_cast<double>(line.p) * line.mean_impact;
+    for (std::size_t c = 0; c < model.columns.size(); ++c)
+      if (model.columns[c].name == in.name) line.rho = rho[c];
+    o.risks.push_back(line);
+  }
+
+  o.mean = y[0];
+  if (!o.constant) contingency_drivers(model, s, y, rho, o);
+  o.p80_minus_mean = static_cast<double>(o.p80) - o.mean;
+  return o;
+}
+
+}  // namespace velmsim

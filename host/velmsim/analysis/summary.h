@@ -1,0 +1,104 @@
+// The summary of one output: its spread (statistics, percentiles, S-curve),
+// its figures against base and target, histogram, tornado, risk table and
+// contingency drivers. Every figure a report shows is computed here, once.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/velmsim/analysis/statistics.h"
+#include "host/velmsim/engine/samples.h"
+#include "host/velmsim/model/model.h"
+
+namespace velmsim {
+
+// The statistics a report shows: VELMSTAT fills the first fourteen rows; the
+// fifteenth, the sum of weights, stays unwritten when no weights are given.
+inline constexpr int kReportedStatistics = 14;
+
+// The percentiles a report lists: those asked for, and 5 and 95, ascending
+// and each once.
+std::vector<double> listed_percentiles(const std::vector<double>& asked);
+
+// How a sample is spread: its statistics, the listed percentiles, the 1st,
+// 50th, 80th and 99th, and the S-curve (the 0.5th, 1.5th, ... 98.5th
+// percentiles).
+struct Spread {
+  bool constant = false;
+  std::array<float, 15> stat{};
+  std::vector<std::pair<double, float>> percentiles;  // (percent, value)
+  float p01 = 0, p50 = 0, p80 = 0, p99 = 0;
+  std::vector<std::pair<float, float>> curve;  // (value, cumulative probability)
+};
+
+Spread spread(const Statistics& st, const float* y, std::size_t n,
+              const std::vector<double>& percentiles);
+
+// A histogram of `classes` classes between the 1st and 99th percentiles, or
+// the extremes when those coincide; none for data that never varies.
+Histogram central_histogram(const Statistics& st, const float* y, std::size_t n, const Spread& s,
+                            int classes);
+
+struct Correlation {
+  std::string name;
+  float rho = 0.0f;  // NaN when the input never varied
+};
+
+struct RiskLine {
+  std::string name;
+  float p = 0.0f;
+  double rate = 0.0;             // observed share of iterations in which it occurred
+  float mean_impact = 0.0f;      // mean of the impact drawn in every iteration
+  double expected_impact = 0.0;  // p times the mean impact
+  float rho = 0.0f;              // Spearman correlation of its value with the output
+};
+
+// A column's part in an output's contingency, measured on the tail: the
+// iterations whose output is at or above its P80. Missing values are NaN.
+struct Driver {
+  std::string name;
+  bool risk = false;
+  double excess = 0.0;          // mean over the tail minus mean over all iterations
+  double share = 0.0;           // excess / (E[output | tail] - E[output])
+  double allocation = 0.0;      // share * (P80 - mean)
+  double variance_share = 0.0;  // rho^2 over the sum of rho^2 of every column
+};
+
+// An output against its base: the contingencies P50 - base and P80 - base,
+// each also in % of the base (none when the base is 0), and P(output <= base).
+struct AgainstBase {
+  double base = 0, p50_minus_base = 0, p80_minus_base = 0;
+  std::optional<double> p50_percent, p80_percent;
+  double below = 0;
+};
+
+struct OutputSummary : Spread {
+  std::string name, formula, currency;
+  std::optional<double> base, target;
+  std::optional<AgainstBase> against_base;
+  std::optional<double> below_target;  // P(output <= target)
+  Histogram histogram;
+  std::vector<Correlation> tornado;  // strongest first
+  std::vector<RiskLine> risks;
+  // Contingency drivers, largest excess first: every risk and the columns
+  // named in `shares`; none for an output that never varied.
+  double mean = 0.0;            // over all iterations, in double
+  int tail = 0;                 // iterations at or above P80
+  double tail_excess = 0.0;     // E[output | tail] - E[output]
+  double p80_minus_mean = 0.0;  // the contingency the drivers share
+  std::vector<Driver> drivers;
+};
+
+// The summary of output k of the model from its samples.
+OutputSummary summarise_output(const Statistics& st, const Model& model, const Samples& samples,
+                               std::size_t k, const std::vector<double>& percentiles, int classes);
+
+// Each risk's and each listed column's part in the contingency of `o`, whose
+// output is y with Spearman correlations rho with every column.
+void contingency_drivers(const Model& model, const Samples& s, const std::vector<float>& y,
+                         const std::vector<float>& rho, OutputSummary& o);
+
+}  // namespace velmsim

@@ -1,0 +1,99 @@
+#include "host/velmsim/cli/options.h"
+
+#include <cstdio>
+#include <map>
+
+#include <CLI/CLI.hpp>
+
+namespace velmsim::cli {
+
+namespace {
+
+// The options a run and a comparison share, declared on either command;
+// `of_a` when compare's defaults are A's [run] values.
+void shared_options(CLI::App& app, CommandLine& c, bool of_a) {
+  Overrides& o = c.overrides;
+  const std::string a_default = of_a ? " (default: A's)" : "";
+  app.add_option("--iterations", o.iterations,
+                 of_a ? "iterations of each model, 2 to 32767 (default: A's [run] iterations)"
+                      : "iteration limit, 2 to 32767")
+      ->check(CLI::Range(2, 32767));
+  app.add_option("--seed", o.seed,
+                 "base seed, 1 to 2147483646, or 0 for a seed from the clock" + a_default)
+      ->check(CLI::Range(0, 2147483646));
+  app.add_option("--percentiles", o.percentiles,
+                 std::string(of_a ? "percentiles of B - A to report" : "percentiles to report") +
+                     ", such as 10,50,90" + a_default)
+      ->delimiter(',')
+      ->check(CLI::Range(0.0, 100.0));
+  app.add_option("--threads", o.threads, "sampling threads, each with its own stream (default 1)")
+      ->check(CLI::Range(1, 64));
+  app.add_flag("--repair", o.repair,
+               "replace a [correlation] matrix that is not positive semi-definite by the nearest "
+               "correlation matrix (with a warning that prints it)");
+  app.add_option("--json", c.json,
+                 of_a ? "write the comparison as JSON to this file" : "write the report as JSON to this file");
+  app.add_option("--html", c.html,
+                 of_a ? "write the comparison as a self-contained HTML page"
+                      : "write the report as a self-contained HTML page");
+  app.add_option("--stats-library", c.stats_library, "the statistics edition to load");
+  app.add_option("--threaded-library", c.threaded_library, "the threaded sampling edition to load");
+}
+
+int refuse(const std::string& text) {
+  std::fprintf(stderr, "velmsim: error: %s\n", text.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int parse_command_line(int argc, char** argv, CommandLine& c) {
+  CLI::App app{
+      "velmsim runs a Monte-Carlo model (a TOML file, see docs/models.md) and reports its "
+      "outputs.\nWithout a model it runs the project-cost example."};
+  app.add_option("model", c.model, "the model file (default: the project-cost example)");
+  app.add_flag("--check", c.check, "check the model, print \"ok\" or its errors, and stop");
+  shared_options(app, c, false);
+  Overrides& o = c.overrides;
+  app.add_option("--tolerance", o.tolerance,
+                 "stop when every output's convergence error is below this")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--block", o.block, "iterations between convergence checks, 2 to 32767 (default 500)")
+      ->check(CLI::Range(2, 32767));
+  app.add_option("--classes", o.classes, "histogram classes (default 12)")->check(CLI::Range(1, 200));
+  app.add_flag("--one-stream", o.one_stream,
+               "draw every iteration from one stream seeded once, in one thread");
+  const std::map<std::string, Sampler> samplers = {{"threaded", Sampler::threaded},
+                                                   {"stats", Sampler::stats}};
+  app.add_option("--sampler", o.sampler, "edition that samples: threaded (default) or stats")
+      ->transform(CLI::CheckedTransformer(samplers));
+  app.add_option("--csv", c.csv, "write every iteration's inputs and outputs to this file");
+
+  CLI::App* compare = app.add_subcommand(
+      "compare", "run two models on the same random numbers and report the difference B - A "
+                 "of every output they share");
+  compare->add_option("A", c.a, "the first model file")->required();
+  compare->add_option("B", c.b, "the second model file")->required();
+  shared_options(*compare, c, true);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return refuse(std::string(e.what()) + " (try --help)");
+  }
+  c.compare = compare->parsed();
+  if (c.compare)
+    for (const CLI::Option* option : app.get_options())
+      if (option->count() > 0 && option->get_name() != "--help")
+        return refuse("the options of compare come after it: velmsim compare A B [options]");
+  for (double p : o.percentiles)
+    if (!(p > 0 && p < 100)) return refuse("--percentiles: each must lie strictly between 0 and 100");
+  if (o.sampler == Sampler::stats && o.threads > 1)
+    return refuse("--sampler stats samples in one thread (the statistics edition has one stream)");
+  if (o.one_stream && o.threads > 1)
+    return refuse("--one-stream draws in one thread; leave out --threads");
+  return -1;
+}
+
+}  // namespace velmsim::cli

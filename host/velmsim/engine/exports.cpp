@@ -1,0 +1,56 @@
+#include "host/velmsim/engine/exports.h"
+
+namespace velmsim {
+
+namespace {
+
+const char* edition_name(unsigned edition) {
+  return edition == kStatsEdition ? "statistics" : "threaded sampling";
+}
+
+// The export `name` of `library`: required when `edition` is among those
+// that have it, else null when the library lacks it.
+template <typename F>
+F bind(const velm_host::Library& library, const char* name, unsigned has, unsigned edition) {
+  const F f = library.find<F>(name);
+  if (f == nullptr && (has & edition))
+    throw velm_host::LoadError("the library " + library.path() + " lacks the export " + name +
+                               ", which the " + edition_name(edition) + " edition has");
+  return f;
+}
+
+}  // namespace
+
+SamplingExports::SamplingExports(const velm_host::Library& l, unsigned edition)
+    : set_seed(bind<decltype(set_seed)>(l, "VELMSETSEED", kBothEditions, edition)),
+      get_seed(bind<decltype(get_seed)>(l, "VELMGETSEED", kBothEditions, edition)) {
+  for (const Distribution& d : distributions())
+    samplers[static_cast<std::size_t>(d.id)] = {bind<AnyExport>(l, d.export_name, d.editions, edition),
+                                                d.call};
+  const Kind& pair = kind(InputKind::pair);
+  const Kind& risk = kind(InputKind::risk);
+  crnormal = bind<decltype(crnormal)>(l, pair.export_name, pair.editions, edition);
+  yesno = bind<decltype(yesno)>(l, risk.export_name, risk.editions, edition);
+}
+
+StatisticsExports::StatisticsExports(const velm_host::Library& l)
+    : sort(l.get<decltype(sort)>("VELMSORT")),
+      qtil(l.get<decltype(qtil)>("VELMQTIL")),
+      hist(l.get<decltype(hist)>("VELMHIST")),
+      stat(l.get<decltype(stat)>("VELMSTAT")),
+      spear(l.get<decltype(spear)>("VELMSPEAR")),
+      cnverr(l.get<decltype(cnverr)>("VELMCNVERR")) {}
+
+Editions::Editions(const std::string& stats_path, const std::string& threaded_path, Sampler sampler)
+    : stats_(stats_path) {
+  if (sampler == Sampler::threaded) threaded_ = std::make_unique<velm_host::Library>(threaded_path);
+  statistics_ = std::make_unique<StatisticsExports>(stats_);
+  sampling_ = threaded_ ? std::make_unique<SamplingExports>(*threaded_, kThreadedEdition)
+                        : std::make_unique<SamplingExports>(stats_, kStatsEdition);
+}
+
+const std::string& Editions::sampling_path() const {
+  return threaded_ ? threaded_->path() : stats_.path();
+}
+
+}  // namespace velmsim

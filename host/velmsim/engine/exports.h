@@ -1,0 +1,84 @@
+// The exports velmsim calls, found by name in the editions it loads: the
+// sampling exports of the edition that samples (each distribution's by the
+// distribution table) and the statistics exports of the statistics edition.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "host/loader/library.h"
+#include "host/velmsim/model/distributions.h"
+#include "host/velmsim/plan/plan.h"
+
+namespace velmsim {
+
+struct SamplingExports {
+  // Binds the sampling exports of `library`, which must have every export
+  // that `edition` (kStatsEdition or kThreadedEdition) has; a LoadError
+  // names the first it lacks.
+  SamplingExports(const velm_host::Library& library, unsigned edition);
+
+  decltype(&VELMSETSEED) set_seed;
+  decltype(&VELMGETSEED) get_seed;
+  decltype(&VELMCRNORMAL) crnormal = nullptr;  // a normal_pair; null in the statistics edition
+  decltype(&VELMYESNO) yesno = nullptr;        // a risk's occurrence; likewise
+
+  // Each distribution's export and how it is called; a null export where
+  // the edition lacks it.
+  using AnyExport = void (*)();
+  struct Sampler {
+    AnyExport export_ = nullptr;
+    Call call = Call::two_reals;
+  };
+  std::array<Sampler, kDistributionCount> samplers;
+
+  // One variate of `d`: its export's value, mapped onto [lo, hi] when the
+  // draw is scaled.
+  float draw(const Draw& d) const {
+    const Sampler& s = samplers[static_cast<std::size_t>(d.dist)];
+    float v = 0.0f;
+    switch (s.call) {
+      case Call::two_reals: v = reinterpret_cast<decltype(&VELMUNIFORM)>(s.export_)(&d.arg[0], &d.arg[1]); break;
+      case Call::three_reals:
+        v = reinterpret_cast<decltype(&VELMTRIANG)>(s.export_)(&d.arg[0], &d.arg[1], &d.arg[2]);
+        break;
+      case Call::count: v = static_cast<float>(reinterpret_cast<decltype(&VELMGEOMETRIC)>(s.export_)(&d.arg[0])); break;
+    }
+    return d.scaled ? static_cast<float>(d.lo + (d.hi - d.lo) * static_cast<double>(v)) : v;
+  }
+};
+
+// The statistics exports of the statistics edition.
+struct StatisticsExports {
+  explicit StatisticsExports(const velm_host::Library& library);
+  decltype(&VELMSORT) sort;
+  decltype(&VELMQTIL) qtil;
+  decltype(&VELMHIST) hist;
+  decltype(&VELMSTAT) stat;
+  decltype(&VELMSPEAR) spear;
+  decltype(&VELMCNVERR) cnverr;
+};
+
+// The editions a run loads: the statistics edition always, the threaded
+// edition unless the statistics edition samples. Either fails with a
+// LoadError.
+class Editions {
+ public:
+  Editions(const std::string& stats_path, const std::string& threaded_path, Sampler sampler);
+
+  const SamplingExports& sampling() const { return *sampling_; }
+  const StatisticsExports& statistics() const { return *statistics_; }
+  const std::string& sampling_path() const;
+  const std::string& statistics_path() const { return stats_.path(); }
+  // "threaded sampling" or "statistics"
+  const char* sampling_edition() const { return threaded_ ? "threaded sampling" : "statistics"; }
+
+ private:
+  velm_host::Library stats_;
+  std::unique_ptr<velm_host::Library> threaded_;
+  std::unique_ptr<SamplingExports> sampling_;
+  std::unique_ptr<StatisticsExports> statistics_;
+};
+
+}  // namespace velmsim

@@ -1,0 +1,102 @@
+#include "host/velmsim/model/diagnostics.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace velmsim {
+
+bool Diagnostics::has_errors() const { return error_count() > 0; }
+
+std::size_t Diagnostics::error_count() const {
+  return static_cast<std::size_t>(
+      std::count_if(list_.begin(), list_.end(), [](const Diagnostic& d) { return !d.warning; }));
+}
+
+namespace {
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string Diagnostics::render(const std::string& file, const std::string& text) const {
+  std::vector<Diagnostic> sorted = list_;
+  std::stable_sort(sorted.begin(), sorted.end(), [](const Diagnostic& a, const Diagnostic& b) {
+    return a.at.line != b.at.line ? a.at.line < b.at.line : a.at.column < b.at.column;
+  });
+  const std::vector<std::string> lines = lines_of(text);
+  std::string out;
+  std::size_t errors = 0, left_out = 0;
+  for (const Diagnostic& d : sorted) {
+    if (!d.warning && ++errors > kMaxErrors) {
+      ++left_out;
+      continue;
+    }
+    out += file;
+    if (d.at.line > 0) {
+      out += ':';
+      out += std::to_string(d.at.line);
+      out += ':';
+      out += std::to_string(d.at.column);
+    }
+    out += d.warning ? ": warning: " : ": error: ";
+    out += d.message + "\n";
+    if (d.at.line > 0 && static_cast<std::size_t>(d.at.line) <= lines.size()) {
+      const std::string& source = lines[static_cast<std::size_t>(d.at.line - 1)];
+      out += source + "\n";
+      // The caret line keeps the source line's tabs so that it lines up.
+      std::string caret;
+      for (int c = 1; c < d.at.column; ++c) {
+        const auto k = static_cast<std::size_t>(c - 1);
+        caret += k < source.size() && source[k] == '\t' ? '\t' : ' ';
+      }
+      out += caret + "^\n";
+    }
+  }
+  if (left_out > 0)
+    out += file + ": " + std::to_string(left_out) + " more error" + (left_out == 1 ? "" : "s") +
+           " not shown\n";
+  return out;
+}
+
+std::string closest(const std::string& word, const std::vector<std::string>& candidates) {
+  // Levenshtein distance by one row of the dynamic-programming table.
+  auto distance = [](const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+      std::size_t diagonal = row[0];
+      row[0] = i;
+      for (std::size_t j = 1; j <= b.size(); ++j) {
+        const std::size_t above = row[j];
+        row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+        diagonal = above;
+      }
+    }
+    return row[b.size()];
+  };
+  std::string best;
+  std::size_t best_distance = 3;
+  for (const std::string& c : candidates) {
+    const std::size_t d = distance(word, c);
+    if (d < best_distance && d < word.size()) {
+      best = c;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
+std::string did_you_mean(const std::string& word, const std::vector<std::string>& candidates) {
+  const std::string best = closest(word, candidates);
+  return best.empty() ? "" : "; did you mean '" + best + "'?";
+}
+
+}  // namespace velmsim

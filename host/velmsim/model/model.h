@@ -1,0 +1,109 @@
+// A velmsim model as read from its TOML file and checked: uncertain inputs,
+// output formulas, the [run] values the file gives and the rank correlations
+// it asks for. Every parameter that reaches the library has been checked
+// here, so that the library never refuses one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/velmsim/model/diagnostics.h"
+#include "host/velmsim/model/distributions.h"
+#include "host/velmsim/model/matrix.h"
+
+namespace velmsim {
+
+struct Pair {
+  std::array<float, 2> mean{}, sd{};
+  float rho = 0.0f;
+  std::array<std::string, 2> names;  // the two variables
+};
+
+struct Risk {
+  float p = 0.0f;              // the chance that the event occurs
+  std::optional<Draw> impact;  // drawn every iteration, or
+  float impact_value = 0.0f;   // a constant
+};
+
+struct Input {
+  std::string name;
+  Position at;       // the key
+  Position dist_at;  // the dist value
+  InputKind kind = InputKind::plain;
+  Draw draw;  // plain
+  Pair pair;
+  Risk risk;
+  // The distributions the input draws from: its own, or a risk's drawn impact.
+  std::vector<Dist> distributions() const;
+};
+
+// A simulated variable: an input, or one variable of a pair.
+struct Column {
+  std::string name;
+  std::size_t input = 0;
+  int part = 0;  // 0, or 1 for the second variable of a pair
+};
+
+struct Output {
+  std::string name;
+  std::string formula;
+  Position at;          // the key
+  Position formula_at;  // the first character of the formula
+  // The output's own base, target and currency label, else the model's.
+  std::optional<double> base, target;
+  std::string currency;
+};
+
+// Target Spearman rank correlations between columns, as the file gives them
+// (pairs it leaves out are 0); the run checks or repairs the matrix.
+struct CorrelationSpec {
+  std::vector<std::size_t> columns;  // the correlated columns, in draw order
+  SquareMatrix given;                // over `columns`
+  Position at;                       // the [correlation] table
+  bool empty() const { return columns.size() < 2; }
+};
+
+// [run] as the file gives it: a value left out takes the command line's or
+// the default.
+struct RunSection {
+  std::optional<int> iterations, block, classes;
+  std::optional<std::int32_t> seed;  // 0: a seed from the clock
+  std::optional<double> tolerance;
+  std::vector<double> percentiles;  // empty when not given
+};
+
+struct Model {
+  std::string path;
+  std::string text;
+  std::string name;
+  std::optional<double> base, target;
+  std::string currency;
+  std::vector<Input> inputs;    // in the order of the file
+  std::vector<Column> columns;  // in draw order
+  std::vector<Output> outputs;  // in the order of the file
+  CorrelationSpec correlation;
+  RunSection run;
+  // The columns named in [run] shares (in the order written), whose part in
+  // each output's contingency the reports give besides the risks'.
+  std::vector<std::size_t> shares;
+  std::vector<std::string> unchecked_names;  // declared by inputs that have errors
+  // The columns' names, which every formula may use (besides base, when the
+  // output has one, and the outputs before it).
+  std::vector<std::string> column_names() const;
+};
+
+// The names of muParser's built-in functions and constants, which the
+// formulas own: no input or output may take one.
+const std::vector<std::string>& builtin_names();
+
+// Reads and checks the model in `path`. Problems are added to `diagnostics`;
+// the model may be run only when it has none.
+Model read_model(const std::string& path, Diagnostics& diagnostics);
+
+// The same from the text of a model file, reported as `path`.
+Model read_model_text(const std::string& path, std::string text, Diagnostics& diagnostics);
+
+}  // namespace velmsim

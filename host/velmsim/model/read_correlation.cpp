@@ -1,0 +1,187 @@
+// [correlation]: pairs written `a.b = 0.5`, and/or a matrix over a list of
+// names (`names = [...]`, `matrix = [[...], ...]`), read into the given
+// target over the columns they name. Each pair may be given once. Whether
+// the matrix can hold together is the run plan's to check.
+#include <algorithm>
+#include <set>
+
+#include "host/velmsim/model/toml_reader.h"
+
+namespace velmsim::reader {
+
+namespace {
+
+class CorrelationReader {
+ public:
+  CorrelationReader(Model& m, Reader& r) : m_(m), r_(r), diag_(r.diagnostics()) {}
+
+  void read(const toml::table& t) {
+    m_.correlation.at = pos(t.source());
+    const toml::node* names = nullptr;
+    const toml::node* matrix = nullptr;
+    for (auto&& [key, node] : in_file_order(t)) {
+      const std::string k(key->str());
+      if (k == "names" && node->is_array()) {
+        names = node;
+      } else if (k == "matrix" && node->is_array()) {
+        matrix = node;
+      } else if (const toml::table* partners = node->as_table()) {
+        const auto a = column(k, pos(key->source()));
+        for (auto&& [key2, value] : in_file_order(*partners)) {
+          const std::string k2(key2->str());
+          const auto b = column(k2, pos(key2->source()));
+          if (!a || !b) continue;
+          if (const auto rho = coefficient(*value, "the correlation of '" + k + "' and '" + k2 + "'"))
+            pair(*a, *b, *rho, pos(value->source()), k, k2);
+        }
+      } else {
+        diag_.error(pos(key->source()),
+                    "write each correlation as two input names joined by a dot, such as "
+                    "labour.steel = 0.5, or give names = [...] and matrix = [[...], ...]");
+      }
+    }
+    if ((names == nullptr) != (matrix == nullptr)) {
+      const toml::node* given = names != nullptr ? names : matrix;
+      diag_.error(pos(given->source()), names != nullptr ? "'names' needs a 'matrix' beside it"
+                                                         : "'matrix' needs 'names' beside it");
+    } else if (names != nullptr) {
+      read_matrix(*names->as_array(), *matrix->as_array());
+    }
+    if (!failed_) build();
+  }
+
+ private:
+  // The column called `name`, which may be correlated.
+  std::optional<std::size_t> column(const std::string& name, Position at) {
+    for (std::size_t c = 0; c < m_.columns.size(); ++c) {
+      if (m_.columns[c].name != name) continue;
+      const Input& in = m_.inputs[m_.columns[c].input];
+      if (in.kind == InputKind::pair) {
+        diag_.error(at, "'" + name + "' is a variable of the normal_pair '" + in.name +
+                            "', which has its own correlation (rho); it cannot also be in "
+                            "[correlation]");
+        failed_ = true;
+        return std::nullopt;
+      }
+      return c;
+    }
+    failed_ = true;
+    // An input with errors has already been reported.
+    if (std::find(m_.unchecked_names.begin(), m_.unchecked_names.end(), name) ==
+        m_.unchecked_names.end())
+      diag_.error(at, "unknown input '" + name + "' in [correlation]" +
+                          did_you_mean(name, m_.column_names()));
+    return std::nullopt;
+  }
+
+  std::optional<double> coefficient(const toml::node& node, const std::string& what) {
+    const auto x = r_.number(node, what);
+    if (x && !(*x >= -1 && *x <= 1))
+      diag_.error(pos(node.source()), what + " must lie between -1 and 1, not " + parameter_text(*x));
+    if (!x || !(*x >= -1 && *x <= 1)) {
+      failed_ = true;
+      return std::nullopt;
+    }
+    return x;
+  }
+
+  void pair(std::size_t a, std::size_t b, double rho, Position at, const std::string& name_a,
+            const std::string& name_b) {
+    if (a == b) {
+      diag_.error(at, "a variable's correlation with itself is 1; give pairs of two "
+                      "different inputs");
+      failed_ = true;
+      return;
+    }
+    const auto [it, fresh] = entries_.emplace(std::minmax(a, b), std::make_pair(rho, at));
+    if (!fresh) {
+      diag_.error(at, "the correlation of '" + name_a + "' and '" + name_b +
+                          "' is given twice; it is first given on line " +
+                          std::to_string(it->second.second.line));
+      failed_ = true;
+    }
+  }
+
+  void read_matrix(const toml::array& names, const toml::array& rows) {
+    std::vector<std::optional<std::size_t>> cols;
+    std::vector<std::string> labels;
+    for (const toml::node& e : names) {
+      const auto name = r_.string(e, "each of 'names'");
+      labels.push_back(name.value_or(""));
+      cols.push_back(name ? column(*name, pos(e.source())) : std::nullopt);
+      if (!name) failed_ = true;
+    }
+    const std::size_t k = names.size();
+    if (rows.size() != k) {
+      diag_.error(pos(rows.source()), "the matrix must have " + std::to_string(k) +
+                                          " rows, one per name, not " + std::to_string(rows.size()));
+      failed_ = true;
+      return;
+    }
+    std::vector<std::vector<std::optional<double>>> x(k);
+    for (std::size_t i = 0; i < k; ++i) {
+      const toml::array* row = rows.get(i)->as_array();
+      if (row == nullptr || row->size() != k) {
+        diag_.error(pos(rows.get(i)->source()), "row " + std::to_string(i + 1) +
+                                                    " of the matrix must be a list of " +
+                                                    std::to_string(k) + " numbers");
+        failed_ = true;
+        continue;
+      }
+      for (std::size_t j = 0; j < k; ++j)
+        x[i].push_back(coefficient(*row->get(j), "the matrix entry in row " + std::to_string(i + 1) +
+                                                     ", column " + std::to_string(j + 1)));
+    }
+    if (failed_) return;
+    for (std::size_t i = 0; i < k; ++i) {
+      const Position at = pos(rows.get(i)->as_array()->get(i)->source());
+      if (*x[i][i] != 1) {
+        diag_.error(at, "the matrix diagonal must be 1 (a variable's correlation with itself), "
+                        "not " + parameter_text(*x[i][i]));
+        failed_ = true;
+      }
+      for (std::size_t j = 0; j < i; ++j) {
+        const Position at_ij = pos(rows.get(i)->as_array()->get(j)->source());
+        if (*x[i][j] != *x[j][i]) {
+          diag_.error(at_ij, "the matrix must be symmetric: row " + std::to_string(i + 1) +
+                                 ", column " + std::to_string(j + 1) + " is " +
+                                 parameter_text(*x[i][j]) + " but row " + std::to_string(j + 1) +
+                                 ", column " + std::to_string(i + 1) + " is " +
+                                 parameter_text(*x[j][i]));
+          failed_ = true;
+        } else {
+          pair(*cols[i], *cols[j], *x[i][j], at_ij, labels[i], labels[j]);
+        }
+      }
+    }
+  }
+
+  // The given matrix over the named columns in draw order.
+  void build() {
+    CorrelationSpec& spec = m_.correlation;
+    std::set<std::size_t> named;
+    for (const auto& [ab, value] : entries_) named.insert({ab.first, ab.second});
+    spec.columns.assign(named.begin(), named.end());
+    spec.given = SquareMatrix::identity(spec.columns.size());
+    auto index = [&](std::size_t c) {
+      return static_cast<std::size_t>(std::lower_bound(spec.columns.begin(), spec.columns.end(), c) -
+                                      spec.columns.begin());
+    };
+    for (const auto& [ab, value] : entries_) {
+      const std::size_t i = index(ab.first), j = index(ab.second);
+      spec.given(i, j) = spec.given(j, i) = value.first;
+    }
+  }
+
+  Model& m_;
+  Reader& r_;
+  Diagnostics& diag_;
+  bool failed_ = false;
+  std::map<std::pair<std::size_t, std::size_t>, std::pair<double, Position>> entries_;
+};
+
+}  // namespace
+
+void read_correlation(const toml::table& t, Reader& r, Model& m) { CorrelationReader(m, r).read(t); }
+
+}  // namespace velmsim::reader

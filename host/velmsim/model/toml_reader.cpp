@@ -1,0 +1,125 @@
+#include "host/velmsim/model/toml_reader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cfloat>
+#include <cmath>
+
+#include <muParser.h>
+
+namespace velmsim::reader {
+
+Position pos(const toml::source_region& s) {
+  return {static_cast<int>(s.begin.line), static_cast<int>(s.begin.column)};
+}
+
+std::vector<std::pair<const toml::key*, const toml::node*>> in_file_order(const toml::table& t) {
+  std::vector<std::pair<const toml::key*, const toml::node*>> entries;
+  for (auto&& [key, node] : t) entries.emplace_back(&key, &node);
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+    const auto& x = a.first->source().begin;
+    const auto& y = b.first->source().begin;
+    return x.line != y.line ? x.line < y.line : x.column < y.column;
+  });
+  return entries;
+}
+
+bool is_identifier(const std::string& s) {
+  if (s.empty() || !(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+}
+
+}  // namespace velmsim::reader
+
+namespace velmsim {
+
+const std::vector<std::string>& builtin_names() {
+  static const std::vector<std::string> names = [] {
+    mu::Parser p;
+    std::vector<std::string> list;
+    for (const auto& [name, f] : p.GetFunDef()) list.push_back(name);
+    for (const auto& [name, v] : p.GetConst()) list.push_back(name);
+    return list;
+  }();
+  return names;
+}
+
+}  // namespace velmsim
+
+namespace velmsim::reader {
+
+std::optional<double> Reader::number(const toml::node& node, const std::string& what) {
+  if (!node.is_number()) {
+    diag_.error(pos(node.source()), what + " must be a number");
+    return std::nullopt;
+  }
+  const double x = *node.value<double>();
+  if (!std::isfinite(x)) {
+    diag_.error(pos(node.source()), what + " must be a finite number, not " + parameter_text(x));
+    return std::nullopt;
+  }
+  return x;
+}
+
+std::optional<float> Reader::single(const toml::node& node, const std::string& what) {
+  const auto x = number(node, what);
+  if (!x) return std::nullopt;
+  if (std::fabs(*x) > FLT_MAX) {
+    diag_.error(pos(node.source()), what + " = " + parameter_text(*x) +
+                                        " is beyond single precision (at most about 3.4e38)");
+    return std::nullopt;
+  }
+  return static_cast<float>(*x);
+}
+
+std::optional<std::int64_t> Reader::integer(const toml::node& node, const std::string& what,
+                                            std::int64_t lo, std::int64_t hi, const std::string& why) {
+  if (!node.is_integer()) {
+    diag_.error(pos(node.source()), what + " must be a whole number");
+    return std::nullopt;
+  }
+  const std::int64_t n = node.as_integer()->get();
+  if (n < lo || n > hi) {
+    diag_.error(pos(node.source()), what + " = " + std::to_string(n) + " " + why);
+    return std::nullopt;
+  }
+  return n;
+}
+
+std::optional<std::string> Reader::string(const toml::node& node, const std::string& what) {
+  if (!node.is_string()) {
+    diag_.error(pos(node.source()), what + " must be a text in quotes");
+    return std::nullopt;
+  }
+  return node.as_string()->get();
+}
+
+void Reader::unknown_keys(const toml::table& t, const std::vector<std::string>& allowed,
+                          const std::string& where) {
+  for (auto&& [key, node] : in_file_order(t)) {
+    const std::string k(key->str());
+    if (std::find(allowed.begin(), allowed.end(), k) == allowed.end())
+      diag_.error(pos(key->source()), "unknown key '" + k + "' " + where + did_you_mean(k, allowed));
+  }
+}
+
+void NameClaims::claim(const std::string& name, Position at, Diagnostics& diag) {
+  const auto& builtin = builtin_names();
+  if (name == "base" || std::find(builtin.begin(), builtin.end(), name) != builtin.end()) {
+    diag.error(at, "the name '" + name + "' is taken by the formulas (a built-in function, "
+                   "constant or 'base'); choose another");
+    return;
+  }
+  if (!is_identifier(name)) {
+    diag.error(at, "'" + name + "' cannot be a variable name: use letters, digits and _, "
+                   "starting with a letter");
+    return;
+  }
+  const auto [it, fresh] = taken_.emplace(name, at);
+  if (!fresh)
+    diag.error(at, "the name '" + name + "' is used twice; it is first used on line " +
+                       std::to_string(it->second.line));
+}
+
+}  // namespace velmsim::reader

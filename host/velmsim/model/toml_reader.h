@@ -1,0 +1,69 @@
+// The pieces the model reader's sections share: typed values read from
+// toml++ nodes with located errors, tables in the order of the file, and the
+// names of the model.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <toml++/toml.h>
+
+#include "host/velmsim/model/diagnostics.h"
+#include "host/velmsim/model/model.h"
+
+namespace velmsim::reader {
+
+Position pos(const toml::source_region& s);
+
+// The entries of a table in the order they are written in the file: toml++
+// keeps keys sorted by name, the model's meaning depends on file order.
+std::vector<std::pair<const toml::key*, const toml::node*>> in_file_order(const toml::table& t);
+
+// Letters, digits and _, starting with a letter or _.
+bool is_identifier(const std::string& s);
+
+class Reader {
+ public:
+  explicit Reader(Diagnostics& d) : diag_(d) {}
+
+  // A finite number (integer or float), or nothing after an error.
+  std::optional<double> number(const toml::node& node, const std::string& what);
+  // A number that the library receives in single precision.
+  std::optional<float> single(const toml::node& node, const std::string& what);
+  // A whole number in [lo, hi]; `why` follows the value when it is outside.
+  std::optional<std::int64_t> integer(const toml::node& node, const std::string& what,
+                                      std::int64_t lo, std::int64_t hi, const std::string& why);
+  std::optional<std::string> string(const toml::node& node, const std::string& what);
+  // Reports the keys of `t` outside `allowed`, with a likely intended key.
+  void unknown_keys(const toml::table& t, const std::vector<std::string>& allowed,
+                    const std::string& where);
+
+  Diagnostics& diagnostics() { return diag_; }
+
+ private:
+  Diagnostics& diag_;
+};
+
+// Every name a formula uses must be unique and an identifier that the
+// formulas do not own; a clash is reported at `at`.
+class NameClaims {
+ public:
+  void claim(const std::string& name, Position at, Diagnostics& diag);
+
+ private:
+  std::map<std::string, Position> taken_;
+};
+
+// The sections, each reading its table into the model. [correlation] and
+// [run] shares come after [inputs], whose columns they name.
+void read_model_section(const toml::table& t, Reader& r, Model& m);
+void read_inputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
+void read_outputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
+void read_run(const toml::table& t, Reader& r, Model& m);
+void read_correlation(const toml::table& t, Reader& r, Model& m);
+
+}  // namespace velmsim::reader

@@ -1,0 +1,120 @@
+#include "host/velmsim/plan/formula.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+#include <muParser.h>
+
+namespace velmsim {
+
+namespace {
+
+// The message for muParser's error `e` in the formula of `out`.
+std::string formula_message(const mu::Parser::exception_type& e, const Model& model,
+                            const Output& out, std::size_t earlier,
+                            const std::vector<std::string>& names, int where) {
+  if (e.GetCode() != mu::ecUNASSIGNABLE_TOKEN && e.GetCode() != mu::ecUNEXPECTED_VAR) {
+    // The message without muParser's own "at position N": the location in
+    // the file says where.
+    std::string text = e.GetMsg();
+    const auto cut = text.find(" at position ");
+    if (cut != std::string::npos) text.erase(cut);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+    return "in the formula of '" + out.name + "': " + text;
+  }
+  // muParser reads an unknown name as far as the next operator.
+  std::string name;
+  for (char c : out.formula.substr(static_cast<std::size_t>(where))) {
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) break;
+    name += c;
+  }
+  if (name.empty()) name = e.GetToken();
+  const auto pair = std::find_if(model.inputs.begin(), model.inputs.end(), [&](const Input& in) {
+    return in.kind == InputKind::pair && in.name == name;
+  });
+  if (pair != model.inputs.end())
+    return "'" + name + "' in the formula of '" + out.name + "' is a normal_pair, not a "
+           "variable: use its variables '" + pair->pair.names[0] + "' and '" +
+           pair->pair.names[1] + "'";
+  std::vector<std::string> known = names;
+  for (std::size_t k = 0; k < earlier; ++k) known.push_back(model.outputs[k].name);
+  if (out.base) known.push_back("base");
+  for (const std::string& b : builtin_names()) known.push_back(b);
+  return "unknown name '" + name + "' in the formula of '" + out.name + "'" +
+         did_you_mean(name, known);
+}
+
+}  // namespace
+
+FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
+  FormulaProgram program;
+  program.variables = model.column_names();
+  // Names of inputs with errors are known to the check, which would
+  // otherwise report them again as unknown.
+  std::vector<std::string> names = program.variables;
+  names.insert(names.end(), model.unchecked_names.begin(), model.unchecked_names.end());
+  std::vector<double> values(names.size() + model.outputs.size(), 1.0);
+  for (std::size_t earlier = 0; earlier < model.outputs.size(); ++earlier) {
+    const Output& out = model.outputs[earlier];
+    program.outputs.push_back({out.name, out.formula, out.base});
+    mu::Parser p;
+    for (std::size_t i = 0; i < names.size(); ++i) p.DefineVar(names[i], &values[i]);
+    double base = 1.0;
+    if (out.base) p.DefineVar("base", &base);
+    for (std::size_t k = 0; k < earlier; ++k)
+      p.DefineVar(model.outputs[k].name, &values[names.size() + k]);
+    try {
+      p.SetExpr(out.formula);
+      p.Eval();
+    } catch (const mu::Parser::exception_type& e) {
+      // muParser's position may point one past the end of the formula.
+      const int where = std::clamp(e.GetPos(), 0, static_cast<int>(out.formula.size()));
+      Position at = out.formula_at;
+      at.column += where;
+      diag.error(at, formula_message(e, model, out, earlier, names, where));
+    }
+  }
+  return program;
+}
+
+Evaluator::Evaluator(const FormulaProgram& program) {
+  variables_.assign(program.variables.size(), 0.0);
+  outputs_.assign(program.outputs.size(), 0.0);
+  bases_.assign(program.outputs.size(), 0.0);
+  for (const FormulaProgram::Formula& f : program.outputs) {
+    const std::size_t k = parsers_.size();
+    auto p = std::make_unique<mu::Parser>();
+    for (std::size_t i = 0; i < variables_.size(); ++i)
+      p->DefineVar(program.variables[i], &variables_[i]);
+    if (f.base) {
+      bases_[k] = *f.base;
+      p->DefineVar("base", &bases_[k]);
+    }
+    for (std::size_t j = 0; j < k; ++j) p->DefineVar(program.outputs[j].name, &outputs_[j]);
+    p->SetExpr(f.expression);
+    parsers_.push_back(std::move(p));
+  }
+}
+
+Evaluator::~Evaluator() = default;
+
+int Evaluator::evaluate(const float* row, float* out) {
+  for (std::size_t i = 0; i < variables_.size(); ++i) variables_[i] = row[i];
+  int bad = -1;
+  for (std::size_t k = 0; k < parsers_.size(); ++k) {
+    const double y = parsers_[k]->Eval();
+    if (std::isfinite(y) && std::fabs(y) <= std::numeric_limits<float>::max()) {
+      out[k] = static_cast<float>(y);
+    } else {
+      out[k] = std::isnan(y) ? std::numeric_limits<float>::quiet_NaN()
+                             : std::copysign(std::numeric_limits<float>::infinity(), y);
+      if (bad < 0) bad = static_cast<int>(k);
+    }
+    outputs_[k] = out[k];  // later outputs see this output's single-precision value
+  }
+  return bad;
+}
+
+}  // namespace velmsim

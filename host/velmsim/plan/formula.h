@@ -1,0 +1,56 @@
+// Output formulas, evaluated with muParser in double precision from the
+// inputs' single-precision values and rounded once to single precision. A
+// formula may use the inputs, base, and the outputs written before it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/velmsim/model/diagnostics.h"
+#include "host/velmsim/model/model.h"
+
+namespace mu {
+class Parser;
+}
+
+namespace velmsim {
+
+// The checked formulas of a model: what each thread's evaluator is built
+// from.
+struct FormulaProgram {
+  std::vector<std::string> variables;  // the columns' names, in draw order
+  struct Formula {
+    std::string name, expression;
+    std::optional<double> base;
+  };
+  std::vector<Formula> outputs;  // in the order of the file
+};
+
+// The formulas of `model`, each checked: a syntax error or an unknown name
+// is reported at its column inside the formula.
+FormulaProgram compile_formulas(const Model& model, Diagnostics& diagnostics);
+
+// The outputs for one thread: each thread evaluates with its own parsers,
+// bound to its own variables.
+class Evaluator {
+ public:
+  explicit Evaluator(const FormulaProgram& program);
+  ~Evaluator();
+  Evaluator(const Evaluator&) = delete;
+  Evaluator& operator=(const Evaluator&) = delete;
+
+  // Evaluates every output from the column values `row` into `out`. Returns
+  // the index of the first output that is not a finite single-precision
+  // number, or -1.
+  int evaluate(const float* row, float* out);
+
+ private:
+  std::vector<double> variables_;
+  std::vector<double> bases_;    // each output's base
+  std::vector<double> outputs_;  // the outputs so far, for the formulas after them
+  std::vector<std::unique_ptr<mu::Parser>> parsers_;
+};
+
+}  // namespace velmsim

@@ -1,0 +1,113 @@
+#include "host/velmsim/plan/plan.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace velmsim {
+
+const std::vector<double> Defaults::percentiles = {10, 50, 80, 90};
+
+std::int32_t clock_seed() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return 123457;
+  const std::int32_t seed = local.tm_hour * 10000 + local.tm_min * 100 + local.tm_sec + 1;
+  return seed <= 1 ? 123457 : seed;
+}
+
+namespace {
+
+// The statistics edition lacks the samplers of some kinds and distributions;
+// others it draws differently, which is worth a warning.
+void check_sampler(const Model& model, Diagnostics& diag) {
+  for (const Input& in : model.inputs) {
+    const char* lacking = nullptr;
+    if (in.kind != InputKind::plain && !(kind(in.kind).editions & kStatsEdition))
+      lacking = kind(in.kind).name;
+    for (Dist d : in.distributions())
+      if (lacking == nullptr && !(distribution(d).editions & kStatsEdition))
+        lacking = distribution(d).name;
+    if (lacking != nullptr) {
+      diag.error(in.dist_at, std::string("--sampler stats cannot draw '") + lacking + "' (input '" +
+                                 in.name + "'): only the threaded edition has that sampler");
+      continue;
+    }
+    for (Dist d : in.distributions())
+      if (const char* caveat = distribution(d).stats_caveat)
+        diag.warning(in.dist_at, "with --sampler stats, the " + std::string(distribution(d).name) +
+                                     " input '" + in.name + "' " + caveat);
+  }
+}
+
+}  // namespace
+
+Plan make_plan(const Model& model, const Overrides& o, Diagnostics& diag) {
+  const RunSection& run = model.run;
+  Plan plan;
+  plan.model = &model;
+  plan.iterations = o.iterations.value_or(run.iterations.value_or(Defaults::iterations));
+  plan.block = o.block.value_or(run.block.value_or(Defaults::block));
+  plan.classes = o.classes.value_or(run.classes.value_or(Defaults::classes));
+  plan.tolerance = o.tolerance.value_or(run.tolerance.value_or(Defaults::tolerance));
+  plan.percentiles = !o.percentiles.empty()   ? o.percentiles
+                     : !run.percentiles.empty() ? run.percentiles
+                                                : Defaults::percentiles;
+  plan.seed = o.seed.value_or(run.seed.value_or(Defaults::seed));
+  if (plan.seed == 0) {
+    plan.seed = clock_seed();
+    plan.clock_seed = true;
+  }
+  plan.one_stream = o.one_stream;
+  plan.threads = o.one_stream ? 1 : std::max(1, o.threads);
+  plan.sampler = o.sampler;
+  plan.formulas = compile_formulas(model, diag);
+  plan.correlation = plan_correlation(model, o.repair, diag);
+  if (o.sampler == Sampler::stats) check_sampler(model, diag);
+  return plan;
+}
+
+ComparePlans make_compare_plans(const Model& a, const Model& b, const Overrides& o,
+                                Diagnostics& diag_a, Diagnostics& diag_b) {
+  ComparePlans plans;
+  plans.a = make_plan(a, o, diag_a);
+  // Both run to the full count: a tolerance of 0 is never reached.
+  plans.a.tolerance = 0;
+  plans.b = make_plan(b, o, diag_b);
+  Plan& pb = plans.b;
+  const Plan& pa = plans.a;
+  pb.iterations = pa.iterations;
+  pb.block = pa.block;
+  pb.classes = pa.classes;
+  pb.tolerance = pa.tolerance;
+  pb.percentiles = pa.percentiles;
+  pb.seed = pa.seed;
+  pb.clock_seed = pa.clock_seed;
+
+  const RunSection &ra = a.run, &rb = b.run;
+  auto value = [](const std::optional<int>& x, int fallback) { return x.value_or(fallback); };
+  std::vector<std::string>& lines = plans.unused;
+  const int ia = value(ra.iterations, Defaults::iterations), ib = value(rb.iterations, Defaults::iterations);
+  if (!o.iterations && ib != ia)
+    lines.push_back("B's [run] iterations = " + std::to_string(ib) + " is not used: A's " +
+                    std::to_string(ia) + " apply to both");
+  const std::int32_t sa = ra.seed.value_or(Defaults::seed), sb = rb.seed.value_or(Defaults::seed);
+  if (!o.seed && sb != sa)
+    lines.push_back("B's [run] seed = " + std::to_string(sb) + " is not used: A's " +
+                    std::to_string(sa) + " applies to both");
+  const int ba = value(ra.block, Defaults::block), bb = value(rb.block, Defaults::block);
+  if (bb != ba)
+    lines.push_back("B's [run] block = " + std::to_string(bb) + " is not used: A's " +
+                    std::to_string(ba) + " applies to both");
+  const auto percentiles = [](const RunSection& r) {
+    return r.percentiles.empty() ? Defaults::percentiles : r.percentiles;
+  };
+  if (o.percentiles.empty() && percentiles(rb) != percentiles(ra))
+    lines.push_back("B's [run] percentiles are not used: A's apply to both");
+  const int ca = value(ra.classes, Defaults::classes), cb = value(rb.classes, Defaults::classes);
+  if (cb != ca)
+    lines.push_back("B's [run] classes = " + std::to_string(cb) + " is not used: A's " +
+                    std::to_string(ca) + " apply");
+  return plans;
+}
+
+}  // namespace velmsim

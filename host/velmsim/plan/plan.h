@@ -1,0 +1,79 @@
+// The plan of a run: every setting decided once, from the command line's
+// overrides, the model's [run] and the defaults, in that order; the seed
+// (a clock seed read here); the checked formulas and correlation matrix.
+// The engine runs a plan; the reports tell what it was.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/velmsim/model/diagnostics.h"
+#include "host/velmsim/model/model.h"
+#include "host/velmsim/plan/correlation.h"
+#include "host/velmsim/plan/formula.h"
+
+namespace velmsim {
+
+// The edition that samples.
+enum class Sampler { threaded, stats };
+
+// What the command line (or a caller) sets; what it leaves out comes from
+// the model, then from the defaults.
+struct Overrides {
+  std::optional<int> iterations, block, classes;
+  std::optional<std::int32_t> seed;  // 0: a seed from the clock
+  std::optional<double> tolerance;
+  std::vector<double> percentiles;  // empty: the model's
+  int threads = 1;
+  bool one_stream = false;
+  Sampler sampler = Sampler::threaded;
+  bool repair = false;  // use the nearest correlation matrix to one that cannot hold
+};
+
+struct Defaults {
+  static constexpr int iterations = 10000;
+  static constexpr int block = 500;
+  static constexpr int classes = 12;
+  static constexpr std::int32_t seed = 12345;
+  static constexpr double tolerance = 0.01;
+  static const std::vector<double> percentiles;  // 10, 50, 80, 90
+};
+
+struct Plan {
+  const Model* model = nullptr;  // the plan's model, which outlives it
+  int iterations = Defaults::iterations;  // the limit
+  int block = Defaults::block;            // iterations between convergence checks
+  int classes = Defaults::classes;        // histogram classes
+  std::int32_t seed = Defaults::seed;
+  bool clock_seed = false;  // the seed was read from the clock
+  double tolerance = Defaults::tolerance;
+  std::vector<double> percentiles;  // as asked for
+  int threads = 1;
+  bool one_stream = false;  // one stream seeded once, in one thread
+  Sampler sampler = Sampler::threaded;
+  FormulaProgram formulas;
+  CorrelationPlan correlation;
+};
+
+// The plan for `model`. Checks what only a run needs (the formulas, the
+// correlation matrix, the sampling edition's samplers) and adds problems to
+// `diagnostics`; the plan may be run only when the model and it have none.
+Plan make_plan(const Model& model, const Overrides& overrides, Diagnostics& diagnostics);
+
+// The seed the library takes from the clock: the local time as hhmmss + 1.
+std::int32_t clock_seed();
+
+// The plans of two models compared on common random numbers: A's settings
+// (or the command line's) apply to both, and both run to the full count. B's
+// [run] values that differ from those in force, and so are not used, are
+// told in `unused`, one line each.
+struct ComparePlans {
+  Plan a, b;
+  std::vector<std::string> unused;
+};
+ComparePlans make_compare_plans(const Model& a, const Model& b, const Overrides& overrides,
+                                Diagnostics& diagnostics_a, Diagnostics& diagnostics_b);
+
+}  // namespace velmsim

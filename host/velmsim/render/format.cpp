@@ -1,0 +1,39 @@
+#include "host/velmsim/render/format.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace velmsim {
+
+const char* const kStatLabels[15] = {"Mean",       "Variance",  "Std. Dev.", "Skewness",
+                                     "Kurtosis",   "Minimum",   "Maximum",   "Range",
+                                     "Coef. Var.", "Count",     "Lower CLM", "Upper CLM",
+                                     "Lower CLV",  "Upper CLV", "Sum Wts"};
+
+const char* const kStatKeys[15] = {"mean",     "variance",  "std_dev",   "skewness",  "kurtosis",
+                                   "minimum",  "maximum",   "range",     "coef_var",  "count",
+                                   "lower_clm", "upper_clm", "lower_clv", "upper_clv", "sum_wts"};
+
+std::string format(const char* f, ...) {
+  va_list args;
+  va_start(args, f);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, f, args);
+  va_end(args);
+  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, f, again);
+  va_end(again);
+  return text;
+}
+
+std::string six_digits(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
+
+std::string name_list(const std::vector<std::string>& names) {
+  std::string s;
+  for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
+  return s.empty() ? "(none)" : s;
+}
+
+}  // namespace velmsim

@@ -1,0 +1,359 @@
+// The report of a run as one HTML page: inline SVG charts (S-curve,
+// histogram, tornado, convergence, contingency drivers) and the tables.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <tuple>
+
+#include "host/velmsim/render/format.h"
+#include "host/velmsim/render/html_page.h"
+#include "host/velmsim/render/render.h"
+
+namespace velmsim {
+
+using namespace page;
+
+namespace {
+
+std::vector<Mark> marks_of(const OutputSummary& o) {
+  std::vector<Mark> m;
+  if (o.base) m.push_back({"base", *o.base, "base"});
+  m.push_back({"P50", o.p50, "p50"});
+  m.push_back({"P80", o.p80, "p80"});
+  if (o.target) m.push_back({"target", *o.target, "target"});
+  return m;
+}
+
+std::string histogram(const OutputSummary& o) {
+  return histogram_chart(o.histogram, o.name, "Histogram of " + o.name, marks_of(o));
+}
+
+std::string s_curve(const OutputSummary& o) {
+  Frame f;
+  f.x0 = o.stat[5];
+  f.x1 = o.stat[6] > o.stat[5] ? o.stat[6] : o.stat[5] + 1;
+  for (const Mark& m : marks_of(o)) {  // keep base and target in view when near
+    const double span = f.x1 - f.x0;
+    if (m.value < f.x0 && m.value > f.x0 - 0.25 * span) f.x0 = m.value;
+    if (m.value > f.x1 && m.value < f.x1 + 0.25 * span) f.x1 = m.value;
+  }
+  std::string s = svg_open(f, "s-curve", "S-curve of " + o.name);
+  s += axes(f, ticks(f.x0, f.x1), {0, 0.2, 0.4, 0.6, 0.8, 1.0}, o.name,
+            "probability of a value at most this", true);
+  std::string points = format("%.1f,%.1f ", f.x(o.stat[5]), f.y(0));
+  for (const auto& [v, p] : o.curve) points += format("%.1f,%.1f ", f.x(v), f.y(p));
+  points += format("%.1f,%.1f", f.x(o.stat[6]), f.y(1));
+  s += "<polyline class=\"curve\" points=\"" + points + "\"/>\n";
+  s += draw_marks(f, marks_of(o));
+  return s + "</svg>\n";
+}
+
+std::string tornado(const OutputSummary& o) {
+  Frame f;
+  f.left = 150;
+  f.right = 60;
+  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.tornado.size());
+  f.x0 = -1;
+  f.x1 = 1;
+  std::string s = svg_open(f, "tornado", "Tornado: rank correlation with " + o.name);
+  s += axes(f, {-1, -0.5, 0, 0.5, 1}, {}, "Spearman rank correlation with " + o.name, "");
+  for (std::size_t i = 0; i < o.tornado.size(); ++i) {
+    const Correlation& c = o.tornado[i];
+    const double y = f.top + 26.0 * static_cast<double>(i);
+    s += format("<text class=\"name\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>",
+                f.left - 8, y + 15, escape(c.name).c_str());
+    if (std::isnan(c.rho) || o.constant) {
+      s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", f.x(0) + 4, y + 15,
+                  o.constant ? "n/a: the output never varied" : "never varied");
+      continue;
+    }
+    const double a = f.x(std::min(0.0f, c.rho)), b = f.x(std::max(0.0f, c.rho));
+    s += format("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"18\"/>",
+                c.rho < 0 ? "neg" : "pos", a, y + 2, std::max(1.0, b - a));
+    s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%+.3f</text>\n",
+                c.rho < 0 ? a - 4 : b + 4, y + 15, c.rho < 0 ? "end" : "start",
+                static_cast<double>(c.rho));
+  }
+  s += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.x(0),
+              f.top, f.x(0), f.height - f.bottom);
+  return s + "</svg>\n";
+}
+
+// Each driver's P80 allocation as a horizontal bar from zero, in the order of
+// the drivers table (largest tail excess first), inputs and risks in their
+// own colours, the amount printed at the bar's end.
+std::string allocation_chart(const OutputSummary& o) {
+  double lo = 0, hi = 0;
+  for (const Driver& d : o.drivers)
+    if (!std::isnan(d.allocation)) {
+      lo = std::min(lo, d.allocation);
+      hi = std::max(hi, d.allocation);
+    }
+  Frame f;
+  f.left = 150;
+  f.right = 30;
+  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.drivers.size());
+  const double pad = 0.2 * (hi - lo);  // room for the amounts beyond the longest bars
+  f.x0 = lo < 0 ? lo - pad : 0;
+  f.x1 = hi > 0 ? hi + pad : 0;
+  if (!(f.x1 > f.x0)) f.x1 = f.x0 + 1;
+  std::string s = svg_open(f, "drivers", "P80 allocation of " + o.name);
+  const std::string unit = o.currency.empty() ? "" : " (" + o.currency + ")";
+  s += axes(f, ticks(f.x0, f.x1), {}, "part of P80 − mean" + unit, "");
+  for (std::size_t i = 0; i < o.drivers.size(); ++i) {
+    const Driver& d = o.drivers[i];
+    const double y = f.top + 26.0 * static_cast<double>(i);
+    s += format("<text class=\"name\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>",
+                f.left - 8, y + 15, escape(d.name).c_str());
+    if (std::isnan(d.allocation)) {
+      s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">n/a</text>\n", f.x(0) + 4, y + 15);
+      continue;
+    }
+    const double a = f.x(std::min(0.0, d.allocation)), b = f.x(std::max(0.0, d.allocation));
+    s += format("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"18\"/>",
+                d.risk ? "risk" : "pos", a, y + 2, std::max(1.0, b - a));
+    s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%s</text>\n",
+                d.allocation < 0 ? a - 4 : b + 4, y + 15, d.allocation < 0 ? "end" : "start",
+                amount(d.allocation, std::max(-lo, hi)).c_str());
+  }
+  const auto risks =
+      std::count_if(o.drivers.begin(), o.drivers.end(), [](const Driver& d) { return d.risk; });
+  if (risks > 0 && static_cast<std::size_t>(risks) < o.drivers.size()) {
+    s += format("<text class=\"legend pos\" x=\"%.1f\" y=\"%.1f\">input</text>",
+                f.width - f.right - 90, f.height - 6);
+    s += format("<text class=\"legend risk\" x=\"%.1f\" y=\"%.1f\">risk</text>\n",
+                f.width - f.right - 40, f.height - 6);
+  }
+  s += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.x(0),
+              f.top, f.x(0), f.height - f.bottom);
+  return s + "</svg>\n";
+}
+
+std::string convergence(const Report& r, std::size_t k) {
+  Frame f;
+  f.x0 = 0;
+  f.x1 = r.trace.empty() ? 1 : r.trace.back().n;
+  double lo = INFINITY, hi = -INFINITY;
+  for (const Checkpoint& c : r.trace) {
+    lo = std::min({lo, static_cast<double>(c.mean[k]), static_cast<double>(c.p80[k])});
+    hi = std::max({hi, static_cast<double>(c.mean[k]), static_cast<double>(c.p80[k])});
+  }
+  const double pad = hi > lo ? 0.15 * (hi - lo) : std::max(1.0, std::fabs(hi) * 0.01);
+  f.y0 = lo - pad;
+  f.y1 = hi + pad;
+  const std::string& name = r.outputs[k].name;
+  std::string s = svg_open(f, "convergence", "Convergence of the mean and P80 of " + name);
+  s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "iterations", name);
+  std::string mean, p80;
+  for (const Checkpoint& c : r.trace) {
+    mean += format("%.1f,%.1f ", f.x(c.n), f.y(c.mean[k]));
+    p80 += format("%.1f,%.1f ", f.x(c.n), f.y(c.p80[k]));
+  }
+  s += "<polyline class=\"mean\" points=\"" + mean + "\"/>\n";
+  s += "<polyline class=\"p80line\" points=\"" + p80 + "\"/>\n";
+  for (const Checkpoint& c : r.trace) {
+    s += format("<circle class=\"mean\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\"/>", f.x(c.n), f.y(c.mean[k]));
+    s += format("<circle class=\"p80line\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\"/>", f.x(c.n), f.y(c.p80[k]));
+  }
+  s += format("\n<text class=\"legend mean\" x=\"%.1f\" y=\"%.1f\">mean</text>", f.width - f.right - 90,
+              f.top + 12);
+  s += format("<text class=\"legend p80line\" x=\"%.1f\" y=\"%.1f\">P80</text>\n",
+              f.width - f.right - 40, f.top + 12);
+  return s + "</svg>\n";
+}
+
+// A correlation matrix as a table, each cell shaded by its value: blue for
+// positive, orange for negative.
+std::string correlation_table(const std::vector<std::string>& names,
+                              const std::function<double(std::size_t, std::size_t)>& at) {
+  std::string h = "<table class=\"matrix\"><tr><th></th>";
+  for (const std::string& name : names) h += "<th class=\"n\">" + escape(name) + "</th>";
+  h += "</tr>\n";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    h += "<tr><th>" + escape(names[i]) + "</th>";
+    for (std::size_t j = 0; j < names.size(); ++j) {
+      const double v = at(i, j);
+      if (std::isnan(v)) {
+        h += "<td class=\"n\">n/a</td>";
+        continue;
+      }
+      const char* colour = v >= 0 ? "43,108,176" : "192,86,33";
+      h += format("<td class=\"n\" style=\"background: rgba(%s,%.2f)\">%.3f</td>", colour,
+                  0.45 * std::min(1.0, std::fabs(v)), std::fabs(v) < 5e-4 ? 0.0 : v);
+    }
+    h += "</tr>\n";
+  }
+  return h + "</table>\n";
+}
+
+// The contingency drivers of an output: the P80 allocation chart and the
+// table, with what the columns mean.
+std::string drivers(const OutputSummary& o, const std::string& money) {
+  std::string h =
+      "<h3>Contingency drivers: each one&#8217;s part in the iterations at or above P80</h3>\n";
+  if (o.constant) return h + "<p class=\"note\">None: " + escape(o.name) + " never varied.</p>\n";
+  if (o.drivers.empty())
+    return h + "<p class=\"note\">None: the model has no risk events and names no inputs in "
+               "<code>shares</code>.</p>\n";
+  const bool shared = o.tail_excess != 0.0;
+  if (shared) h += allocation_chart(o);
+  auto percent = [](double x) {
+    return std::isnan(x) ? std::string("n/a") : format("%.1f%%", 100.0 * x);
+  };
+  h += "<table class=\"grid\"><tr><th>driver</th><th>kind</th><th class=\"n\">tail excess</th>"
+       "<th class=\"n\">share</th><th class=\"n\">P80 allocation" + money + "</th>"
+       "<th class=\"n\">share of variance</th></tr>\n";
+  double excess = 0, allocation = 0;  // the largest, for the amounts' form
+  for (const Driver& d : o.drivers) {
+    excess = std::max(excess, std::fabs(d.excess));
+    if (!std::isnan(d.allocation)) allocation = std::max(allocation, std::fabs(d.allocation));
+  }
+  for (const Driver& d : o.drivers)
+    h += format("<tr><td>%s</td><td>%s</td><td class=\"n\">%s</td><td class=\"n\">%s</td>"
+                "<td class=\"n\">%s</td><td class=\"n\">%s</td></tr>\n",
+                escape(d.name).c_str(), d.risk ? "risk" : "input", amount(d.excess, excess).c_str(),
+                percent(d.share).c_str(), amount(d.allocation, allocation).c_str(),
+                percent(d.variance_share).c_str());
+  h += "</table>\n";
+  // Built by concatenation: names and amounts can make it longer than format() takes.
+  const std::string name = escape(o.name);
+  if (!shared)
+    return h + "<p class=\"note\">Every iteration is at or above P80 (" + name + " is at its "
+               "minimum in at least 80% of them): there is no tail to share.</p>\n";
+  h += "<p class=\"note\">The tail is the " + std::to_string(o.tail) + " iterations with " + name +
+       " &#8805; P80. Tail excess: the mean over the tail less the mean over all iterations. "
+       "Share: of the tail&#8217;s own excess, E[" + name + " | tail] &#8722; E[" + name + "] = " +
+       amount(o.tail_excess) + money + ", to which the excesses of a sum add up. P80 allocation: "
+       "share &#215; (P80 &#8722; mean) = share &#215; " +
+       amount(o.p80_minus_mean) + money +
+       ". Share of variance: &#961;&#178; over the sum of &#961;&#178; of every input.</p>\n";
+  return h;
+}
+
+}  // namespace
+
+std::string html_report(const Report& r) {
+  const std::string money = r.currency.empty() ? "" : " " + escape(r.currency);
+  std::string h = page_open(escape(r.model_name) + ": velmsim report");
+  h += "<h1>" + escape(r.model_name) + "</h1>\n";
+  h += format("<p class=\"note\">Monte-Carlo simulation by velmsim %s: %d iterations, %s.</p>\n",
+              escape(r.version).c_str(), r.iterations,
+              r.converged ? format("converged (every output's convergence error below %g)", r.tolerance).c_str()
+                          : format("stopped at the iteration limit before converging to %g", r.tolerance).c_str());
+  h += "<table class=\"meta\">\n";
+  auto row = [&](const std::string& k, const std::string& v) { h += table_row(k, v); };
+  row("Model file", "<code>" + escape(r.model_path) + "</code>");
+  row("SHA-256", "<code>" + r.model_sha256 + "</code>");
+  row("Sampling", "<code>" + escape(r.libraries.sampling) + "</code> (" + escape(r.libraries.sampling_edition) + " edition)");
+  row("Statistics", "<code>" + escape(r.libraries.statistics) + "</code> (statistics edition)");
+  row("Seed", format("%d%s", static_cast<int>(r.seed), r.clock_seed ? " (from the clock)" : "") +
+                  (r.one_stream ? ", one stream seeded once" : ", one substream per iteration"));
+  row("Iterations", format("%d (limit %d, blocks of %d), %d thread%s", r.iterations, r.limit, r.block,
+                           r.threads, r.threads == 1 ? "" : "s"));
+  if (r.base) row("Base", amount(*r.base) + money);
+  if (r.target) row("Target", amount(*r.target) + money);
+  h += "</table>\n";
+
+  if (const auto& c = r.correlation) {
+    const std::size_t n = c->names.size();
+    h += "<h2 class=\"first\">Rank correlation of inputs</h2>\n<div class=\"tables\">\n";
+    h += "<div><h3>Target</h3>\n" +
+         correlation_table(c->names, [&](std::size_t i, std::size_t j) { return c->target(i, j); }) +
+         "</div>\n";
+    h += "<div><h3>Achieved (Spearman, all iterations)</h3>\n" +
+         correlation_table(c->names, [&](std::size_t i, std::size_t j) {
+           return static_cast<double>(c->achieved[i * n + j]);
+         }) +
+         "</div>\n</div>\n";
+    h += format("<p class=\"note\">The target is induced by reordering each block of %d "
+                "iterations (Iman&#8211;Conover): every input keeps the values drawn for it, in "
+                "another order.%s</p>\n",
+                r.block,
+                c->repaired ? format(" The matrix in the file was not positive semi-definite: the "
+                                     "nearest correlation matrix is used (largest change %.4g).",
+                                     c->largest_change).c_str()
+                            : "");
+  }
+
+  for (std::size_t k = 0; k < r.outputs.size(); ++k) {
+    const OutputSummary& o = r.outputs[k];
+    const std::string money = o.currency.empty() ? "" : " " + escape(o.currency);
+    h += "<section class=\"output\">\n<h2" +
+         std::string(k == 0 && !r.correlation ? " class=\"first\"" : "") +
+         ">Output " + escape(o.name) + "</h2>\n";
+    h += "<p><code>" + escape(o.name) + " = " + escape(o.formula) + "</code></p>\n";
+    if (o.constant) h += "<p class=\"note\">This output has the same value in every iteration.</p>\n";
+    h += "<div class=\"cards\">";
+    h += card(amount(o.stat[0]), "mean" + money);
+    h += card(amount(o.p50), "P50" + money);
+    h += card(amount(o.p80), "P80" + money);
+    if (o.against_base)
+      h += card(amount(o.against_base->p80_minus_base), "contingency P80 &#8722; base" + money);
+    if (o.below_target)
+      h += card(format("%.1f%%", 100.0 * *o.below_target), "chance of " + escape(o.name) + " &#8804; target");
+    h += "</div>\n";
+
+    h += "<h3>S-curve: probability that " + escape(o.name) + " is at most a value</h3>\n" + s_curve(o);
+    if (!o.histogram.tally.empty())
+      h += "<h3>Histogram</h3>\n" + histogram(o) + histogram_note(o.histogram);
+    h += "<h3>Tornado: Spearman rank correlation of each input with " + escape(o.name) + "</h3>\n" +
+         tornado(o);
+    h += "<h3>Convergence of the mean and P80</h3>\n" + convergence(r, k);
+
+    h += "<div class=\"tables\">\n<div><h3>Statistics</h3><table class=\"grid\">\n";
+    for (int i = 0; i < kReportedStatistics; ++i)
+      h += "<tr><td>" + std::string(kStatLabels[i]) + "</td><td class=\"n\">" +
+           amount(o.stat[static_cast<std::size_t>(i)]) + "</td></tr>\n";
+    h += "</table></div>\n<div><h3>Percentiles</h3><table class=\"grid\">\n";
+    for (const auto& [p, v] : o.percentiles)
+      h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, amount(v).c_str());
+    h += "</table>\n";
+    if (o.against_base || o.below_target) {
+      h += "<h3>Against base and target</h3><table class=\"grid\">\n";
+      if (const auto& b = o.against_base) {
+        for (const auto& [label, c, percent] :
+             {std::tuple{"P50", b->p50_minus_base, b->p50_percent},
+              std::tuple{"P80", b->p80_minus_base, b->p80_percent}})
+          h += format("<tr><td>%s &#8722; base</td><td class=\"n\">%s%s</td><td class=\"n\">%s</td></tr>\n",
+                      label, amount(c).c_str(), money.c_str(),
+                      percent ? format("%+.1f%% of base", *percent).c_str() : "");
+        h += format("<tr><td>P(%s &#8804; base)</td><td class=\"n\">%.1f%%</td><td></td></tr>\n",
+                    escape(o.name).c_str(), 100.0 * b->below);
+      }
+      if (o.below_target)
+        h += format("<tr><td>P(%s &#8804; target)</td><td class=\"n\">%.1f%%</td><td></td></tr>\n",
+                    escape(o.name).c_str(), 100.0 * *o.below_target);
+      h += "</table>\n";
+    }
+    h += "</div>\n</div>\n";
+    if (!o.risks.empty()) {
+      h += "<h3>Risk events</h3>\n<table class=\"grid\"><tr><th>event</th><th class=\"n\">p</th>"
+           "<th class=\"n\">observed</th><th class=\"n\">mean impact</th><th class=\"n\">p &#215; "
+           "mean impact</th><th class=\"n\">&#961; with " + escape(o.name) + "</th></tr>\n";
+      for (const RiskLine& k2 : o.risks)
+        h += format("<tr><td>%s</td><td class=\"n\">%.4g</td><td class=\"n\">%.4f</td><td "
+                    "class=\"n\">%s</td><td class=\"n\">%s</td><td class=\"n\">%s</td></tr>\n",
+                    escape(k2.name).c_str(), static_cast<double>(k2.p), k2.rate,
+                    amount(k2.mean_impact).c_str(), amount(k2.expected_impact).c_str(),
+                    std::isnan(k2.rho) ? "n/a" : format("%+.3f", static_cast<double>(k2.rho)).c_str());
+      h += "</table>\n";
+    }
+    h += drivers(o, money);
+    h += "</section>\n";
+  }
+
+  h += "<h2>Convergence trace</h2>\n<table class=\"grid\"><tr><th class=\"n\">iterations</th>";
+  for (const OutputSummary& o : r.outputs) h += "<th class=\"n\">" + escape(o.name) + " error</th>";
+  h += "</tr>\n";
+  for (const Checkpoint& c : r.trace) {
+    h += format("<tr><td class=\"n\">%d</td>", c.n);
+    for (float e : c.error) h += "<td class=\"n\">" + escape(six_digits(e)) + "</td>";
+    h += "</tr>\n";
+  }
+  h += "</table>\n<p class=\"note\">Convergence error: VELMCNVERR after each block, the largest "
+       "change over the last block of the mean, the standard deviation and the 10, 25, 75 and 90% "
+       "points, in standard deviations.</p>\n";
+  return h + page_close();
+}
+
+}  // namespace velmsim

@@ -1,0 +1,188 @@
+// The JSON reports, with single-precision numbers written in the shortest
+// form that reads back as the same float, and keys in the order written.
+#include <cmath>
+
+#include <nlohmann/json.hpp>
+
+#include "host/velmsim/render/format.h"
+#include "host/velmsim/render/render.h"
+
+namespace velmsim {
+
+namespace {
+
+using Json = nlohmann::basic_json<nlohmann::ordered_map, std::vector, std::string, bool,
+                                  std::int64_t, std::uint64_t, float>;
+Json number(double x) { return std::isnan(x) ? Json(nullptr) : Json(static_cast<float>(x)); }
+
+Json histogram(const Histogram& h) {
+  return {{"low", h.low}, {"high", h.high}, {"marks", h.marks}, {"tally", h.tally}};
+}
+
+Json s_curve(const Spread& s) {
+  Json curve = Json::array();
+  for (const auto& [v, p] : s.curve) curve.push_back({v, p});
+  return curve;
+}
+
+Json percentiles(const std::vector<std::pair<double, float>>& list) {
+  Json pct = Json::array();
+  for (const auto& [p, v] : list) pct.push_back({{"percent", static_cast<float>(p)}, {"value", v}});
+  return pct;
+}
+
+Json side_json(const CompareSide& s) {
+  return {{"file", s.path}, {"sha256", s.sha256}, {"name", s.name}};
+}
+
+Json output_side(const std::string& formula, const Spread& o) {
+  return {{"formula", formula}, {"mean", o.stat[0]}, {"p50", o.p50}, {"p80", o.p80},
+          {"minimum", o.stat[5]}, {"maximum", o.stat[6]}, {"s_curve", s_curve(o)}};
+}
+
+}  // namespace
+
+std::string json_report(const Report& r) {
+  Json j;
+  j["format"] = "velmsim-report";
+  j["version"] = 2;
+  j["velmsim"] = r.version;
+  j["model"] = {{"file", r.model_path}, {"sha256", r.model_sha256}, {"name", r.model_name},
+                {"currency", r.currency},
+                {"base", r.base ? number(*r.base) : Json(nullptr)},
+                {"target", r.target ? number(*r.target) : Json(nullptr)}};
+  j["libraries"] = {{"sampling", r.libraries.sampling},
+                    {"sampling_edition", r.libraries.sampling_edition},
+                    {"statistics", r.libraries.statistics}};
+  j["run"] = {{"seed", r.seed}, {"clock_seed", r.clock_seed}, {"one_stream", r.one_stream},
+              {"threads", r.threads}, {"iterations", r.iterations}, {"limit", r.limit},
+              {"block", r.block}, {"tolerance", static_cast<float>(r.tolerance)},
+              {"converged", r.converged}};
+  j["columns"] = r.columns;
+  if (const auto& c = r.correlation) {
+    const std::size_t k = c->names.size();
+    auto rows = [k](auto at) {
+      Json m = Json::array();
+      for (std::size_t i = 0; i < k; ++i) {
+        Json row = Json::array();
+        for (std::size_t j = 0; j < k; ++j) row.push_back(at(i, j));
+        m.push_back(row);
+      }
+      return m;
+    };
+    j["correlation"] = {
+        {"inputs", c->names},
+        {"target", rows([&](std::size_t i, std::size_t jj) { return Json(c->target(i, jj)); })},
+        {"achieved",
+         rows([&](std::size_t i, std::size_t jj) { return number(c->achieved[i * k + jj]); })},
+        {"repaired", c->repaired},
+        {"given", rows([&](std::size_t i, std::size_t jj) { return Json(c->given(i, jj)); })},
+        {"largest_change", c->largest_change}};
+  } else {
+    j["correlation"] = nullptr;
+  }
+  Json outputs = Json::array();
+  for (const OutputSummary& o : r.outputs) {
+    Json out;
+    out["name"] = o.name;
+    out["formula"] = o.formula;
+    out["constant"] = o.constant;
+    out["currency"] = o.currency;
+    out["base"] = o.base ? number(*o.base) : Json(nullptr);
+    out["target"] = o.target ? number(*o.target) : Json(nullptr);
+    Json stats = Json::object();
+    for (int i = 0; i < kReportedStatistics; ++i) stats[kStatKeys[i]] = number(o.stat[static_cast<std::size_t>(i)]);
+    out["statistics"] = stats;
+    out["percentiles"] = percentiles(o.percentiles);
+    out["p50"] = o.p50;
+    out["p80"] = o.p80;
+    if (const auto& b = o.against_base) {
+      auto optional = [](const std::optional<double>& x) { return x ? number(*x) : Json(nullptr); };
+      out["contingency"] = {{"p50_minus_base", number(b->p50_minus_base)},
+                            {"p80_minus_base", number(b->p80_minus_base)},
+                            {"p50_percent_of_base", optional(b->p50_percent)},
+                            {"p80_percent_of_base", optional(b->p80_percent)}};
+      out["probability_below_base"] = number(b->below);
+    }
+    if (o.below_target) out["probability_below_target"] = number(*o.below_target);
+    out["histogram"] = histogram(o.histogram);
+    out["s_curve"] = s_curve(o);
+    Json tornado = Json::array();
+    for (const Correlation& c : o.tornado) tornado.push_back({{"input", c.name}, {"rho", number(c.rho)}});
+    out["tornado"] = tornado;
+    Json risks = Json::array();
+    for (const RiskLine& k : o.risks)
+      risks.push_back({{"event", k.name}, {"p", k.p}, {"observed_rate", number(k.rate)},
+                       {"mean_impact", k.mean_impact},
+                       {"expected_impact", number(k.expected_impact)},
+                       {"rho", number(k.rho)}});
+    out["risks"] = risks;
+    Json drivers = Json::array();
+    for (const Driver& d : o.drivers)
+      drivers.push_back({{"name", d.name}, {"kind", d.risk ? "risk" : "input"},
+                         {"excess", number(d.excess)}, {"share", number(d.share)},
+                         {"p80_allocation", number(d.allocation)},
+                         {"variance_share", number(d.variance_share)}});
+    out["contingency_drivers"] = drivers;
+    outputs.push_back(out);
+  }
+  j["outputs"] = outputs;
+  Json trace = Json::array();
+  for (const Checkpoint& c : r.trace) {
+    Json e = {{"iterations", c.n}};
+    Json err = Json::array(), mean = Json::array(), p80 = Json::array();
+    for (std::size_t k = 0; k < c.error.size(); ++k) {
+      err.push_back(number(c.error[k]));
+      mean.push_back(c.mean[k]);
+      p80.push_back(c.p80[k]);
+    }
+    e["error"] = err;
+    e["mean"] = mean;
+    e["p80"] = p80;
+    trace.push_back(e);
+  }
+  j["convergence"] = trace;
+  return j.dump(2) + "\n";
+}
+
+std::string compare_json(const Comparison& c) {
+  Json j;
+  j["format"] = "velmsim-comparison";
+  j["version"] = 2;
+  j["velmsim"] = c.version;
+  j["a"] = side_json(c.a);
+  j["b"] = side_json(c.b);
+  j["libraries"] = {{"sampling", c.libraries.sampling}, {"statistics", c.libraries.statistics}};
+  j["run"] = {{"seed", c.seed}, {"clock_seed", c.clock_seed}, {"threads", c.threads},
+              {"iterations", c.iterations}, {"block", c.block}};
+  j["not_used"] = c.unused;
+  j["common_random_numbers"] = {{"same_values", c.shared.same_values},
+                                {"reordered", c.shared.reordered},
+                                {"same_start", c.shared.same_start},
+                                {"unpaired_a", c.shared.unmatched_a},
+                                {"unpaired_b", c.shared.unmatched_b}};
+  Json outputs = Json::array();
+  for (const OutputComparison& o : c.outputs) {
+    const DifferenceSummary& d = o.difference;
+    Json out;
+    out["name"] = o.name;
+    out["currency"] = o.currency;
+    out["a"] = output_side(o.formula_a, o.a);
+    out["b"] = output_side(o.formula_b, o.b);
+    out["difference"] = {{"constant", d.constant},
+                         {"mean", d.mean},
+                         {"sd", d.sd},
+                         {"minimum", d.min},
+                         {"maximum", d.max},
+                         {"percentiles", percentiles(d.percentiles)},
+                         {"probability_b_greater", static_cast<float>(d.b_greater)},
+                         {"histogram", histogram(d.histogram)}};
+    outputs.push_back(out);
+  }
+  j["outputs"] = outputs;
+  j["only_in_a"] = c.only_a;
+  j["only_in_b"] = c.only_b;
+  return j.dump(2) + "\n";
+}
+
+}  // namespace velmsim

@@ -1,0 +1,28 @@
+// The reports: a run's as text, JSON, CSV and one HTML page, a comparison's
+// as text, JSON and one HTML page. Each reads the analysis and computes no
+// figure of its own.
+#pragma once
+
+#include <string>
+
+#include "host/velmsim/analysis/compare.h"
+#include "host/velmsim/analysis/report.h"
+#include "host/velmsim/engine/samples.h"
+#include "host/velmsim/model/model.h"
+
+namespace velmsim {
+
+std::string text_report(const Report& r);
+// The JSON report: "format": "velmsim-report", "version": 2, identifier keys.
+std::string json_report(const Report& r);
+std::string html_report(const Report& r);
+// One row per iteration: the iteration (from 1), every column, every output,
+// with 9 significant digits so that each single-precision value reads back
+// exactly.
+std::string csv_rows(const Model& model, const Samples& samples);
+
+std::string compare_text(const Comparison& c);
+std::string compare_json(const Comparison& c);
+std::string compare_html(const Comparison& c);
+
+}  // namespace velmsim

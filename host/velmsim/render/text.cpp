@@ -1,0 +1,167 @@
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "host/velmsim/render/format.h"
+#include "host/velmsim/render/render.h"
+
+namespace velmsim {
+
+namespace {
+
+std::string bar(double fraction, int width, char c) {
+  const int n = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * width));
+  return std::string(static_cast<std::size_t>(n), c);
+}
+
+}  // namespace
+
+std::string text_report(const Report& r) {
+  std::string t;
+  t += format("velmsim %s: %s\n", r.version.c_str(), r.model_name.c_str());
+  t += "model file:  " + r.model_path + "\n";
+  t += "sha-256:     " + r.model_sha256 + "\n";
+  t += "sampling:    " + r.libraries.sampling + " (" + r.libraries.sampling_edition + " edition)\n";
+  t += "statistics:  " + r.libraries.statistics + " (statistics edition)\n";
+  t += format("seed:        %d%s\n", static_cast<int>(r.seed), r.clock_seed ? " (from the clock)" : "");
+  t += r.one_stream ? "streams:     one stream seeded once, in one thread\n"
+                    : "streams:     iteration i draws from seed * 16807^(65536 i) mod (2^31 - 1)\n";
+  t += format("threads:     %d\n", r.threads);
+  t += format("iterations:  %d (limit %d, blocks of %d)\n", r.iterations, r.limit, r.block);
+  if (r.converged) {
+    t += format("converged:   yes, every output's convergence error is below %g\n", r.tolerance);
+  } else {
+    t += format("converged:   no, the limit was reached before every output's convergence "
+                "error fell below %g\n", r.tolerance);
+  }
+
+  if (const auto& c = r.correlation) {
+    t += format("\nRank correlation of inputs: the target, induced by reordering each block of %d\n"
+                "iterations, and the Spearman correlation achieved over all iterations\n",
+                r.block);
+    const std::size_t k = c->names.size();
+    std::size_t width = 4;
+    for (const std::string& name : c->names) width = std::max(width, name.size());
+    const int w = static_cast<int>(2 * width + 3);
+    t += format("  %-*s %8s %9s\n", w, "pair", "target", "achieved");
+    for (std::size_t i = 0; i < k; ++i)
+      for (std::size_t j = i + 1; j < k; ++j)
+        t += format("  %-*s %8.3f %9s\n", w, (c->names[i] + " ~ " + c->names[j]).c_str(),
+                    c->target(i, j),
+                    std::isnan(c->achieved[i * k + j])
+                        ? "n/a"
+                        : format("%.3f", std::fabs(c->achieved[i * k + j]) < 5e-4f
+                                             ? 0.0
+                                             : static_cast<double>(c->achieved[i * k + j]))
+                              .c_str());
+    if (c->repaired)
+      t += format("  (repaired: the file's matrix was not positive semi-definite; the nearest\n"
+                  "  correlation matrix is used, largest change %.4g)\n", c->largest_change);
+  }
+
+  for (const OutputSummary& o : r.outputs) {
+    const std::string money = o.currency.empty() ? "" : " " + o.currency;
+    t += "\n== Output " + o.name + " = " + o.formula + "\n";
+    if (o.constant) t += "(this output has the same value in every iteration)\n";
+    t += "\nStatistics\n";
+    for (int i = 0; i < kReportedStatistics; ++i) t += format("  %-12s %16s\n", kStatLabels[i], six_digits(o.stat[static_cast<std::size_t>(i)]).c_str());
+
+    t += "\nPercentiles\n";
+    for (const auto& [p, v] : o.percentiles) t += format("  P%-4g %16s\n", p, six_digits(v).c_str());
+
+    if (o.against_base || o.target) {
+      t += "\nAgainst base and target\n";
+      if (const auto& b = o.against_base) {
+        t += format("  base            %16s%s\n", six_digits(b->base).c_str(), money.c_str());
+        for (const auto& [label, c, percent] :
+             {std::tuple{"P50", b->p50_minus_base, b->p50_percent},
+              std::tuple{"P80", b->p80_minus_base, b->p80_percent}}) {
+          t += format("  %s - base      %16s%s", label, six_digits(c).c_str(), money.c_str());
+          t += percent ? format("  (%+.1f %% of base)\n", *percent) : "\n";
+        }
+        t += format("  %-24s %8.1f %%\n", ("P(" + o.name + " <= base)").c_str(), 100.0 * b->below);
+      }
+      if (o.target) {
+        t += format("  target          %16s%s\n", six_digits(*o.target).c_str(), money.c_str());
+        t += format("  %-24s %8.1f %%\n", ("P(" + o.name + " <= target)").c_str(), 100.0 * *o.below_target);
+      }
+    }
+
+    if (const Histogram& h = o.histogram; !h.tally.empty()) {
+      const std::size_t k = h.tally.size();
+      t += format("\nHistogram (%zu classes between %s and %s)\n", k - 2, six_digits(h.low).c_str(), six_digits(h.high).c_str());
+      const float largest = *std::max_element(h.tally.begin(), h.tally.end());
+      const double width = (static_cast<double>(h.high) - h.low) / static_cast<double>(k - 2);
+      for (std::size_t i = 0; i < k; ++i) {
+        std::string range;
+        if (i == 0) range = format("%11s %-14s", "up to", six_digits(h.low).c_str());
+        else if (i == k - 1) range = format("%11s %-14s", "above", six_digits(h.high).c_str());
+        else {
+          const double from = h.low + static_cast<double>(i - 1) * width;
+          range = format("%11s to %-11s", six_digits(from).c_str(), six_digits(from + width).c_str());
+        }
+        t += format("  %s %6.0f %s\n", range.c_str(), static_cast<double>(h.tally[i]),
+                    bar(largest > 0 ? h.tally[i] / largest : 0.0, 40, '#').c_str());
+      }
+    }
+
+    t += "\nTornado: Spearman rank correlation of each input with " + o.name + "\n";
+    if (o.constant) t += "  (none: " + o.name + " never varied)\n";
+    for (const Correlation& c : o.constant ? std::vector<Correlation>{} : o.tornado) {
+      if (std::isnan(c.rho)) {
+        t += format("  %-18s %7s (never varied)\n", c.name.c_str(), "n/a");
+        continue;
+      }
+      const double v = c.rho;
+      t += format("  %-18s %+7.3f %20s|%-20s\n", c.name.c_str(), v,
+                  v < 0 ? bar(-v, 20, '=').c_str() : "", v > 0 ? bar(v, 20, '=').c_str() : "");
+    }
+
+    if (!o.risks.empty()) {
+      t += "\nRisk events\n";
+      t += format("  %-18s %8s %9s %14s %14s %7s\n", "event", "p", "observed", "mean impact",
+                  "p x impact", "rho");
+      for (const RiskLine& k : o.risks)
+        t += format("  %-18s %8.4g %9.4f %14s %14s %7s\n", k.name.c_str(), static_cast<double>(k.p),
+                    k.rate, six_digits(k.mean_impact).c_str(), six_digits(k.expected_impact).c_str(),
+                    std::isnan(k.rho) ? "n/a" : format("%+.3f", static_cast<double>(k.rho)).c_str());
+    }
+
+    t += "\nContingency drivers: each one's part in the iterations at or above P80\n";
+    if (o.constant) {
+      t += "  (none: " + o.name + " never varied)\n";
+    } else if (o.drivers.empty()) {
+      t += "  (none: the model has no risk events and names no inputs in [run] shares)\n";
+    } else {
+      t += format("  tail: the %d iterations with %s >= P80%s\n", o.tail, o.name.c_str(),
+                  o.tail_excess == 0.0 ? ", which is every one: nothing to share" : "");
+      t += format("  tail mean - mean  %16s%s   (what the shares divide)\n",
+                  six_digits(o.tail_excess).c_str(), money.c_str());
+      t += format("  P80 - mean        %16s%s   (allocated by share)\n",
+                  six_digits(o.p80_minus_mean).c_str(), money.c_str());
+      t += format("  %-18s %-5s %14s %8s %16s %10s\n", "driver", "kind", "tail excess", "share",
+                  "P80 allocation", "var. share");
+      auto percent = [](double x) {
+        return std::isnan(x) ? std::string("n/a") : format("%.1f %%", 100.0 * x);
+      };
+      for (const Driver& d : o.drivers)
+        t += format("  %-18s %-5s %14s %8s %16s %10s\n", d.name.c_str(), d.risk ? "risk" : "input",
+                    six_digits(d.excess).c_str(), percent(d.share).c_str(), six_digits(d.allocation).c_str(),
+                    percent(d.variance_share).c_str());
+    }
+  }
+
+  t += format("\nConvergence: after each block, each output's convergence error (VELMCNVERR;\n"
+              "n/a until there are two blocks), against the tolerance %g\n", r.tolerance);
+  t += format("  %10s", "iterations");
+  for (const OutputSummary& o : r.outputs) t += format(" %14s", o.name.c_str());
+  t += "\n";
+  for (const Checkpoint& c : r.trace) {
+    t += format("  %10d", c.n);
+    for (float e : c.error) t += format(" %14s", six_digits(e).c_str());
+    t += "\n";
+  }
+  return t;
+}
+
+}  // namespace velmsim
