@@ -105,23 +105,27 @@ void read_run(const toml::table& t, Reader& r, Model& m) {
   RunSection& run = m.run;
   r.unknown_keys(t, {"iterations", "seed", "tolerance", "percentiles", "block", "classes", "shares"},
                  "in [run]");
-  if (const toml::node* n = t.get("iterations"))
-    if (auto x = r.integer(*n, "iterations", 2, 32767,
-                           "is out of range: at least 2 and at most 32767, the largest count the "
-                           "statistics take"))
-      run.iterations = static_cast<int>(*x);
+  const struct {
+    const char* key;
+    std::int64_t lo, hi;
+    const char* why;
+    std::optional<int>* into;
+  } counts[] = {
+      {"iterations", 2, 32767,
+       "is out of range: at least 2 and at most 32767, the largest count the statistics take",
+       &run.iterations},
+      {"block", 2, 32767,
+       "is out of range: 2 to 32767 (the convergence error of a block needs two iterations)",
+       &run.block},
+      {"classes", 1, 200, "is out of range: 1 to 200", &run.classes},
+  };
+  for (const auto& c : counts)
+    if (const toml::node* n = t.get(c.key))
+      if (auto x = r.integer(*n, c.key, c.lo, c.hi, c.why)) *c.into = static_cast<int>(*x);
   if (const toml::node* n = t.get("seed"))
     if (auto x = r.integer(*n, "seed", 0, 2147483646,
                            "is out of range: 1 to 2147483646, or 0 for a seed from the clock"))
       run.seed = static_cast<std::int32_t>(*x);
-  if (const toml::node* n = t.get("block"))
-    if (auto x = r.integer(*n, "block", 2, 32767,
-                           "is out of range: 2 to 32767 (the convergence error of a block needs "
-                           "two iterations)"))
-      run.block = static_cast<int>(*x);
-  if (const toml::node* n = t.get("classes"))
-    if (auto x = r.integer(*n, "classes", 1, 200, "is out of range: 1 to 200"))
-      run.classes = static_cast<int>(*x);
   if (const toml::node* n = t.get("tolerance")) {
     if (auto x = r.number(*n, "tolerance")) {
       if (*x > 0)

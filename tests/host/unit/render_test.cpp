@@ -1,0 +1,117 @@
+// The renderers: each report of one small model (and the comparison of it
+// with a variant) byte for byte against its expected file in golden/, and
+// the text and JSON reports showing the same figures. After a deliberate
+// change to a report, write the expected files again with
+//   cmake --build build --target velmsim_golden
+// and read the difference before committing it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "host/velmsim/analysis/compare.h"
+#include "host/velmsim/render/render.h"
+#include "tests/host/unit/support.h"
+
+namespace {
+
+using namespace velmsim_unit;
+
+const std::string kModels = VELM_MODELS_DIR;
+
+// The parts of a report that name this build's files and version, fixed.
+void fix_provenance(Report& r) {
+  r.version = "test";
+  r.model_path = "golden.toml";
+  r.libraries = {"libvelmprob.so", "threaded sampling", "libvelmprob.so"};
+}
+
+void expect_golden(const std::string& name, const std::string& text) {
+  const std::string path = std::string(VELM_GOLDEN_DIR) + "/" + name;
+  if (std::getenv("VELMSIM_UPDATE_GOLDEN") != nullptr) {
+    std::ofstream(path, std::ios::binary) << text;
+    return;
+  }
+  EXPECT_EQ(slurp(path), text) << name << " differs from its expected file";
+}
+
+std::unique_ptr<Run> golden_run() {
+  return run_text(slurp(kModels + "/golden.toml"), {}, "golden.toml");
+}
+
+TEST(Render, RunReportsAreTheExpectedFiles) {
+  auto run = golden_run();
+  ASSERT_GE(run->samples().n, 2);
+  Report r = run->report;
+  fix_provenance(r);
+  expect_golden("golden.txt", text_report(r));
+  expect_golden("golden.json", json_report(r));
+  expect_golden("golden.html", html_report(r));
+  expect_golden("golden.csv", csv_rows(run->model, run->samples()));
+}
+
+TEST(Render, ComparisonReportsAreTheExpectedFiles) {
+  Diagnostics da, db;
+  const Model a = read_model_text("golden.toml", slurp(kModels + "/golden.toml"), da);
+  const Model b = read_model_text("golden_b.toml", slurp(kModels + "/golden_b.toml"), db);
+  const ComparePlans plans = make_compare_plans(a, b, {}, da, db);
+  ASSERT_FALSE(da.has_errors() || db.has_errors());
+  const RunResult ra = run(plans.a, editions().sampling(), nullptr);
+  const RunResult rb = run(plans.b, editions().sampling(), nullptr);
+  Comparison c = compare_runs(plans, ra, rb, statistics(), {"libvelmprob.so", "", "libvelmprob.so"});
+  c.version = "test";
+  expect_golden("compare.txt", compare_text(c));
+  expect_golden("compare.json", compare_json(c));
+  expect_golden("compare.html", compare_html(c));
+}
+
+std::string g6(double x) {
+  char b[64];
+  std::snprintf(b, sizeof b, "%.6g", x);
+  return b;
+}
+
+// The text report shows the JSON report's figures: statistics, percentiles,
+// contingency, chances, the strongest input of the tornado, the risks.
+TEST(Render, TextShowsTheJsonFigures) {
+  auto run = golden_run();
+  const std::string text = text_report(run->report);
+  const auto j = nlohmann::json::parse(json_report(run->report));
+  EXPECT_EQ(j["format"], "velmsim-report");
+  EXPECT_EQ(j["version"], 2);
+  auto shown = [&](const std::string& label, double v) {
+    const auto at = text.find(label);
+    if (at == std::string::npos) return false;
+    const std::string line = text.substr(at, text.find('\n', at) - at);
+    return (line + " ").find(" " + g6(v) + " ") != std::string::npos;
+  };
+  EXPECT_NE(text.find("seed:        " + std::to_string(j["run"]["seed"].get<int>())), std::string::npos);
+  EXPECT_NE(text.find("sha-256:     " + j["model"]["sha256"].get<std::string>()), std::string::npos);
+  const auto& out = j["outputs"][0];
+  for (const auto& [label, key] : {std::pair{"Mean", "mean"}, std::pair{"Std. Dev.", "std_dev"},
+                                   std::pair{"Minimum", "minimum"}, std::pair{"Maximum", "maximum"},
+                                   std::pair{"Coef. Var.", "coef_var"}, std::pair{"Upper CLV", "upper_clv"}})
+    EXPECT_TRUE(shown(std::string("  ") + label, out["statistics"][key].get<double>())) << label;
+  for (const auto& p : out["percentiles"]) {
+    const std::string label = "  P" + g6(p["percent"].get<double>());
+    EXPECT_TRUE(shown(label, p["value"].get<double>())) << label;
+  }
+  EXPECT_TRUE(shown("  P80 - base", out["contingency"]["p80_minus_base"].get<double>()));
+  char below[64];
+  std::snprintf(below, sizeof below, "  %-24s %8.1f %%", "P(cost <= target)",
+                100.0 * out["probability_below_target"].get<double>());
+  EXPECT_NE(text.find(below), std::string::npos);
+  const auto& first = out["tornado"][0];
+  char tornado[64];
+  std::snprintf(tornado, sizeof tornado, "  %-18s %+7.3f", first["input"].get<std::string>().c_str(),
+                first["rho"].get<double>());
+  EXPECT_NE(text.find(tornado), std::string::npos);
+  ASSERT_EQ(out["risks"].size(), 2u);
+  EXPECT_EQ(out["risks"][1]["event"], "strike");
+  EXPECT_EQ(j["convergence"].size(), run->trace.size());
+}
+
+}  // namespace
