@@ -25,5 +25,8 @@ int main(int argc, char** argv) {
   } catch (const velm_host::LoadError& e) {
     std::fprintf(stderr, "velmsim: error: %s\n", e.what());
     return 2;
+  } catch (const std::exception& e) {  // beyond a limit of the statistics, out of memory
+    std::fprintf(stderr, "velmsim: error: %s\n", e.what());
+    return 2;
   }
 }

@@ -65,7 +65,11 @@ float Statistics::spearman(const float* x, const float* y, std::size_t n) const 
 
 float Statistics::convergence_error(const float* x, std::size_t n, std::size_t m) const {
   const std::int16_t n16 = count16(n), m16 = count16(m);
-  return constant(x, n) ? 0.0f : x_.cnverr(&m16, &n16, x);
+  if (constant(x, n)) return 0.0f;
+  // Values that began to vary only in the last m: against the spread of 0
+  // before them the library would report 0 (converged) and warn.
+  if (m < n && constant(x, n - m)) return std::numeric_limits<float>::quiet_NaN();
+  return x_.cnverr(&m16, &n16, x);
 }
 
 std::vector<std::size_t> Statistics::by_magnitude(const std::vector<float>& key) const {

@@ -49,7 +49,7 @@ class Statistics {
   float spearman(const float* x, const float* y, std::size_t n) const;
 
   // The convergence error of the last m of n values (VELMCNVERR); 0 when
-  // they never vary.
+  // they never vary, NaN (not yet measurable) when only the last m vary.
   float convergence_error(const float* x, std::size_t n, std::size_t m) const;
 
   // The indices of `key` in ascending order of absolute value (VELMSORT).

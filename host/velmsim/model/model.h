@@ -59,7 +59,7 @@ struct Output {
 
 // Target Spearman rank correlations between columns, as the file gives them
 // (pairs it leaves out are 0); the run checks or repairs the matrix.
-struct CorrelationSpec {
+struct RankCorrelation {
   std::vector<std::size_t> columns;  // the correlated columns, in draw order
   SquareMatrix given;                // over `columns`
   Position at;                       // the [correlation] table
@@ -84,7 +84,7 @@ struct Model {
   std::vector<Input> inputs;    // in the order of the file
   std::vector<Column> columns;  // in draw order
   std::vector<Output> outputs;  // in the order of the file
-  CorrelationSpec correlation;
+  RankCorrelation correlation;
   RunSection run;
   // The columns named in [run] shares (in the order written), whose part in
   // each output's contingency the reports give besides the risks'.

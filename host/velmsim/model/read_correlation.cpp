@@ -158,18 +158,18 @@ class CorrelationReader {
 
   // The given matrix over the named columns in draw order.
   void build() {
-    CorrelationSpec& spec = m_.correlation;
+    RankCorrelation& rc = m_.correlation;
     std::set<std::size_t> named;
     for (const auto& [ab, value] : entries_) named.insert({ab.first, ab.second});
-    spec.columns.assign(named.begin(), named.end());
-    spec.given = SquareMatrix::identity(spec.columns.size());
+    rc.columns.assign(named.begin(), named.end());
+    rc.given = SquareMatrix::identity(rc.columns.size());
     auto index = [&](std::size_t c) {
-      return static_cast<std::size_t>(std::lower_bound(spec.columns.begin(), spec.columns.end(), c) -
-                                      spec.columns.begin());
+      return static_cast<std::size_t>(std::lower_bound(rc.columns.begin(), rc.columns.end(), c) -
+                                      rc.columns.begin());
     };
     for (const auto& [ab, value] : entries_) {
       const std::size_t i = index(ab.first), j = index(ab.second);
-      spec.given(i, j) = spec.given(j, i) = value.first;
+      rc.given(i, j) = rc.given(j, i) = value.first;
     }
   }
 

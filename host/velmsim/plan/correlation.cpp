@@ -58,27 +58,27 @@ SquareMatrix nearest_correlation(const SquareMatrix& c, double floor) {
   x = clip_eigenvalues(y, floor);
   const Eigen::VectorXd d = x.diagonal().cwiseSqrt().cwiseInverse();
   y = d.asDiagonal() * x * d.asDiagonal();
-  y = (y + y.transpose()) / 2;
+  y = ((y + y.transpose()) / 2).eval();  // evaluated first: y is read and written
   y.diagonal().setOnes();
   return from_eigen(y);
 }
 
 CorrelationPlan plan_correlation(const Model& model, bool repair, Diagnostics& diag) {
-  const CorrelationSpec& spec = model.correlation;
+  const RankCorrelation& rc = model.correlation;
   CorrelationPlan plan;
-  plan.columns = spec.columns;
-  plan.given = plan.target = spec.given;
-  if (spec.columns.empty()) return plan;
-  const double lowest = smallest_eigenvalue(spec.given);
+  plan.columns = rc.columns;
+  plan.given = plan.target = rc.given;
+  if (rc.columns.empty()) return plan;
+  const double lowest = smallest_eigenvalue(rc.given);
   if (lowest >= kSemidefiniteTolerance) return plan;
   const std::string what = "the correlations in [correlation] cannot hold together: their "
                            "matrix is not positive semi-definite (smallest eigenvalue " +
                            parameter_text(lowest) + ")";
   if (!repair) {
-    diag.error(spec.at, what + "; run with --repair to use the nearest correlation matrix");
+    diag.error(rc.at, what + "; run with --repair to use the nearest correlation matrix");
     return plan;
   }
-  plan.target = nearest_correlation(spec.given);
+  plan.target = nearest_correlation(rc.given);
   plan.repaired = true;
   const std::size_t k = plan.columns.size();
   for (std::size_t i = 0; i < k * k; ++i)
@@ -93,7 +93,7 @@ CorrelationPlan plan_correlation(const Model& model, bool repair, Diagnostics& d
     for (std::size_t j = 0; j < k; ++j) text += (j ? ", " : "") + repaired_text(plan.target(i, j));
     text += "]";
   }
-  diag.warning(spec.at, text + "]");
+  diag.warning(rc.at, text + "]");
   return plan;
 }
 

@@ -83,30 +83,24 @@ ComparePlans make_compare_plans(const Model& a, const Model& b, const Overrides&
   pb.seed = pa.seed;
   pb.clock_seed = pa.clock_seed;
 
+  // B's [run] values that its file gives and that differ from A's, unless the
+  // command line sets them for both.
   const RunSection &ra = a.run, &rb = b.run;
-  auto value = [](const std::optional<int>& x, int fallback) { return x.value_or(fallback); };
   std::vector<std::string>& lines = plans.unused;
-  const int ia = value(ra.iterations, Defaults::iterations), ib = value(rb.iterations, Defaults::iterations);
-  if (!o.iterations && ib != ia)
-    lines.push_back("B's [run] iterations = " + std::to_string(ib) + " is not used: A's " +
-                    std::to_string(ia) + " apply to both");
-  const std::int32_t sa = ra.seed.value_or(Defaults::seed), sb = rb.seed.value_or(Defaults::seed);
-  if (!o.seed && sb != sa)
-    lines.push_back("B's [run] seed = " + std::to_string(sb) + " is not used: A's " +
-                    std::to_string(sa) + " applies to both");
-  const int ba = value(ra.block, Defaults::block), bb = value(rb.block, Defaults::block);
-  if (bb != ba)
-    lines.push_back("B's [run] block = " + std::to_string(bb) + " is not used: A's " +
-                    std::to_string(ba) + " applies to both");
-  const auto percentiles = [](const RunSection& r) {
-    return r.percentiles.empty() ? Defaults::percentiles : r.percentiles;
+  auto note = [&](const char* key, bool given, const auto& in_b, const auto& in_a,
+                  const char* verb) {
+    if (given || !in_b || *in_b == in_a) return;
+    lines.push_back(std::string("B's [run] ") + key + " = " + std::to_string(*in_b) +
+                    " is not used: A's " + std::to_string(in_a) + " " + verb);
   };
-  if (o.percentiles.empty() && percentiles(rb) != percentiles(ra))
+  note("iterations", o.iterations.has_value(), rb.iterations,
+       ra.iterations.value_or(Defaults::iterations), "apply to both");
+  note("seed", o.seed.has_value(), rb.seed, ra.seed.value_or(Defaults::seed), "applies to both");
+  note("block", o.block.has_value(), rb.block, ra.block.value_or(Defaults::block), "applies to both");
+  const std::vector<double>& percentiles_a = ra.percentiles.empty() ? Defaults::percentiles : ra.percentiles;
+  if (o.percentiles.empty() && !rb.percentiles.empty() && rb.percentiles != percentiles_a)
     lines.push_back("B's [run] percentiles are not used: A's apply to both");
-  const int ca = value(ra.classes, Defaults::classes), cb = value(rb.classes, Defaults::classes);
-  if (cb != ca)
-    lines.push_back("B's [run] classes = " + std::to_string(cb) + " is not used: A's " +
-                    std::to_string(ca) + " apply");
+  note("classes", o.classes.has_value(), rb.classes, ra.classes.value_or(Defaults::classes), "apply");
   return plans;
 }
 

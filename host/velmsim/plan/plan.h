@@ -66,9 +66,9 @@ Plan make_plan(const Model& model, const Overrides& overrides, Diagnostics& diag
 std::int32_t clock_seed();
 
 // The plans of two models compared on common random numbers: A's settings
-// (or the command line's) apply to both, and both run to the full count. B's
-// [run] values that differ from those in force, and so are not used, are
-// told in `unused`, one line each.
+// (or the command line's) apply to both, and both run to the full count. The
+// values B's [run] gives that differ from A's, and so are not used, are told
+// in `unused`, one line each (none for a setting the command line gives).
 struct ComparePlans {
   Plan a, b;
   std::vector<std::string> unused;

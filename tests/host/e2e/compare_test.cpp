@@ -12,26 +12,15 @@
 #include <vector>
 
 #include "tests/host/e2e/velmsim_fixture.h"
+#include "tests/host/unit/support.h"
 
 namespace {
 
 using namespace velmsim_test;
+using velmsim_unit::kinds_b;
+using velmsim_unit::replaced;
 
 const std::string kKinds = std::string(VELM_MODELS_DIR) + "/kinds.toml";
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  const auto at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
-// kinds.toml with the triangular mode and the constant impact of r2 changed:
-// both still take the same uniforms, so every other input keeps its draws.
-std::string kinds_b() {
-  std::string b = replaced(slurp(kKinds), "mode = 1,", "mode = 2,");
-  return replaced(b, "impact = 7.5", "impact = 9");
-}
 
 // The same reports for 1 and 2 threads but for the thread count itself.
 TEST_F(Velmsim, CompareThreadCountChangesNothing) {

@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "tests/host/unit/support.h"
 
 namespace velmsim_test {
 
@@ -24,12 +24,7 @@ struct Result {
   int status = -1;
 };
 
-inline std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using velmsim_unit::slurp;
 
 class Velmsim : public ::testing::Test {
  protected:
@@ -61,20 +56,5 @@ class Velmsim : public ::testing::Test {
 
   fs::path dir_;
 };
-
-// The CSV file as rows of numbers, header left out.
-inline std::vector<std::vector<float>> read_csv(const fs::path& p) {
-  std::vector<std::vector<float>> rows;
-  std::istringstream in(slurp(p));
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::vector<float> row;
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, ',');) row.push_back(std::strtof(cell.c_str(), nullptr));
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 }  // namespace velmsim_test

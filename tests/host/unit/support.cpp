@@ -48,6 +48,18 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const auto at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+std::string kinds_b() {
+  const std::string kinds = slurp(std::string(VELM_MODELS_DIR) + "/kinds.toml");
+  return replaced(replaced(kinds, "mode = 1,", "mode = 2,"), "impact = 7.5", "impact = 9");
+}
+
 DirectExports::DirectExports(const velm_host::Library& l)
     : set_seed(l.get<decltype(set_seed)>("VELMSETSEED")),
       get_seed(l.get<decltype(get_seed)>("VELMGETSEED")),

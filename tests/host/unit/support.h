@@ -49,6 +49,14 @@ std::string messages(const std::string& text, const Overrides& overrides = {},
 // The text of a file.
 std::string slurp(const std::string& path);
 
+// `text` with the first `from` replaced by `to` (a failure when it has none).
+std::string replaced(std::string text, const std::string& from, const std::string& to);
+
+// tests/host/models/kinds.toml with the triangular mode and the constant
+// impact of r2 changed: both still take the same uniforms, so every other
+// input keeps its draws.
+std::string kinds_b();
+
 // An edition's sampler exports, found by name.
 struct DirectExports {
   explicit DirectExports(const velm_host::Library& library);

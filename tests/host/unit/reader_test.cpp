@@ -1,0 +1,293 @@
+// The model reader on model texts: every class of mistake located byte for
+// byte (FILE:LINE:COL, source line, caret), and what a model that reads
+// cleanly holds.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/velmsim/model/distributions.h"
+#include "tests/host/unit/support.h"
+
+namespace {
+
+using namespace velmsim_unit;
+
+// Each class of model error, from the TOML parser to the formulas and [run]:
+// exact message, location, source line and caret.
+TEST(ModelReader, ModelErrorsAreLocated) {
+  struct Case {
+    const char* what;
+    std::string model;
+    std::string message;  // after "m.toml:"
+  };
+  const std::string in = "[outputs]\ny = \"a\"\n[inputs]\n";
+  const std::vector<Case> cases = {
+      {"TOML syntax", "[inputs]\na = { dist = \"normal\", mean = 1, sd = 2\n",
+       "2:40: error: Error while parsing inline table: expected key or closing '}', saw '\\n'\n"
+       "a = { dist = \"normal\", mean = 1, sd = 2\n                                       ^\n"},
+      {"unknown distribution", in + "a = { dist = \"lognorml\", mean = 1, sd = 2 }\n",
+       "4:14: error: unknown distribution 'lognorml'; did you mean 'lognormal'?\n"
+       "a = { dist = \"lognorml\", mean = 1, sd = 2 }\n             ^\n"},
+      {"unknown distribution, nothing close: the table's names, then the kinds",
+       in + "a = { dist = \"poisson\", mean = 1 }\n",
+       "4:14: error: unknown distribution 'poisson'; known: uniform, normal, lognormal, "
+       "triangular, beta, geometric, yesno, normal_pair, risk\n"
+       "a = { dist = \"poisson\", mean = 1 }\n             ^\n"},
+      {"no dist", in + "a = { mean = 1, sd = 2 }\n",
+       "4:1: error: input 'a' needs 'dist', one of uniform, normal, lognormal, triangular, beta, "
+       "geometric, yesno, normal_pair, risk\na = { mean = 1, sd = 2 }\n^\n"},
+      {"unknown key", in + "a = { dist = \"normal\", mean = 1, sdd = 2 }\n",
+       "4:1: error: input 'a' needs 'sd' for a normal distribution\n"
+       "a = { dist = \"normal\", mean = 1, sdd = 2 }\n^\n"
+       "m.toml:4:34: error: unknown key 'sdd' for a normal distribution; did you mean 'sd'?\n"
+       "a = { dist = \"normal\", mean = 1, sdd = 2 }\n                                 ^\n"},
+      {"sd <= 0", in + "a = { dist = \"normal\", mean = 1, sd = 0 }\n",
+       "4:39: error: 'sd' of input 'a' (the standard deviation) must be greater than 0, not 0\n"
+       "a = { dist = \"normal\", mean = 1, sd = 0 }\n                                      ^\n"},
+      {"lognormal mean <= 0", in + "a = { dist = \"lognormal\", mean = -1, sd = 2 }\n",
+       "4:34: error: 'mean' of input 'a' must be greater than 0 for a lognormal distribution (it is "
+       "the mean of the variable itself), not -1\n"
+       "a = { dist = \"lognormal\", mean = -1, sd = 2 }\n                                 ^\n"},
+      {"p of geometric", in + "a = { dist = \"geometric\", p = 1 }\n",
+       "4:31: error: 'p' of input 'a' (the chance of success in each trial) must lie strictly "
+       "between 0 and 1, not 1\na = { dist = \"geometric\", p = 1 }\n                              ^\n"},
+      {"mode outside", in + "a = { dist = \"triangular\", low = 1, mode = 0, high = 2 }\n",
+       "4:44: error: 'mode' of input 'a' must lie between 'low' (1) and 'high' (2), not 0\n"
+       "a = { dist = \"triangular\", low = 1, mode = 0, high = 2 }\n                                           ^\n"},
+      {"min >= max", in + "a = { dist = \"uniform\", min = 3, max = 3 }\n",
+       "4:40: error: 'max' of input 'a' must be greater than 'min' (3), not 3\n"
+       "a = { dist = \"uniform\", min = 3, max = 3 }\n                                       ^\n"},
+      {"beta shape", in + "a = { dist = \"beta\", p = 2, q = -1 }\n",
+       "4:33: error: 'q' of input 'a' (a shape parameter) must be greater than 0, not -1\n"
+       "a = { dist = \"beta\", p = 2, q = -1 }\n                                ^\n"},
+      {"rho", in + "a = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = -1.5, names = [\"x\", \"y2\"] }\n",
+       "4:63: error: 'rho' of input 'a' (a correlation) must lie between -1 and 1, not -1.5\n"
+       "a = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = -1.5, names = [\"x\", \"y2\"] }\n"
+       "                                                              ^\n"},
+      {"not finite", in + "a = { dist = \"normal\", mean = inf, sd = 1 }\n",
+       "4:31: error: 'mean' of input 'a' must be a finite number, not inf\n"
+       "a = { dist = \"normal\", mean = inf, sd = 1 }\n                              ^\n"},
+      {"risk p", in + "a = { dist = \"risk\", p = 1.2, impact = 4 }\n",
+       "4:26: error: 'p' of input 'a' (the chance that the event occurs) must lie between 0 and 1, not 1.2\n"
+       "a = { dist = \"risk\", p = 1.2, impact = 4 }\n                         ^\n"},
+      {"duplicate name", "[inputs]\na = { dist = \"normal\", mean = 1, sd = 1 }\n"
+                         "b = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = 0, names = [\"a\", \"c\"] }\n"
+                         "[outputs]\ny = \"a + c\"\n",
+       "3:75: error: the name 'a' is used twice; it is first used on line 2\n"
+       "b = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = 0, names = [\"a\", \"c\"] }\n"
+       "                                                                          ^\n"},
+      {"formula syntax", "[inputs]\na = { dist = \"normal\", mean = 1, sd = 1 }\n[outputs]\ny = \"a * (2 +\"\n",
+       "4:14: error: in the formula of 'y': Unexpected end of expression\n"
+       "y = \"a * (2 +\"\n             ^\n"},
+      {"unknown name in formula", "[inputs]\nlabour = { dist = \"normal\", mean = 1, sd = 1 }\n[outputs]\ny = \"2 * labor\"\n",
+       "4:10: error: unknown name 'labor' in the formula of 'y'; did you mean 'labour'?\n"
+       "y = \"2 * labor\"\n         ^\n"},
+      {"a pair's own name in a formula (it used to pass the check and abort the run)",
+       "[inputs]\nsite = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = 0, names = [\"d\", \"b\"] }\n"
+       "[outputs]\ny = \"site + d\"\n",
+       "4:6: error: 'site' in the formula of 'y' is a normal_pair, not a variable: use its "
+       "variables 'd' and 'b'\ny = \"site + d\"\n     ^\n"},
+      {"iterations", "[inputs]\na = { dist = \"normal\", mean = 1, sd = 1 }\n[outputs]\ny = \"a\"\n[run]\niterations = 40000\n",
+       "6:14: error: iterations = 40000 is out of range: at least 2 and at most 32767, the largest "
+       "count the statistics take\niterations = 40000\n             ^\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(messages(c.model), "m.toml:" + c.message) << c.what;
+}
+
+// Every error of a file is given, in file order, up to twenty; a line says
+// how many more there are.
+TEST(ModelReader, AllErrorsOfAFileUpToTwenty) {
+  std::string model = "[inputs]\n";
+  for (int i = 0; i < 25; ++i)
+    model += "a" + std::to_string(i) + " = { dist = \"normal\", mean = 1, sd = -1 }\n";
+  model += "[outputs]\ny = \"a0\"\n";
+  const std::string m = messages(model);
+  std::size_t errors = 0;
+  for (std::size_t at = 0; (at = m.find(": error: ", at)) != std::string::npos; ++at) ++errors;
+  EXPECT_EQ(errors, 20u);
+  EXPECT_NE(m.find("m.toml:21:41: error: 'sd' of input 'a19' "), std::string::npos) << m;
+  EXPECT_EQ(m.find("input 'a20'"), std::string::npos) << m;
+  EXPECT_TRUE(m.ends_with("\nm.toml: 5 more errors not shown\n")) << m;
+}
+
+// Unknown, pair and repeated names in [run] shares, and a name that is not
+// text: every one located.
+TEST(ModelReader, NamesInSharesAreChecked) {
+  const std::string line = "shares = [\"labour\", \"labor\", \"site\", \"labour\", 3]";
+  const std::string model =
+      "[inputs]\nlabour = { dist = \"normal\", mean = 1, sd = 1 }\n"
+      "site = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = 0, names = "
+      "[\"design\", \"build\"] }\n[outputs]\ny = \"labour + design\"\n[run]\n" + line + "\n";
+  auto error = [&](int column, const std::string& message) {
+    return "m.toml:7:" + std::to_string(column) + ": error: " + message + "\n" + line + "\n" +
+           std::string(static_cast<std::size_t>(column - 1), ' ') + "^\n";
+  };
+  EXPECT_EQ(messages(model),
+            error(21, "unknown name 'labor' in shares; did you mean 'labour'?") +
+                error(30, "'site' is a normal_pair, not a variable: list its variables 'design' "
+                          "and 'build'") +
+                error(38, "'labour' is listed twice in shares") +
+                error(48, "each name in shares must be a text in quotes"));
+}
+
+// Every mistake in [correlation] is located: a misspelt input, a variable of
+// a pair (which has its own rho), a pair given twice in either order, an
+// input with itself, and a key that is no pair.
+TEST(ModelReader, CorrelationMistakesAreLocated) {
+  const std::string model =
+      "[inputs]\n"
+      "labour = { dist = \"uniform\", min = 0, max = 1 }\n"
+      "steel = { dist = \"normal\", mean = 5, sd = 1 }\n"
+      "site = { dist = \"normal_pair\", mean = [1, 2], sd = [1, 1], rho = 0.5, names = [\"x\", \"y\"] }\n"
+      "[outputs]\n"
+      "total = \"labour + steel + x + y\"\n"
+      "[correlation]\n"
+      "labor.steel = 0.5\n"
+      "labour.x = 0.2\n"
+      "labour.steel = 0.2\n"
+      "steel.labour = 0.3\n"
+      "labour.labour = 1\n"
+      "overall = 0.4\n";
+  EXPECT_EQ(messages(model),
+            "m.toml:8:1: error: unknown input 'labor' in [correlation]; did you mean 'labour'?\n"
+            "labor.steel = 0.5\n^\n"
+            "m.toml:9:8: error: 'x' is a variable of the normal_pair 'site', which has its own "
+            "correlation (rho); it cannot also be in [correlation]\nlabour.x = 0.2\n       ^\n"
+            "m.toml:11:16: error: the correlation of 'steel' and 'labour' is given twice; it is "
+            "first given on line 10\nsteel.labour = 0.3\n               ^\n"
+            "m.toml:12:17: error: a variable's correlation with itself is 1; give pairs of two "
+            "different inputs\nlabour.labour = 1\n                ^\n"
+            "m.toml:13:1: error: write each correlation as two input names joined by a dot, such as "
+            "labour.steel = 0.5, or give names = [...] and matrix = [[...], ...]\noverall = 0.4\n^\n");
+}
+
+// A model that reads cleanly: inputs in file order, a pair giving two
+// columns, a risk one; outputs with the model's base, target and currency or
+// only their own; shares as column indices; the correlations written in
+// another order held over the columns in draw order.
+TEST(ModelReader, HoldsTheModelInDrawOrder) {
+  const std::string text =
+      "[model]\nbase = 100\ntarget = 150\ncurrency = \"EUR\"\n"
+      "[inputs]\n"
+      "z = { dist = \"beta\", p = 2, q = 3, min = 1, max = 4 }\n"
+      "site = { dist = \"normal_pair\", mean = [1, 2], sd = [0.5, 1], rho = 0.3, names = [\"d\", \"e\"] }\n"
+      "r = { dist = \"risk\", p = 0.25, impact = { dist = \"uniform\", min = 5, max = 9 } }\n"
+      "a = { dist = \"uniform\", min = 0, max = 1 }\n"
+      "[outputs]\n"
+      "total = \"z + d + e + r + a\"\n"
+      "own = { formula = \"total - base\", base = 7, currency = \"USD\" }\n"
+      "[correlation]\n"
+      "a.z = 0.4\n"
+      "r.a = -0.2\n"
+      "[run]\n"
+      "shares = [\"a\", \"d\"]\n";
+  Diagnostics diagnostics;
+  const Model m = read_model_text("m.toml", text, diagnostics);
+  ASSERT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", text);
+
+  ASSERT_EQ(m.inputs.size(), 4u);
+  EXPECT_EQ(m.inputs[0].name, "z");
+  EXPECT_EQ(m.inputs[0].draw, (Draw{Dist::beta, {2, 3, 0}, true, 1, 4}));
+  EXPECT_EQ(m.inputs[1].kind, InputKind::pair);
+  EXPECT_EQ(m.inputs[1].pair.mean, (std::array<float, 2>{1, 2}));
+  EXPECT_EQ(m.inputs[1].pair.sd, (std::array<float, 2>{0.5f, 1}));
+  EXPECT_EQ(m.inputs[1].pair.rho, 0.3f);
+  EXPECT_EQ(m.inputs[2].kind, InputKind::risk);
+  EXPECT_EQ(m.inputs[2].risk.p, 0.25f);
+  ASSERT_TRUE(m.inputs[2].risk.impact.has_value());
+  EXPECT_EQ(*m.inputs[2].risk.impact, (Draw{Dist::uniform, {5, 9, 0}, false, 0, 1}));
+  EXPECT_EQ(m.inputs[3].name, "a");
+
+  EXPECT_EQ(m.column_names(), (std::vector<std::string>{"z", "d", "e", "r", "a"}));
+  const std::vector<std::pair<std::size_t, int>> from = {{0, 0}, {1, 0}, {1, 1}, {2, 0}, {3, 0}};
+  for (std::size_t c = 0; c < from.size(); ++c) {
+    EXPECT_EQ(m.columns[c].input, from[c].first) << c;
+    EXPECT_EQ(m.columns[c].part, from[c].second) << c;
+  }
+
+  ASSERT_EQ(m.outputs.size(), 2u);
+  EXPECT_EQ(m.outputs[0].base, 100.0);
+  EXPECT_EQ(m.outputs[0].target, 150.0);
+  EXPECT_EQ(m.outputs[0].currency, "EUR");
+  EXPECT_EQ(m.outputs[1].formula, "total - base");
+  EXPECT_EQ(m.outputs[1].base, 7.0);
+  EXPECT_FALSE(m.outputs[1].target.has_value());
+  EXPECT_EQ(m.outputs[1].currency, "USD");
+
+  EXPECT_EQ(m.shares, (std::vector<std::size_t>{4, 1}));
+  // Over z, r, a.
+  EXPECT_EQ(m.correlation.columns, (std::vector<std::size_t>{0, 3, 4}));
+  EXPECT_EQ(m.correlation.given.a, (std::vector<double>{1, 0, 0.4, 0, 1, -0.2, 0.4, -0.2, 1}));
+}
+
+// Every row of the distribution table reads from its own keys, each value
+// reaching the row's draw; is refused without any one of its required keys;
+// and is taken or refused as a risk's impact as the row says. Looping over
+// the table tests a row as soon as it is added.
+TEST(ModelReader, EveryDistributionReadsFromItsRow) {
+  std::string impacts;
+  for (const Distribution& d : distributions())
+    if (d.impact) impacts += (impacts.empty() ? "" : ", ") + std::string(d.name);
+  for (const Distribution& d : distributions()) {
+    std::vector<std::string> keys = d.keys;
+    keys.insert(keys.end(), d.optional.begin(), d.optional.end());
+    // Increasing values 0.25, 0.5, ... meet every row's conditions: bounds in
+    // order, positive scales, chances inside (0, 1).
+    Parameters p;
+    std::vector<std::string> fields;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      p.value[keys[i]] = 0.25f * static_cast<float>(i + 1);
+      fields.push_back(keys[i] + " = " + std::to_string(0.25 * static_cast<double>(i + 1)));
+    }
+    Draw want;
+    want.dist = d.id;
+    d.make(p, "x", [&](const std::string& key, const std::string& m) {
+      ADD_FAILURE() << d.name << " " << key << ": " << m;
+    }, want);
+    // Input x of dist d, all keys but the one at `leave_out`, alone or as a
+    // risk's impact.
+    auto model = [&](bool as_impact, std::size_t leave_out) {
+      std::string line = as_impact ? "x = { dist = \"risk\", p = 0.5, impact = " : "x = ";
+      line += "{ dist = \"" + std::string(d.name) + "\"";
+      for (std::size_t i = 0; i < fields.size(); ++i)
+        if (i != leave_out) line += ", " + fields[i];
+      line += as_impact ? " } }" : " }";
+      return std::pair{"[inputs]\n" + line + "\n[outputs]\ny = \"x\"\n", line};
+    };
+
+    const auto [text, line] = model(false, keys.size());
+    Diagnostics diagnostics;
+    const Model m = read_model_text("m.toml", text, diagnostics);
+    ASSERT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", text);
+    EXPECT_EQ(m.inputs.at(0).draw, want) << d.name;
+
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      const auto [short_text, short_line] = model(false, k);
+      EXPECT_EQ(messages(short_text),
+                k < d.keys.size() ? "m.toml:2:1: error: input 'x' needs '" + keys[k] + "' for a " +
+                                        d.name + " distribution\n" + short_line + "\n^\n"
+                                  : "")
+          << d.name << " without " << keys[k];
+    }
+
+    const auto [risk_text, risk_line] = model(true, keys.size());
+    Diagnostics risk_diagnostics;
+    const Model r = read_model_text("m.toml", risk_text, risk_diagnostics);
+    if (d.impact) {
+      ASSERT_FALSE(risk_diagnostics.has_errors()) << risk_diagnostics.render("m.toml", risk_text);
+      EXPECT_EQ(r.inputs.at(0).risk.impact, want) << d.name;
+    } else {
+      const std::size_t column = risk_line.find('"', risk_line.find("impact")) + 1;
+      EXPECT_EQ(risk_diagnostics.render("m.toml", risk_text),
+                "m.toml:2:" + std::to_string(column) +
+                    ": error: the impact of a risk must be a number or one of " + impacts +
+                    ", not " + d.name + "\n" + risk_line + "\n" +
+                    std::string(column - 1, ' ') + "^\n");
+    }
+  }
+}
+
+}  // namespace
