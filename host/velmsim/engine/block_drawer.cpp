@@ -18,24 +18,14 @@ namespace {
 // Evaluates iteration i's outputs from its column values `row` into the
 // samples; on an output that is not finite, records the iteration in
 // `failure` and returns false.
-bool evaluate(Evaluator& f, const float* row, std::size_t columns, int i, Samples& s,
-              std::vector<float>& out, Failure& failure) {
-  const int bad = f.evaluate(row, out.data());
+bool evaluate(Evaluator& f, const float* row, std::size_t columns, int i, Samples& s, float* out,
+              Failure& failure) {
+  const int bad = f.evaluate(row, out);
   const auto u = static_cast<std::size_t>(i);
   for (std::size_t k = 0; k < s.outputs.size(); ++k) s.outputs[k][u] = out[k];
   if (bad < 0) return true;
   failure = {i, bad, std::vector<float>(row, row + columns)};
   return false;
-}
-
-// Evaluates the outputs of iterations [begin, end) from their drawn columns.
-void evaluate_range(std::size_t nc, Evaluator& f, int begin, int end, Samples& s,
-                    Failure& failure) {
-  std::vector<float> row(nc + 1), out(s.outputs.size() + 1);
-  for (int i = begin; i < end; ++i) {
-    for (std::size_t c = 0; c < nc; ++c) row[c] = s.columns[c][static_cast<std::size_t>(i)];
-    if (!evaluate(f, row.data(), nc, i, s, out, failure)) return;
-  }
 }
 
 // A barrier for the calling thread and the workers. A share of a block takes
@@ -75,8 +65,13 @@ class Barrier {
 // One thread's own evaluator and, in a correlated model, its reordering of
 // a block and the block's shuffle keys.
 struct BlockDrawer::Lane {
-  explicit Lane(const FormulaProgram& formulas) : evaluator(formulas) {}
+  Lane(const FormulaProgram& formulas, std::size_t columns, std::size_t risks)
+      : evaluator(formulas), row(columns + 1), out(formulas.outputs.size() + 1),
+        impact(risks + 1), occurred(risks + 1) {}
   Evaluator evaluator;
+  // An iteration's values, written by this thread alone.
+  LineVector<float> row, out, impact;
+  LineVector<std::uint8_t> occurred;
   std::optional<RankReorder> reorder;
   RankReorder::Order order;
   std::vector<std::uint32_t> keys;  // [correlated column][iteration of the block]
@@ -93,8 +88,7 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
                              std::uint32_t* keys) {
   const std::size_t nc = model_.columns.size(), nr = s.risks.size();
   const auto n = static_cast<std::size_t>(end - begin);
-  std::vector<float> row(nc + 1), out(s.outputs.size() + 1), impact(nr + 1);
-  std::vector<std::uint8_t> occurred(nr + 1);
+  float* row = lane.row.data();
   // Seeds of consecutive substreams differ by the factor 16807^65536: one
   // modular product per iteration after the first.
   const std::uint64_t stride = static_cast<std::uint64_t>(substream_seed(1, 1));
@@ -107,17 +101,25 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
             static_cast<std::uint32_t>(times_mod(next, key_steps_[j]));
     next = times_mod(next, stride);
     if (!plan_.one_stream) sampling_.set_seed(&substream);
-    draw_iteration(sampling_, model_, row.data(), occurred.data(), impact.data());
+    draw_iteration(sampling_, model_, row, lane.occurred.data(), lane.impact.data());
     const auto u = static_cast<std::size_t>(i);
     for (std::size_t c = 0; c < nc; ++c) s.columns[c][u] = row[c];
     for (std::size_t r = 0; r < nr; ++r) {
-      s.occurred[r][u] = occurred[r];
-      s.impacts[r][u] = impact[r];
+      s.occurred[r][u] = lane.occurred[r];
+      s.impacts[r][u] = lane.impact[r];
     }
-    if (!keys && !evaluate(lane.evaluator, row.data(), nc, i, s, out, failure)) return;
+    if (!keys && !evaluate(lane.evaluator, row, nc, i, s, lane.out.data(), failure)) return;
   }
 }
 
+// Evaluates the outputs of iterations [begin, end) from their drawn columns.
+void BlockDrawer::evaluate_range(Lane& lane, int begin, int end, Samples& s, Failure& failure) {
+  const std::size_t nc = model_.columns.size();
+  for (int i = begin; i < end; ++i) {
+    for (std::size_t c = 0; c < nc; ++c) lane.row[c] = s.columns[c][static_cast<std::size_t>(i)];
+    if (!evaluate(lane.evaluator, lane.row.data(), nc, i, s, lane.out.data(), failure)) return;
+  }
+}
 
 // Worker threads kept for a whole run: each phase, every worker does its
 // share between two barrier phases.
@@ -153,7 +155,10 @@ void BlockDrawer::run_share(int t) {
 BlockDrawer::BlockDrawer(const Plan& plan, const SamplingExports& sampling)
     : plan_(plan), model_(*plan.model), sampling_(sampling) {
   const int threads = plan.one_stream ? 1 : std::max(1, plan.threads);
-  for (int t = 0; t < threads; ++t) lanes_.push_back(std::make_unique<Lane>(plan.formulas));
+  std::size_t risks = 0;
+  for (const Input& in : model_.inputs) risks += in.kind == InputKind::risk ? 1 : 0;
+  for (int t = 0; t < threads; ++t)
+    lanes_.push_back(std::make_unique<Lane>(plan.formulas, model_.columns.size(), risks));
   if (!plan.correlation.empty()) {
     const RankReorder reorder(plan.correlation.target);
     for (auto& lane : lanes_) lane->reorder = reorder;
@@ -234,7 +239,7 @@ void BlockDrawer::correlated_block(Lane& lane, int begin, int end, Samples& s, F
     permute(s.occurred[static_cast<std::size_t>(risk_slot_[j])], lane.flags);
     permute(s.impacts[static_cast<std::size_t>(risk_slot_[j])], lane.values);
   }
-  evaluate_range(model_.columns.size(), lane.evaluator, begin, end, s, failure);
+  evaluate_range(lane, begin, end, s, failure);
 }
 
 // An uncorrelated block is shared out among the threads by iterations. A

@@ -10,6 +10,7 @@
 
 #include "host/velmsim/model/diagnostics.h"
 #include "host/velmsim/model/model.h"
+#include "host/velmsim/plan/cache_line.h"
 
 namespace mu {
 class Parser;
@@ -47,9 +48,10 @@ class Evaluator {
   int evaluate(const float* row, float* out);
 
  private:
-  std::vector<double> variables_;
-  std::vector<double> bases_;    // each output's base
-  std::vector<double> outputs_;  // the outputs so far, for the formulas after them
+  // Written on every evaluation, while other threads evaluate with theirs.
+  LineVector<double> variables_;
+  LineVector<double> outputs_;  // the outputs so far, for the formulas after them
+  std::vector<double> bases_;   // each output's base
   std::vector<std::unique_ptr<mu::Parser>> parsers_;
 };
 
