@@ -1,6 +1,8 @@
 #include "host/velmsim/analysis/compare.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace velmsim {
 
@@ -97,6 +99,12 @@ DifferenceSummary summarise_difference(const Statistics& st, const std::vector<f
     greater += yb[i] > ya[i] ? 1 : 0;
   }
   d.b_greater = static_cast<double>(greater) / n;
+  d.overflow = static_cast<int>(
+      std::count_if(x.begin(), x.end(), [](float v) { return !std::isfinite(v); }));
+  if (d.overflow > 0) {
+    d.mean = d.sd = d.min = d.max = std::numeric_limits<float>::quiet_NaN();
+    return d;
+  }
   const Spread s = spread(st, x.data(), count, percentiles);
   d.constant = s.constant;
   d.mean = s.stat[0];

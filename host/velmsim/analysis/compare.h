@@ -40,6 +40,10 @@ SharedDraws shared_draws(const Plan& a, const Plan& b);
 // The difference y_b - y_a of n iterations, each computed in double and
 // rounded once to single precision.
 struct DifferenceSummary {
+  // Iterations in which B - A is beyond single precision (A and B near the
+  // largest floats, of opposite signs): when there are any, the difference
+  // has no statistics, no percentiles and no histogram.
+  int overflow = 0;
   bool constant = false;  // B - A has the same value in every iteration
   float mean = 0, sd = 0, min = 0, max = 0;
   std::vector<std::pair<double, float>> percentiles;  // (percent, value)

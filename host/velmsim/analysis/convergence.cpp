@@ -15,7 +15,7 @@ bool Convergence::check(const Samples& s, int block_length) {
                             : std::numeric_limits<float>::quiet_NaN();
     if (!(error < plan_.tolerance)) all_below = false;
     c.error.push_back(error);
-    c.mean.push_back(st_.describe(y.data(), n)[0]);
+    c.mean.push_back(st_.describe(y.data(), n).stat[0]);
     c.p80.push_back(st_.quantiles(y.data(), n, {0.8f})[0]);
   }
   trace_.push_back(std::move(c));

@@ -16,6 +16,12 @@ namespace velmsim {
 // True when the n values of x are all the same.
 bool constant(const float* x, std::size_t n);
 
+// Why a statistic is missing.
+inline constexpr const char* kOverflows = "overflows single precision";
+inline constexpr const char* kUnderflows = "underflows single precision";
+inline constexpr const char* kNeverVaries = "undefined: the values never vary";
+inline constexpr const char* kMeanZero = "undefined: the mean is 0";
+
 // Classes of equal width between low and high, with the open classes "up to
 // low" first and "above high" last.
 struct Histogram {
@@ -28,13 +34,17 @@ class Statistics {
   explicit Statistics(const StatisticsExports& x) : x_(x) {}
 
   // The most values (or columns) one call of an export takes.
-  static constexpr std::size_t kMaxCount = 32767;
+  static constexpr std::size_t kMaxCount = kMaxStatisticsCount;
 
   // VELMSTAT's fifteen rows of n values (the sum of weights, the last, is
   // left 0): mean, variance, standard deviation, skewness, excess kurtosis,
   // minimum, maximum, range, coefficient of variation, count, 95 % limits of
-  // the mean and of the variance.
-  std::array<float, 15> describe(const float* x, std::size_t n) const;
+  // the mean and of the variance; with, for each that is not a number, why.
+  struct Description {
+    std::array<float, 15> stat{};
+    std::array<const char*, 15> why{};  // null for a statistic that is a number
+  };
+  Description describe(const float* x, std::size_t n) const;
 
   // The quantiles of n values at each proportion (VELMQTIL).
   std::vector<float> quantiles(const float* x, std::size_t n,

@@ -18,7 +18,9 @@ Spread spread(const Statistics& st, const float* y, std::size_t n,
               const std::vector<double>& percentiles) {
   Spread s;
   s.constant = constant(y, n);
-  s.stat = st.describe(y, n);
+  const Statistics::Description d = st.describe(y, n);
+  s.stat = d.stat;
+  s.why = d.why;
   std::vector<double> percent = listed_percentiles(percentiles);
   const std::size_t shown = percent.size();
   for (double extra : {1.0, 50.0, 80.0, 99.0}) percent.push_back(extra);
@@ -93,7 +95,7 @@ OutputSummary summarise_output(const Statistics& st, const Model& model, const S
     line.p = in.risk.p;
     const auto occurred = std::count(s.occurred[j].begin(), s.occurred[j].begin() + s.n, 1);
     line.rate = static_cast<double>(occurred) / s.n;
-    line.mean_impact = st.describe(s.impacts[j].data(), n)[0];
+    line.mean_impact = st.describe(s.impacts[j].data(), n).stat[0];
     line.expected_impact = static_cast<double>(line.p) * line.mean_impact;
     for (std::size_t c = 0; c < model.columns.size(); ++c)
       if (model.columns[c].name == in.name) line.rho = rho[c];

@@ -29,6 +29,7 @@ std::vector<double> listed_percentiles(const std::vector<double>& asked);
 struct Spread {
   bool constant = false;
   std::array<float, 15> stat{};
+  std::array<const char*, 15> why{};  // why a statistic is missing (NaN), else null
   std::vector<std::pair<double, float>> percentiles;  // (percent, value)
   float p01 = 0, p50 = 0, p80 = 0, p99 = 0;
   std::vector<std::pair<float, float>> curve;  // (value, cumulative probability)

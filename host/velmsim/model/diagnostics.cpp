@@ -49,11 +49,24 @@ std::string Diagnostics::render(const std::string& file, const std::string& text
     out += d.warning ? ": warning: " : ": error: ";
     out += d.message + "\n";
     if (d.at.line > 0 && static_cast<std::size_t>(d.at.line) <= lines.size()) {
-      const std::string& source = lines[static_cast<std::size_t>(d.at.line - 1)];
+      std::string source = lines[static_cast<std::size_t>(d.at.line - 1)];
+      int column = d.at.column;
+      // A long line is shown as the stretch around the column, cut with "...".
+      constexpr int kShown = 80;
+      if (source.size() > 2 * kShown) {
+        const int from = std::max(0, column - 1 - kShown / 2);
+        std::string cut = source.substr(static_cast<std::size_t>(from), kShown);
+        if (from > 0) {
+          cut = "..." + cut;
+          column = column - from + 3;
+        }
+        if (static_cast<std::size_t>(from + kShown) < source.size()) cut += "...";
+        source = cut;
+      }
       out += source + "\n";
       // The caret line keeps the source line's tabs so that it lines up.
       std::string caret;
-      for (int c = 1; c < d.at.column; ++c) {
+      for (int c = 1; c < column; ++c) {
         const auto k = static_cast<std::size_t>(c - 1);
         caret += k < source.size() && source[k] == '\t' ? '\t' : ' ';
       }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "host/velmsim/model/diagnostics.h"
+
 namespace velmsim {
 
 enum class Dist { uniform, normal, lognormal, triangular, beta, geometric, yesno };
@@ -26,7 +28,11 @@ struct Draw {
   std::array<float, 3> arg{};
   bool scaled = false;
   double lo = 0.0, hi = 1.0;
-  bool operator==(const Draw&) const = default;
+  std::map<std::string, Position> at;  // where each key's value is written
+  // The same variate: positions aside.
+  bool operator==(const Draw& o) const {
+    return dist == o.dist && arg == o.arg && scaled == o.scaled && lo == o.lo && hi == o.hi;
+  }
 };
 
 // How an export is called: every argument by address, the result by value.
@@ -57,8 +63,10 @@ struct Parameters {
   }
 };
 
-// Refuses the value of `key` with a message, located at that value.
+// Refuses the value of `key` with a message, located at that value; or, with
+// `warning`, warns about it.
 using Refuse = std::function<void(const std::string& key, const std::string& message)>;
+using Warn = Refuse;
 
 struct Distribution {
   Dist id;
@@ -68,9 +76,14 @@ struct Distribution {
   // Checks the parameters, refusing each value that breaks a condition, and
   // fills the draw; `who` names the input in messages ("input 'labour'").
   void (*make)(const Parameters& p, const std::string& who, const Refuse& refuse, Draw& d);
+  // What the sampler of `edition` would refuse (and stop the process) or
+  // silently mangle in a draw the conditions accept; null when nothing.
+  void (*edition_check)(const Draw& d, unsigned edition, const std::string& who,
+                        const Refuse& refuse, const Warn& warn);
   const char* export_name;
   Call call;
   Uniforms uniforms;
+  double mean_uniforms;  // uniforms one draw takes on average (measured from the stream)
   unsigned editions;
   bool impact;               // may be the impact of a risk
   const char* stats_caveat;  // how the statistics edition's sampler differs, or null
@@ -96,6 +109,7 @@ struct Kind {
   const char* name;
   const char* export_name;  // the export it needs besides its distributions'
   unsigned editions;
+  double mean_uniforms;  // uniforms it takes on average besides its distributions'
 };
 
 // normal_pair and risk.
@@ -108,5 +122,10 @@ std::vector<std::string> dist_names();
 // A parameter in a message: seven significant digits, as single precision
 // holds them (1.2, not 1.20000005).
 std::string parameter_text(double x);
+
+// A number written with the fewest significant digits (at least six) that
+// read back as the same double: 99.99999 rather than 100, 50.00001 and
+// 50.00002 told apart.
+std::string exact_text(double x);
 
 }  // namespace velmsim

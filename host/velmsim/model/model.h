@@ -72,7 +72,8 @@ struct RunSection {
   std::optional<int> iterations, block, classes;
   std::optional<std::int32_t> seed;  // 0: a seed from the clock
   std::optional<double> tolerance;
-  std::vector<double> percentiles;  // empty when not given
+  std::vector<double> percentiles;         // empty when not given
+  std::vector<Position> percentiles_at;    // where each is written
 };
 
 struct Model {
@@ -98,6 +99,13 @@ struct Model {
 // The names of muParser's built-in functions and constants, which the
 // formulas own: no input or output may take one.
 const std::vector<std::string>& builtin_names();
+
+// The longest name a formula may use (muParser's limit).
+inline constexpr std::size_t kMaxNameLength = 100;
+
+// Letters, digits and _, starting with a letter or _, at most kMaxNameLength
+// characters: a name a formula can use.
+bool is_formula_name(const std::string& s);
 
 // Reads and checks the model in `path`. Problems are added to `diagnostics`;
 // the model may be run only when it has none.

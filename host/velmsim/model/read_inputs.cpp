@@ -48,6 +48,7 @@ std::optional<Draw> read_draw(Reader& r, const toml::table& t, const Distributio
   if (!ok) return std::nullopt;
   Draw d;
   d.dist = dist.id;
+  d.at = where;
   dist.make(p, who, [&](const std::string& key, const std::string& message) {
     diag.error(where[key], message);
     ok = false;

@@ -12,8 +12,8 @@ void read_model_section(const toml::table& t, Reader& r, Model& m) {
     if (auto s = r.string(*n, "'name'")) m.name = *s;
   if (const toml::node* n = t.get("currency"))
     if (auto s = r.string(*n, "'currency'")) m.currency = *s;
-  if (const toml::node* n = t.get("base")) m.base = r.number(*n, "'base'");
-  if (const toml::node* n = t.get("target")) m.target = r.number(*n, "'target'");
+  if (const toml::node* n = t.get("base")) m.base = r.amount(*n, "'base'");
+  if (const toml::node* n = t.get("target")) m.target = r.amount(*n, "'target'");
 }
 
 // An output is its formula, which takes the model's base, target and
@@ -38,8 +38,8 @@ void read_outputs(const toml::table& outputs, Reader& r, NameClaims& names, Mode
         diag.error(out.at, "output '" + out.name + "' needs 'formula'");
         continue;
       }
-      if (const toml::node* n = t->get("base")) out.base = r.number(*n, "'base'");
-      if (const toml::node* n = t->get("target")) out.target = r.number(*n, "'target'");
+      if (const toml::node* n = t->get("base")) out.base = r.amount(*n, "'base'");
+      if (const toml::node* n = t->get("target")) out.target = r.amount(*n, "'target'");
       if (const toml::node* n = t->get("currency"))
         if (auto s = r.string(*n, "'currency'")) out.currency = *s;
     }
@@ -82,9 +82,14 @@ void read_shares(const toml::node& node, Reader& r, Model& m) {
       const auto pair = std::find_if(m.inputs.begin(), m.inputs.end(), [&](const Input& in) {
         return in.kind == InputKind::pair && in.name == *name;
       });
+      const auto output = std::find_if(m.outputs.begin(), m.outputs.end(),
+                                       [&](const Output& o) { return o.name == *name; });
       if (pair != m.inputs.end())
         diag.error(at, "'" + *name + "' is a normal_pair, not a variable: list its variables '" +
                            pair->pair.names[0] + "' and '" + pair->pair.names[1] + "'");
+      else if (output != m.outputs.end())
+        diag.error(at, "'" + *name + "' is an output; shares lists inputs (an input, a variable "
+                           "of a normal_pair or a risk)");
       // An input with errors of its own has been reported already.
       else if (std::count(m.unchecked_names.begin(), m.unchecked_names.end(), *name) == 0)
         diag.error(at, "unknown name '" + *name + "' in shares" + did_you_mean(*name, columns));
@@ -142,11 +147,13 @@ void read_run(const toml::table& t, Reader& r, Model& m) {
       for (const toml::node& e : *a) {
         const auto x = r.number(e, "each percentile");
         if (!x) continue;
-        if (!(*x > 0 && *x < 100))
+        if (!(*x > 0 && *x < 100)) {
           diag.error(pos(e.source()), "a percentile must lie strictly between 0 and 100, not " +
                                           parameter_text(*x));
-        else
+        } else {
           run.percentiles.push_back(*x);
+          run.percentiles_at.push_back(pos(e.source()));
+        }
       }
     }
   }

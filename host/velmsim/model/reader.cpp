@@ -40,6 +40,12 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
   m.path = path;
   m.text = std::move(text);
   m.name = std::filesystem::path(path).stem().string();
+  if (const auto deep = too_deep_key(m.text)) {
+    diag.error(*deep, "this key has more than " + std::to_string(kMaxKeyParts) +
+                          " dotted parts; a model's keys have at most " +
+                          std::to_string(kMaxKeyParts));
+    return m;
+  }
   toml::table root;
   try {
     root = toml::parse(m.text, path);

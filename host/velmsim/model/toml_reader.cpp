@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 
 #include <muParser.h>
 
@@ -30,6 +31,65 @@ bool is_identifier(const std::string& s) {
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
 }
 
+std::string shown_name(const std::string& name) {
+  return name.size() <= 40 ? name : name.substr(0, 40) + "...";
+}
+
+std::optional<Position> too_deep_key(const std::string& text) {
+  int line = 1, column = 1;
+  std::size_t i = 0;
+  auto advance = [&] {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+    ++i;
+  };
+  auto starts = [&](const char* s) { return text.compare(i, std::strlen(s), s) == 0; };
+  // A chain is a key (bare, or a quoted string) and the keys joined to it by
+  // dots; numbers such as 1.5 look like short chains, which is harmless.
+  int parts = 0;
+  bool after_dot = false;
+  Position chain_start;
+  auto key = [&](Position at) {
+    parts = after_dot ? parts + 1 : 1;
+    if (parts == 1) chain_start = at;
+    after_dot = false;
+    return parts > kMaxKeyParts;
+  };
+  while (i < text.size()) {
+    const char c = text[i];
+    const Position at{line, column};
+    if (c == '#') {
+      while (i < text.size() && text[i] != '\n') advance();
+    } else if (c == '"' || c == '\'') {
+      const bool multi = starts(c == '"' ? "\"\"\"" : "'''");
+      const std::string close = multi ? std::string(3, c) : std::string(1, c);
+      for (std::size_t k = 0; k < close.size(); ++k) advance();
+      while (i < text.size() && !starts(close.c_str()) && (multi || text[i] != '\n')) {
+        if (c == '"' && text[i] == '\\' && i + 1 < text.size()) advance();
+        advance();
+      }
+      for (std::size_t k = 0; k < close.size() && i < text.size(); ++k) advance();
+      if (key(at)) return chain_start;
+    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-') {
+      while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) ||
+                                 text[i] == '_' || text[i] == '-'))
+        advance();
+      if (key(at)) return chain_start;
+    } else if (c == '.') {
+      after_dot = parts > 0;
+      advance();
+    } else {
+      if (c != ' ' && c != '\t') parts = 0, after_dot = false;
+      advance();
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace velmsim::reader
 
 namespace velmsim {
@@ -43,6 +103,10 @@ const std::vector<std::string>& builtin_names() {
     return list;
   }();
   return names;
+}
+
+bool is_formula_name(const std::string& s) {
+  return s.size() <= kMaxNameLength && reader::is_identifier(s);
 }
 
 }  // namespace velmsim
@@ -62,7 +126,7 @@ std::optional<double> Reader::number(const toml::node& node, const std::string& 
   return x;
 }
 
-std::optional<float> Reader::single(const toml::node& node, const std::string& what) {
+std::optional<double> Reader::amount(const toml::node& node, const std::string& what) {
   const auto x = number(node, what);
   if (!x) return std::nullopt;
   if (std::fabs(*x) > FLT_MAX) {
@@ -70,6 +134,12 @@ std::optional<float> Reader::single(const toml::node& node, const std::string& w
                                         " is beyond single precision (at most about 3.4e38)");
     return std::nullopt;
   }
+  return x;
+}
+
+std::optional<float> Reader::single(const toml::node& node, const std::string& what) {
+  const auto x = amount(node, what);
+  if (!x) return std::nullopt;
   return static_cast<float>(*x);
 }
 
@@ -105,6 +175,12 @@ void Reader::unknown_keys(const toml::table& t, const std::vector<std::string>& 
 }
 
 void NameClaims::claim(const std::string& name, Position at, Diagnostics& diag) {
+  if (name.size() > kMaxNameLength) {
+    diag.error(at, "the name '" + shown_name(name) + "' has " + std::to_string(name.size()) +
+                       " characters; a name in the formulas has at most " +
+                       std::to_string(kMaxNameLength));
+    return;
+  }
   const auto& builtin = builtin_names();
   if (name == "base" || std::find(builtin.begin(), builtin.end(), name) != builtin.end()) {
     diag.error(at, "the name '" + name + "' is taken by the formulas (a built-in function, "

@@ -26,6 +26,18 @@ std::vector<std::pair<const toml::key*, const toml::node*>> in_file_order(const 
 // Letters, digits and _, starting with a letter or _.
 bool is_identifier(const std::string& s);
 
+// A name as a message shows it: cut after 40 characters.
+std::string shown_name(const std::string& name);
+
+// The deepest key the reader takes: a table header or key of more dotted
+// parts is refused before the text is parsed (the parser's tables nest as
+// deep as the key, and their handling recurses).
+inline constexpr int kMaxKeyParts = 32;
+
+// The start of the first key in `text` with more than kMaxKeyParts dotted
+// parts, if any, found by a scan that skips strings and comments.
+std::optional<Position> too_deep_key(const std::string& text);
+
 class Reader {
  public:
   explicit Reader(Diagnostics& d) : diag_(d) {}
@@ -34,6 +46,9 @@ class Reader {
   std::optional<double> number(const toml::node& node, const std::string& what);
   // A number that the library receives in single precision.
   std::optional<float> single(const toml::node& node, const std::string& what);
+  // A number compared with single-precision values (a base, a target): kept
+  // in double, within the single-precision range.
+  std::optional<double> amount(const toml::node& node, const std::string& what);
   // A whole number in [lo, hi]; `why` follows the value when it is outside.
   std::optional<std::int64_t> integer(const toml::node& node, const std::string& what,
                                       std::int64_t lo, std::int64_t hi, const std::string& why);

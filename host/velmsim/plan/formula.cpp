@@ -38,6 +38,15 @@ std::string formula_message(const mu::Parser::exception_type& e, const Model& mo
     return "'" + name + "' in the formula of '" + out.name + "' is a normal_pair, not a "
            "variable: use its variables '" + pair->pair.names[0] + "' and '" +
            pair->pair.names[1] + "'";
+  // A name that is declared but cannot be one (reported where it is declared).
+  if (std::find(names.begin(), names.end(), name) != names.end()) return "";
+  for (std::size_t k = earlier; k < model.outputs.size(); ++k) {
+    if (model.outputs[k].name != name) continue;
+    if (k == earlier) return "the formula of '" + out.name + "' uses the output itself";
+    return "'" + name + "' in the formula of '" + out.name + "' is an output written below it "
+           "(line " + std::to_string(model.outputs[k].at.line) +
+           "): a formula may use only the outputs written above it";
+  }
   std::vector<std::string> known = names;
   for (std::size_t k = 0; k < earlier; ++k) known.push_back(model.outputs[k].name);
   if (out.base) known.push_back("base");
@@ -59,12 +68,16 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
   for (std::size_t earlier = 0; earlier < model.outputs.size(); ++earlier) {
     const Output& out = model.outputs[earlier];
     program.outputs.push_back({out.name, out.formula, out.base});
+    // Names that muParser would refuse are not defined: each has been
+    // reported where it is declared.
     mu::Parser p;
-    for (std::size_t i = 0; i < names.size(); ++i) p.DefineVar(names[i], &values[i]);
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (is_formula_name(names[i])) p.DefineVar(names[i], &values[i]);
     double base = 1.0;
     if (out.base) p.DefineVar("base", &base);
     for (std::size_t k = 0; k < earlier; ++k)
-      p.DefineVar(model.outputs[k].name, &values[names.size() + k]);
+      if (is_formula_name(model.outputs[k].name))
+        p.DefineVar(model.outputs[k].name, &values[names.size() + k]);
     try {
       p.SetExpr(out.formula);
       p.Eval();
@@ -73,7 +86,8 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
       const int where = std::clamp(e.GetPos(), 0, static_cast<int>(out.formula.size()));
       Position at = out.formula_at;
       at.column += where;
-      diag.error(at, formula_message(e, model, out, earlier, names, where));
+      const std::string message = formula_message(e, model, out, earlier, names, where);
+      if (!message.empty()) diag.error(at, message);
     }
   }
   return program;

@@ -39,7 +39,95 @@ void check_sampler(const Model& model, Diagnostics& diag) {
   }
 }
 
+// Counts that reach the statistics exports: every column is ranked against
+// every output, every percentile asked for in one call.
+void check_counts(const Model& model, const Plan& plan, const Overrides& o, Diagnostics& diag) {
+  if (model.columns.size() > kMaxStatisticsCount) {
+    const Input& in = model.inputs[model.columns[kMaxStatisticsCount].input];
+    diag.error(in.at, "the model has " + std::to_string(model.columns.size()) +
+                          " input columns; the statistics take at most " +
+                          std::to_string(kMaxStatisticsCount) +
+                          " (each output's tornado ranks every column), and this input is beyond");
+  }
+  const std::size_t listed = plan.percentiles.size() + 2;  // with the 5th and 95th
+  if (listed + kExtraPercentiles > kMaxStatisticsCount) {
+    const bool given = !o.percentiles.empty();
+    const Position at = given || model.run.percentiles_at.empty() ? Position{}
+                                                                    : model.run.percentiles_at[0];
+    diag.error(at, std::string(given ? "--percentiles" : "percentiles") + " lists " +
+                       std::to_string(plan.percentiles.size()) + "; the statistics take at most " +
+                       std::to_string(kMaxStatisticsCount - kExtraPercentiles - 2));
+  }
+  for (std::size_t k = 0; k < plan.percentiles.size(); ++k) {
+    const std::string problem = percentile_problem(plan.percentiles[k]);
+    if (problem.empty()) continue;
+    if (!o.percentiles.empty())
+      diag.error({}, "--percentiles: " + problem);
+    else
+      diag.error(model.run.percentiles_at[k], problem);
+  }
+}
+
+// Each iteration draws from its own stretch of 65,536 uniforms (32,768
+// when rank correlation takes the second half for its keys): inputs that
+// take more on average run into the next iteration's draws.
+void check_uniforms(const Model& model, const Plan& plan, Diagnostics& diag) {
+  if (plan.one_stream) return;
+  const double stretch = static_cast<double>(plan.correlation.empty() ? 65536 : 32768);
+  double total = 0;
+  for (const Input& in : model.inputs) {
+    if (in.kind != InputKind::plain) total += kind(in.kind).mean_uniforms;
+    for (Dist d : in.distributions()) total += distribution(d).mean_uniforms;
+    // A margin for the spread of the count around its mean, which is a few
+    // hundred uniforms when the total is tens of thousands.
+    if (total > 0.97 * stretch) {
+      diag.error(in.at, "the inputs up to '" + in.name + "' take about " +
+                            std::to_string(static_cast<long>(total)) +
+                            " uniforms per iteration on average: with their spread an iteration "
+                            "would run past its stretch of " +
+                            std::to_string(static_cast<long>(stretch)) + " uniforms" +
+                            (plan.correlation.empty() ? "" : " (the half that rank correlation "
+                                                             "leaves it)") +
+                            " into the next one's draws; use fewer inputs, or --one-stream");
+      return;
+    }
+  }
+}
+
+// What the sampling edition would refuse or mangle in a draw that the
+// conditions of its distribution accept.
+void check_editions(const Model& model, Sampler sampler, Diagnostics& diag) {
+  const unsigned edition = sampler == Sampler::stats ? kStatsEdition : kThreadedEdition;
+  for (const Input& in : model.inputs) {
+    const Draw* d = in.kind == InputKind::plain                        ? &in.draw
+                    : in.kind == InputKind::risk && in.risk.impact ? &*in.risk.impact
+                                                                       : nullptr;
+    if (d == nullptr || distribution(d->dist).edition_check == nullptr) continue;
+    const std::string who =
+        in.kind == InputKind::plain ? "input '" + in.name + "'" : "the impact of '" + in.name + "'";
+    auto at = [&](const std::string& key) {
+      const auto it = d->at.find(key);
+      return it == d->at.end() ? in.dist_at : it->second;
+    };
+    distribution(d->dist).edition_check(
+        *d, edition, who,
+        [&](const std::string& key, const std::string& m) { diag.error(at(key), m); },
+        [&](const std::string& key, const std::string& m) { diag.warning(at(key), m); });
+  }
+}
+
 }  // namespace
+
+std::string percentile_problem(double percent) {
+  const float proportion = static_cast<float>(percent / 100.0);
+  if (proportion <= 0.0f)
+    return "the percentile " + exact_text(percent) +
+           " is 0 in single precision, in which the statistics take it";
+  if (proportion >= 1.0f)
+    return "the percentile " + exact_text(percent) +
+           " is 100 in single precision, in which the statistics take it (at most 99.999998)";
+  return "";
+}
 
 Plan make_plan(const Model& model, const Overrides& o, Diagnostics& diag) {
   const RunSection& run = model.run;
@@ -63,6 +151,9 @@ Plan make_plan(const Model& model, const Overrides& o, Diagnostics& diag) {
   plan.formulas = compile_formulas(model, diag);
   plan.correlation = plan_correlation(model, o.repair, diag);
   if (o.sampler == Sampler::stats) check_sampler(model, diag);
+  check_editions(model, o.sampler, diag);
+  check_counts(model, plan, o, diag);
+  check_uniforms(model, plan, diag);
   return plan;
 }
 

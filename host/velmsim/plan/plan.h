@@ -19,6 +19,18 @@ namespace velmsim {
 // The edition that samples.
 enum class Sampler { threaded, stats };
 
+// The most values (or columns, or percentiles) one call of a statistics
+// export takes: its counts are 16-bit.
+inline constexpr std::size_t kMaxStatisticsCount = 32767;
+
+// The percentiles the summaries ask for besides those listed: the 1st, 50th,
+// 80th and 99th and the 99 points of the S-curve.
+inline constexpr std::size_t kExtraPercentiles = 103;
+
+// What is wrong with a percentile for the statistics, which take it as a
+// single-precision proportion: "" when nothing.
+std::string percentile_problem(double percent);
+
 // What the command line (or a caller) sets; what it leaves out comes from
 // the model, then from the defaults.
 struct Overrides {

@@ -42,13 +42,20 @@ std::string compare_text(const Comparison& c) {
                   six_digits(row.b).c_str(), six_digits(row.difference).c_str());
 
     t += "\nDifference B - A, iteration by iteration\n";
+    if (d.overflow > 0) {
+      t += format("  B - A is beyond single precision in %d of the %d iterations: it has no "
+                  "statistics\n", d.overflow, c.iterations);
+      t += format("  %-12s %14.1f %%\n", "P(B > A)", 100.0 * d.b_greater);
+      continue;
+    }
     if (d.constant) t += "(B - A has the same value in every iteration)\n";
     for (const auto& [label, v] : {std::pair<const char*, float>{"Mean", d.mean},
                                    {"Std. Dev.", d.sd},
                                    {"Minimum", d.min},
                                    {"Maximum", d.max}})
       t += format("  %-12s %16s\n", label, six_digits(v).c_str());
-    for (const auto& [p, v] : d.percentiles) t += format("  P%-11g %16s\n", p, six_digits(v).c_str());
+    for (const auto& [p, v] : d.percentiles)
+      t += format("  P%-11s %16s\n", exact_text(p).c_str(), six_digits(v).c_str());
     t += format("  %-12s %14.1f %%\n", "P(B > A)", 100.0 * d.b_greater);
   }
   if (!c.only_a.empty() || !c.only_b.empty()) {

@@ -91,8 +91,13 @@ std::string json_report(const Report& r) {
     out["base"] = o.base ? number(*o.base) : Json(nullptr);
     out["target"] = o.target ? number(*o.target) : Json(nullptr);
     Json stats = Json::object();
-    for (int i = 0; i < kReportedStatistics; ++i) stats[kStatKeys[i]] = number(o.stat[static_cast<std::size_t>(i)]);
+    Json missing = Json::object();
+    for (std::size_t i = 0; i < std::size_t{kReportedStatistics}; ++i) {
+      stats[kStatKeys[i]] = number(o.stat[i]);
+      if (o.why[i]) missing[kStatKeys[i]] = o.why[i];
+    }
     out["statistics"] = stats;
+    out["missing"] = missing;
     out["percentiles"] = percentiles(o.percentiles);
     out["p50"] = o.p50;
     out["p80"] = o.p80;
@@ -169,7 +174,8 @@ std::string compare_json(const Comparison& c) {
     out["currency"] = o.currency;
     out["a"] = output_side(o.formula_a, o.a);
     out["b"] = output_side(o.formula_b, o.b);
-    out["difference"] = {{"constant", d.constant},
+    out["difference"] = {{"overflow", d.overflow},
+                         {"constant", d.constant},
                          {"mean", d.mean},
                          {"sd", d.sd},
                          {"minimum", d.min},

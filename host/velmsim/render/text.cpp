@@ -64,10 +64,13 @@ std::string text_report(const Report& r) {
     t += "\n== Output " + o.name + " = " + o.formula + "\n";
     if (o.constant) t += "(this output has the same value in every iteration)\n";
     t += "\nStatistics\n";
-    for (int i = 0; i < kReportedStatistics; ++i) t += format("  %-12s %16s\n", kStatLabels[i], six_digits(o.stat[static_cast<std::size_t>(i)]).c_str());
+    for (std::size_t i = 0; i < std::size_t{kReportedStatistics}; ++i)
+      t += o.why[i] ? format("  %-12s %16s  (%s)\n", kStatLabels[i], "n/a", o.why[i])
+                    : format("  %-12s %16s\n", kStatLabels[i], six_digits(o.stat[i]).c_str());
 
     t += "\nPercentiles\n";
-    for (const auto& [p, v] : o.percentiles) t += format("  P%-4g %16s\n", p, six_digits(v).c_str());
+    for (const auto& [p, v] : o.percentiles)
+      t += format("  P%-4s %16s\n", exact_text(p).c_str(), six_digits(v).c_str());
 
     if (o.against_base || o.target) {
       t += "\nAgainst base and target\n";

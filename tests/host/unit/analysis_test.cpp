@@ -9,12 +9,14 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "host/velmsim/analysis/compare.h"
 #include "tests/host/unit/support.h"
 #include "tests/support/ranks.h"
 
@@ -272,7 +274,8 @@ TEST(Analysis, DataThatNeverVaries) {
 
   const Statistics& st = statistics();
   testing::internal::CaptureStdout();
-  const std::array<float, 15> stat = st.describe(c.data(), 50);
+  const Statistics::Description d = st.describe(c.data(), 50);
+  const Statistics::Description zero = st.describe(std::vector<float>(8, 0.0f).data(), 8);
   const float rho_xc = st.spearman(x.data(), c.data(), 50);
   const float rho_cx = st.spearman(c.data(), x.data(), 50);
   const float error = st.convergence_error(c.data(), 50, 10);
@@ -283,8 +286,16 @@ TEST(Analysis, DataThatNeverVaries) {
       "[outputs]\nfive = \"5 + never\"\nz = \"x + never\"\n[run]\niterations = 400\nblock = 100\n");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
-  EXPECT_EQ(stat,
-            (std::array<float, 15>{2.5f, 0, 0, 0, 0, 2.5f, 2.5f, 0, 0, 50, 2.5f, 2.5f, 0, 0, 0}));
+  // Skewness and kurtosis are undefined without spread, and the coefficient
+  // of variation with a mean of 0: missing, with the reason.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::array<float, 15> want = {2.5f, 0, 0, nan, nan, 2.5f, 2.5f, 0, 0, 50, 2.5f, 2.5f, 0, 0, 0};
+  for (std::size_t k = 0; k < 15; ++k) {
+    EXPECT_TRUE(d.stat[k] == want[k] || (std::isnan(d.stat[k]) && std::isnan(want[k]))) << k;
+    EXPECT_EQ(d.why[k] != nullptr, std::isnan(want[k])) << k;
+  }
+  EXPECT_TRUE(std::isnan(zero.stat[8]));
+  EXPECT_STREQ(zero.why[8], kMeanZero);
   EXPECT_TRUE(std::isnan(rho_xc));
   EXPECT_TRUE(std::isnan(rho_cx));
   EXPECT_EQ(error, 0.0f);
@@ -323,6 +334,87 @@ TEST(Analysis, DataThatBeginToVaryLate) {
   const auto r = run_text("[inputs]\nr = { dist = \"risk\", p = 0.01, impact = 5 }\n"
                           "[outputs]\ny = \"r\"\n[run]\niterations = 400\nblock = 100\n", o);
   EXPECT_GT(r->samples().n, 200);
+}
+
+}  // namespace
+
+namespace {
+
+// Moments of x in double precision, two passes: the independent reference.
+struct Moments {
+  double mean = 0, sd = 0, skewness = 0, kurtosis = 0;
+};
+Moments moments(const std::vector<float>& x) {
+  Moments m;
+  const double n = static_cast<double>(x.size());
+  for (float v : x) m.mean += v / n;
+  double m2 = 0, m3 = 0, m4 = 0;
+  for (float v : x) {
+    const double d = v - m.mean;
+    m2 += d * d / n;
+    m3 += d * d * d / n;
+    m4 += d * d * d * d / n;
+  }
+  m.sd = std::sqrt(m2 * n / (n - 1));
+  m.skewness = m3 / std::pow(m2, 1.5);
+  m.kurtosis = m4 / (m2 * m2) - 3;
+  return m;
+}
+
+// Samples whose single-precision moments overflow (a 5-billion cost with a
+// 10 % spread) or underflow (values near 1e-30) keep every statistic: the
+// wrapper scales them by a power of two, exactly, and back. The library
+// prints nothing. A variance that cannot be written in single precision is
+// missing, with the reason.
+TEST(Analysis, WideAndNarrowSamplesKeepTheirStatistics) {
+  std::vector<float> wide(3000), narrow(3000);
+  std::uint32_t state = 12345;
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    double z = 0;  // a sum of twelve uniforms, less 6: near a standard normal
+    for (int k = 0; k < 12; ++k) {
+      state = state * 1664525u + 1013904223u;
+      z += state / 4294967296.0;
+    }
+    wide[i] = static_cast<float>(5e9 + 5e8 * (z - 6));
+    narrow[i] = static_cast<float>(1e-30 * (2 + (z - 6) / 4));
+  }
+  testing::internal::CaptureStdout();
+  const Statistics::Description w = statistics().describe(wide.data(), wide.size());
+  const Statistics::Description s = statistics().describe(narrow.data(), narrow.size());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  for (const auto& [d, x] : {std::pair{&w, &wide}, std::pair{&s, &narrow}}) {
+    const Moments m = moments(*x);
+    EXPECT_NEAR(d->stat[0] / m.mean, 1, 1e-5);
+    EXPECT_NEAR(d->stat[2] / m.sd, 1, 1e-4);
+    EXPECT_NEAR(d->stat[3], m.skewness, 2e-3);
+    EXPECT_NEAR(d->stat[4], m.kurtosis, 2e-3);
+    EXPECT_NEAR(d->stat[8], m.sd / m.mean, 1e-5);
+  }
+  EXPECT_EQ(w.why[1], nullptr);
+  EXPECT_NEAR(w.stat[1] / (moments(wide).sd * moments(wide).sd), 1, 2e-4);
+  EXPECT_TRUE(std::isnan(s.stat[1]));
+  EXPECT_STREQ(s.why[1], kUnderflows);
+  // And where even the sample's own scale cannot hold a figure: the
+  // variance of values near 1e19 spread over 2e19 overflows.
+  std::vector<float> huge(100);
+  for (std::size_t i = 0; i < huge.size(); ++i) huge[i] = static_cast<float>(1e19 + 2e19 * i / 99.0 - 1e21 * (i == 0));
+  const Statistics::Description h = statistics().describe(huge.data(), huge.size());
+  EXPECT_STREQ(h.why[1], kOverflows);
+  EXPECT_TRUE(std::isfinite(h.stat[0]));
+}
+
+// B - A beyond single precision has no statistics: nothing is computed from
+// infinities.
+TEST(Analysis, DifferenceBeyondSinglePrecision) {
+  const std::vector<float> a = {-3e38f, 1, 2, -3e38f}, b = {3e38f, 2, 3, 3e38f};
+  testing::internal::CaptureStdout();
+  const DifferenceSummary d = summarise_difference(statistics(), a, b, 4, {50}, 6);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(d.overflow, 2);
+  EXPECT_TRUE(std::isnan(d.mean));
+  EXPECT_TRUE(d.percentiles.empty());
+  EXPECT_TRUE(d.histogram.tally.empty());
+  EXPECT_EQ(d.b_greater, 1.0);
 }
 
 }  // namespace

@@ -190,7 +190,7 @@ TEST(ModelReader, HoldsTheModelInDrawOrder) {
 
   ASSERT_EQ(m.inputs.size(), 4u);
   EXPECT_EQ(m.inputs[0].name, "z");
-  EXPECT_EQ(m.inputs[0].draw, (Draw{Dist::beta, {2, 3, 0}, true, 1, 4}));
+  EXPECT_EQ(m.inputs[0].draw, (Draw{Dist::beta, {2, 3, 0}, true, 1, 4, {}}));
   EXPECT_EQ(m.inputs[1].kind, InputKind::pair);
   EXPECT_EQ(m.inputs[1].pair.mean, (std::array<float, 2>{1, 2}));
   EXPECT_EQ(m.inputs[1].pair.sd, (std::array<float, 2>{0.5f, 1}));
@@ -198,7 +198,7 @@ TEST(ModelReader, HoldsTheModelInDrawOrder) {
   EXPECT_EQ(m.inputs[2].kind, InputKind::risk);
   EXPECT_EQ(m.inputs[2].risk.p, 0.25f);
   ASSERT_TRUE(m.inputs[2].risk.impact.has_value());
-  EXPECT_EQ(*m.inputs[2].risk.impact, (Draw{Dist::uniform, {5, 9, 0}, false, 0, 1}));
+  EXPECT_EQ(*m.inputs[2].risk.impact, (Draw{Dist::uniform, {5, 9, 0}, false, 0, 1, {}}));
   EXPECT_EQ(m.inputs[3].name, "a");
 
   EXPECT_EQ(m.column_names(), (std::vector<std::string>{"z", "d", "e", "r", "a"}));

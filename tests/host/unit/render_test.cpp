@@ -114,4 +114,26 @@ TEST(Render, TextShowsTheJsonFigures) {
   EXPECT_EQ(j["convergence"].size(), run->trace.size());
 }
 
+// Percentiles are labelled with the digits that tell them apart: 99.99999
+// is not "P100", and 50.00001 and 50.00002 are not both "P50". A statistic
+// that is missing says why.
+TEST(Render, LabelsThatTellFiguresApart) {
+  Overrides o;
+  o.percentiles = {50.00001, 50.00002, 99.99999};
+  const auto run = run_text("[inputs]\nx = { dist = \"uniform\", min = 0, max = 1 }\n"
+                            "[outputs]\ny = \"x\"\nc = \"0 * x\"\n[run]\niterations = 400\n", o);
+  const std::string text = text_report(run->report);
+  for (const char* label : {"  P50.00001 ", "  P50.00002 ", "  P99.99999 "})
+    EXPECT_NE(text.find(label), std::string::npos) << label;
+  EXPECT_EQ(text.find("  P100 "), std::string::npos);
+  EXPECT_NE(text.find("  Coef. Var.                n/a  (undefined: the mean is 0)\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("  Skewness                  n/a  (undefined: the values never vary)\n"),
+            std::string::npos);
+  const auto j = nlohmann::json::parse(json_report(run->report));
+  EXPECT_EQ(j["outputs"][1]["statistics"]["coef_var"], nullptr);
+  EXPECT_EQ(j["outputs"][1]["missing"]["coef_var"], "undefined: the mean is 0");
+  EXPECT_TRUE(j["outputs"][0]["missing"].empty());
+}
+
 }  // namespace
