@@ -48,7 +48,7 @@ struct DifferenceSummary {
   float mean = 0, sd = 0, min = 0, max = 0;
   std::vector<std::pair<double, float>> percentiles;  // (percent, value)
   double b_greater = 0;  // share of iterations with B > A
-  Histogram histogram;   // none when constant
+  CentralHistogram histogram;  // none when constant
 };
 
 DifferenceSummary summarise_difference(const Statistics& st, const std::vector<float>& ya,

@@ -37,10 +37,22 @@ Spread spread(const Statistics& st, const float* y, std::size_t n,
   return s;
 }
 
-Histogram central_histogram(const Statistics& st, const float* y, std::size_t n, const Spread& s,
-                            int classes) {
+CentralHistogram central_histogram(const Statistics& st, const float* y, std::size_t n,
+                                   const Spread& s, int classes) {
   const bool spread_out = s.p01 < s.p99;
-  return st.histogram(y, n, spread_out ? s.p01 : s.stat[5], spread_out ? s.p99 : s.stat[6], classes);
+  CentralHistogram h;
+  static_cast<Histogram&>(h) =
+      st.histogram(y, n, spread_out ? s.p01 : s.stat[5], spread_out ? s.p99 : s.stat[6], classes);
+  h.extremes = !spread_out;
+  if (h.tally.empty()) return h;
+  auto mass = [&](float at) {
+    const auto count = std::count(y, y + n, at);
+    return 100 * count >= static_cast<std::ptrdiff_t>(n) && count > 1 ? static_cast<float>(count)
+                                                                        : 0.0f;
+  };
+  h.at_low = mass(h.low);
+  h.at_high = mass(h.high);
+  return h;
 }
 
 OutputSummary summarise_output(const Statistics& st, const Model& model, const Samples& s,

@@ -40,8 +40,20 @@ Spread spread(const Statistics& st, const float* y, std::size_t n,
 
 // A histogram of `classes` classes between the 1st and 99th percentiles, or
 // the extremes when those coincide; none for data that never varies.
-Histogram central_histogram(const Statistics& st, const float* y, std::size_t n, const Spread& s,
-                            int classes);
+// VELMHIST's classes hold the values above their lower end up to their upper
+// end, so a value that many iterations take at low (the 0 of a delay that
+// often does not happen) lands in the open class "up to low", with the values
+// below it, and one at high in the last class: such point masses are counted
+// apart, so that a chart can show them.
+struct CentralHistogram : Histogram {
+  bool extremes = false;  // low and high are the minimum and maximum, not the percentiles
+  // Iterations at exactly low (within tally.front()) and at exactly high
+  // (within the last class), when they are at least 1 % of all; else 0.
+  float at_low = 0, at_high = 0;
+};
+
+CentralHistogram central_histogram(const Statistics& st, const float* y, std::size_t n,
+                                   const Spread& s, int classes);
 
 struct Correlation {
   std::string name;
@@ -81,7 +93,7 @@ struct OutputSummary : Spread {
   std::optional<double> base, target;
   std::optional<AgainstBase> against_base;
   std::optional<double> below_target;  // P(output <= target)
-  Histogram histogram;
+  CentralHistogram histogram;
   std::vector<Correlation> tornado;  // strongest first
   std::vector<RiskLine> risks;
   // Contingency drivers, largest excess first: every risk and the columns

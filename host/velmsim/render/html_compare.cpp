@@ -25,9 +25,11 @@ std::string side_label(const Comparison& c, int k) {
   return c.a.name == c.b.name ? side.path : side.name;
 }
 
-// Both models' S-curves on one chart, with a legend.
+// Both models' S-curves on one chart, with a legend above them.
 std::string both_s_curves(const Comparison& c, const OutputComparison& o) {
   Frame f;
+  f.top = 56;
+  f.height += 36;
   f.x0 = std::min(o.a.stat[5], o.b.stat[5]);
   f.x1 = std::max(o.a.stat[6], o.b.stat[6]);
   if (!(f.x1 > f.x0)) f.x1 = f.x0 + 1;
@@ -41,13 +43,14 @@ std::string both_s_curves(const Comparison& c, const OutputComparison& o) {
     points += format("%.1f,%.1f", f.x(side->stat[6]), f.y(1));
     s += std::string("<polyline class=\"") + css + "\" points=\"" + points + "\"/>\n";
   }
-  const double lx = f.left + 12, ly = f.top + 8;
+  const double lx = f.left + 12;
   for (int k = 0; k < 2; ++k) {
-    const double y = ly + 18.0 * k;
+    const double y = 14 + 18.0 * k;
     s += format("<line class=\"%s\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
                 k == 0 ? "curve-a" : "curve-b", lx, y, lx + 28, y);
-    s += format("<text class=\"legend\" x=\"%.1f\" y=\"%.1f\">%s: %s</text>\n", lx + 34, y + 4,
-                k == 0 ? "A" : "B", escape(side_label(c, k)).c_str());
+    // Bold 12 px, about as wide as a regular 13.5 px.
+    s += format("<text class=\"legend\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", lx + 34, y + 4,
+                fit((k == 0 ? "A: " : "B: ") + side_label(c, k), f.width - lx - 44, 13.5).c_str());
   }
   return s + "</svg>\n";
 }
@@ -85,7 +88,7 @@ std::string compare_html(const Comparison& c) {
                            c.iterations, c.block, c.threads, c.threads == 1 ? "" : "s"));
   for (const std::string& u : c.unused) row("Note", escape(u));
   h += "</table>\n";
-  h += "<h3>Common random numbers</h3>\n<table class=\"grid\">\n";
+  h += "<div class=\"figure\"><h3>Common random numbers</h3>\n<table class=\"grid names\">\n";
   row("Same values in both models", escape(name_list(c.shared.same_values)));
   if (!c.shared.same_start.empty())
     row("Same stream position, other parameters", escape(name_list(c.shared.same_start)));
@@ -97,7 +100,7 @@ std::string compare_html(const Comparison& c) {
   }
   h += "</table>\n<p class=\"note\">Inputs are matched by their place in the files: each "
        "iteration draws them in file order, so an input is paired only while every input before "
-       "it took the same random numbers in both models.</p>\n";
+       "it took the same random numbers in both models.</p></div>\n";
 
   for (std::size_t k = 0; k < c.outputs.size(); ++k) {
     const OutputComparison& o = c.outputs[k];
@@ -114,9 +117,11 @@ std::string compare_html(const Comparison& c) {
     h += card(num(o.rows[2].difference), "P80 of B &#8722; P80 of A" + money);
     h += "</div>\n";
 
-    h += "<h3>S-curves: probability that " + escape(o.name) + " is at most a value</h3>\n" +
-         both_s_curves(c, o);
-    h += "<h3>Histogram of B &#8722; A, iteration by iteration</h3>\n";
+    // Each heading with its chart or table in one figure, which printing
+    // keeps on one page.
+    h += "<div class=\"figure\"><h3>S-curves: probability that " + escape(o.name) +
+         " is at most a value</h3>\n" + both_s_curves(c, o) + "</div>\n";
+    h += "<div class=\"figure\"><h3>Histogram of B &#8722; A, iteration by iteration</h3>\n";
     if (d.constant) {
       h += "<p class=\"note\">B &#8722; A is " + num(d.mean) + money +
            " in every iteration: there is no spread to draw.</p>\n";
@@ -126,15 +131,18 @@ std::string compare_html(const Comparison& c) {
                            {{"no change", 0.0, "zero"}, {"mean", d.mean, "dmean"}});
       h += histogram_note(d.histogram);
     }
+    h += "</div>\n";
 
-    h += "<div class=\"tables\">\n<div><h3>Side by side</h3><table class=\"grid\">\n";
+    h += "<div class=\"tables\">\n<div class=\"figure\"><h3>Side by side</h3>"
+         "<table class=\"grid\">\n";
     h += "<tr><th></th><th class=\"n a\">A</th><th class=\"n b\">B</th><th class=\"n\">B's "
          "&#8722; A's</th></tr>\n";
     for (const SideBySide& r : o.rows)
       h += format("<tr><td>%s</td><td class=\"n a\">%s</td><td class=\"n b\">%s</td><td "
                   "class=\"n\">%s</td></tr>\n",
                   r.label, num(r.a).c_str(), num(r.b).c_str(), num(r.difference).c_str());
-    h += "</table></div>\n<div><h3>B &#8722; A, iteration by iteration</h3><table class=\"grid\">\n";
+    h += "</table></div>\n<div class=\"figure\"><h3>B &#8722; A, iteration by iteration</h3>"
+         "<table class=\"grid\">\n";
     for (const auto& [label, v] : {std::pair<const char*, float>{"Mean", d.mean},
                                    {"Std. Dev.", d.sd},
                                    {"Minimum", d.min},
@@ -146,7 +154,7 @@ std::string compare_html(const Comparison& c) {
     h += "</table></div>\n</div>\n</section>\n";
   }
   if (!c.only_a.empty() || !c.only_b.empty()) {
-    h += "<h2>Outputs in one model only</h2>\n<table class=\"grid\">\n";
+    h += "<h2>Outputs in one model only</h2>\n<table class=\"grid names\">\n";
     if (!c.only_a.empty()) row("Only in A", escape(name_list(c.only_a)));
     if (!c.only_b.empty()) row("Only in B", escape(name_list(c.only_b)));
     h += "</table>\n<p class=\"note\">These are not compared.</p>\n";

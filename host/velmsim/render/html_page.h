@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/velmsim/analysis/statistics.h"
+#include "host/velmsim/analysis/summary.h"
 
 namespace velmsim::page {
 
@@ -27,6 +27,16 @@ std::string tick_label(double x);
 // Round tick positions covering [lo, hi]: steps of 1, 2 or 5 times a power of ten.
 std::vector<double> ticks(double lo, double hi, int wanted = 6);
 
+// The width of a label at a font size, in the SVG's units, estimated from its
+// characters (an entity counts as one): enough to keep labels apart and
+// inside their chart, not to set type.
+double text_width(const std::string& s, double size = 12);
+
+// Text for a label at most `width` wide: escaped, and when too long
+// shortened in the middle with an ellipsis, the whole text then kept as the
+// label's tooltip (a <title> child of the <text> it is put in).
+std::string fit(const std::string& s, double width, double size = 12);
+
 // A chart's drawing area inside an SVG of width x height with margins.
 struct Frame {
   double width = 680, height = 300, left = 70, right = 20, top = 20, bottom = 45;
@@ -38,7 +48,7 @@ struct Frame {
 // The opening <svg> tag of a chart of the given kind (data-chart) and title.
 std::string svg_open(const Frame& f, const std::string& kind, const std::string& title);
 
-// Grid lines at yt, ticks at xt, both axis labels.
+// Grid lines at yt, ticks at xt, both axis labels (each fitted to its axis).
 std::string axes(const Frame& f, const std::vector<double>& xt, const std::vector<double>& yt,
                  const std::string& xlabel, const std::string& ylabel, bool percent_y = false);
 
@@ -50,16 +60,29 @@ struct Mark {
 };
 
 // Vertical lines at the marks inside the frame's range, labels staggered so
-// that close marks stay readable.
+// that close marks stay readable, each on the left of its line where the
+// chart's right edge would cut it.
 std::string draw_marks(const Frame& f, const std::vector<Mark>& marks);
 
 // A histogram of the classes between low and high (the open classes below
-// low and above high are not drawn), with the marks.
-std::string histogram_chart(const Histogram& h, const std::string& xlabel,
+// low and above high are not drawn) and of the point masses at low and high,
+// each a narrow bar of its own labelled with its value and count, with the
+// marks.
+std::string histogram_chart(const CentralHistogram& h, const std::string& xlabel,
                             const std::string& title, const std::vector<Mark>& marks);
 
-// The note under a histogram: its classes and the iterations outside them.
-std::string histogram_note(const Histogram& h);
+// The note under a histogram: what its bars hold and which iterations it
+// does not draw.
+std::string histogram_note(const CentralHistogram& h);
+
+// Charts of one horizontal bar per name (the tornado, the drivers): the left
+// margin that holds the longest name, within bounds; a row's name, fitted to
+// that margin; and a row's bar from zero to v with its value (markup) beyond
+// the bar's end, or inside it, or across the zero line, whichever the chart
+// has room for.
+double name_margin(const std::vector<std::string>& names);
+std::string row_name(const Frame& f, double y, const std::string& name);
+std::string row_bar(const Frame& f, double y, double v, const char* css, const std::string& value);
 
 // The start of a page titled `title` (already escaped), with the style sheet
 // and `extra_style`; and its end.

@@ -15,6 +15,10 @@ using namespace page;
 
 namespace {
 
+// The most outputs in one table of the convergence trace, the most inputs in
+// one table of a correlation matrix.
+constexpr std::size_t kTraceColumns = 6, kMatrixColumns = 10;
+
 std::vector<Mark> marks_of(const OutputSummary& o) {
   std::vector<Mark> m;
   if (o.base) m.push_back({"base", *o.base, "base"});
@@ -49,8 +53,10 @@ std::string s_curve(const OutputSummary& o) {
 }
 
 std::string tornado(const OutputSummary& o) {
+  std::vector<std::string> names;
+  for (const Correlation& c : o.tornado) names.push_back(c.name);
   Frame f;
-  f.left = 150;
+  f.left = name_margin(names);
   f.right = 60;
   f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.tornado.size());
   f.x0 = -1;
@@ -60,19 +66,14 @@ std::string tornado(const OutputSummary& o) {
   for (std::size_t i = 0; i < o.tornado.size(); ++i) {
     const Correlation& c = o.tornado[i];
     const double y = f.top + 26.0 * static_cast<double>(i);
-    s += format("<text class=\"name\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>",
-                f.left - 8, y + 15, escape(c.name).c_str());
+    s += row_name(f, y, c.name);
     if (std::isnan(c.rho) || o.constant) {
       s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", f.x(0) + 4, y + 15,
                   o.constant ? "n/a: the output never varied" : "never varied");
       continue;
     }
-    const double a = f.x(std::min(0.0f, c.rho)), b = f.x(std::max(0.0f, c.rho));
-    s += format("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"18\"/>",
-                c.rho < 0 ? "neg" : "pos", a, y + 2, std::max(1.0, b - a));
-    s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%+.3f</text>\n",
-                c.rho < 0 ? a - 4 : b + 4, y + 15, c.rho < 0 ? "end" : "start",
-                static_cast<double>(c.rho));
+    s += row_bar(f, y, c.rho, c.rho < 0 ? "neg" : "pos",
+                 format("%+.3f", static_cast<double>(c.rho)));
   }
   s += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.x(0),
               f.top, f.x(0), f.height - f.bottom);
@@ -81,16 +82,20 @@ std::string tornado(const OutputSummary& o) {
 
 // Each driver's P80 allocation as a horizontal bar from zero, in the order of
 // the drivers table (largest tail excess first), inputs and risks in their
-// own colours, the amount printed at the bar's end.
+// own colours (the legend above the bars), the amount printed at the bar's
+// end.
 std::string allocation_chart(const OutputSummary& o) {
   double lo = 0, hi = 0;
-  for (const Driver& d : o.drivers)
+  std::vector<std::string> names;
+  for (const Driver& d : o.drivers) {
+    names.push_back(d.name);
     if (!std::isnan(d.allocation)) {
       lo = std::min(lo, d.allocation);
       hi = std::max(hi, d.allocation);
     }
+  }
   Frame f;
-  f.left = 150;
+  f.left = name_margin(names);
   f.right = 30;
   f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.drivers.size());
   const double pad = 0.2 * (hi - lo);  // room for the amounts beyond the longest bars
@@ -103,26 +108,21 @@ std::string allocation_chart(const OutputSummary& o) {
   for (std::size_t i = 0; i < o.drivers.size(); ++i) {
     const Driver& d = o.drivers[i];
     const double y = f.top + 26.0 * static_cast<double>(i);
-    s += format("<text class=\"name\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>",
-                f.left - 8, y + 15, escape(d.name).c_str());
+    s += row_name(f, y, d.name);
     if (std::isnan(d.allocation)) {
       s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">n/a</text>\n", f.x(0) + 4, y + 15);
       continue;
     }
-    const double a = f.x(std::min(0.0, d.allocation)), b = f.x(std::max(0.0, d.allocation));
-    s += format("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"18\"/>",
-                d.risk ? "risk" : "pos", a, y + 2, std::max(1.0, b - a));
-    s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%s</text>\n",
-                d.allocation < 0 ? a - 4 : b + 4, y + 15, d.allocation < 0 ? "end" : "start",
-                amount(d.allocation, std::max(-lo, hi)).c_str());
+    s += row_bar(f, y, d.allocation, d.risk ? "risk" : "pos",
+                 amount(d.allocation, std::max(-lo, hi)));
   }
   const auto risks =
       std::count_if(o.drivers.begin(), o.drivers.end(), [](const Driver& d) { return d.risk; });
   if (risks > 0 && static_cast<std::size_t>(risks) < o.drivers.size()) {
     s += format("<text class=\"legend pos\" x=\"%.1f\" y=\"%.1f\">input</text>",
-                f.width - f.right - 90, f.height - 6);
+                f.width - f.right - 70, f.top - 6);
     s += format("<text class=\"legend risk\" x=\"%.1f\" y=\"%.1f\">risk</text>\n",
-                f.width - f.right - 40, f.height - 6);
+                f.width - f.right - 24, f.top - 6);
   }
   s += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.x(0),
               f.top, f.x(0), f.height - f.bottom);
@@ -162,28 +162,34 @@ std::string convergence(const Report& r, std::size_t k) {
   return s + "</svg>\n";
 }
 
-// A correlation matrix as a table, each cell shaded by its value: blue for
-// positive, orange for negative.
+// A correlation matrix as tables of a few columns each (so that a wide one
+// fits the page), each cell shaded by its value: blue for positive, orange
+// for negative.
 std::string correlation_table(const std::vector<std::string>& names,
                               const std::function<double(std::size_t, std::size_t)>& at) {
-  std::string h = "<table class=\"matrix\"><tr><th></th>";
-  for (const std::string& name : names) h += "<th class=\"n\">" + escape(name) + "</th>";
-  h += "</tr>\n";
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    h += "<tr><th>" + escape(names[i]) + "</th>";
-    for (std::size_t j = 0; j < names.size(); ++j) {
-      const double v = at(i, j);
-      if (std::isnan(v)) {
-        h += "<td class=\"n\">n/a</td>";
-        continue;
-      }
-      const char* colour = v >= 0 ? "43,108,176" : "192,86,33";
-      h += format("<td class=\"n\" style=\"background: rgba(%s,%.2f)\">%.3f</td>", colour,
-                  0.45 * std::min(1.0, std::fabs(v)), std::fabs(v) < 5e-4 ? 0.0 : v);
-    }
+  std::string h;
+  for (std::size_t first = 0; first < names.size(); first += kMatrixColumns) {
+    const std::size_t end = std::min(first + kMatrixColumns, names.size());
+    h += "<table class=\"matrix\"><tr><th></th>";
+    for (std::size_t j = first; j < end; ++j) h += "<th class=\"n\">" + escape(names[j]) + "</th>";
     h += "</tr>\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      h += "<tr><th>" + escape(names[i]) + "</th>";
+      for (std::size_t j = first; j < end; ++j) {
+        const double v = at(i, j);
+        if (std::isnan(v)) {
+          h += "<td class=\"n\">n/a</td>";
+          continue;
+        }
+        const char* colour = v >= 0 ? "43,108,176" : "192,86,33";
+        h += format("<td class=\"n\" style=\"background: rgba(%s,%.2f)\">%.3f</td>", colour,
+                    0.45 * std::min(1.0, std::fabs(v)), std::fabs(v) < 5e-4 ? 0.0 : v);
+      }
+      h += "</tr>\n";
+    }
+    h += "</table>\n";
   }
-  return h + "</table>\n";
+  return h;
 }
 
 // The contingency drivers of an output: the P80 allocation chart and the
@@ -257,10 +263,10 @@ std::string html_report(const Report& r) {
   if (const auto& c = r.correlation) {
     const std::size_t n = c->names.size();
     h += "<h2 class=\"first\">Rank correlation of inputs</h2>\n<div class=\"tables\">\n";
-    h += "<div><h3>Target</h3>\n" +
+    h += "<div class=\"figure\"><h3>Target</h3>\n" +
          correlation_table(c->names, [&](std::size_t i, std::size_t j) { return c->target(i, j); }) +
          "</div>\n";
-    h += "<div><h3>Achieved (Spearman, all iterations)</h3>\n" +
+    h += "<div class=\"figure\"><h3>Achieved (Spearman, all iterations)</h3>\n" +
          correlation_table(c->names, [&](std::size_t i, std::size_t j) {
            return static_cast<double>(c->achieved[i * n + j]);
          }) +
@@ -293,18 +299,24 @@ std::string html_report(const Report& r) {
       h += card(format("%.1f%%", 100.0 * *o.below_target), "chance of " + escape(o.name) + " &#8804; target");
     h += "</div>\n";
 
-    h += "<h3>S-curve: probability that " + escape(o.name) + " is at most a value</h3>\n" + s_curve(o);
+    // Each heading with its chart or table in one figure, which printing
+    // keeps on one page.
+    h += "<div class=\"figure\"><h3>S-curve: probability that " + escape(o.name) +
+         " is at most a value</h3>\n" + s_curve(o) + "</div>\n";
     if (!o.histogram.tally.empty())
-      h += "<h3>Histogram</h3>\n" + histogram(o) + histogram_note(o.histogram);
-    h += "<h3>Tornado: Spearman rank correlation of each input with " + escape(o.name) + "</h3>\n" +
-         tornado(o);
-    h += "<h3>Convergence of the mean and P80</h3>\n" + convergence(r, k);
+      h += "<div class=\"figure\"><h3>Histogram</h3>\n" + histogram(o) +
+           histogram_note(o.histogram) + "</div>\n";
+    h += "<div class=\"figure\"><h3>Tornado: Spearman rank correlation of each input with " +
+         escape(o.name) + "</h3>\n" + tornado(o) + "</div>\n";
+    h += "<div class=\"figure\"><h3>Convergence of the mean and P80</h3>\n" + convergence(r, k) +
+         "</div>\n";
 
-    h += "<div class=\"tables\">\n<div><h3>Statistics</h3><table class=\"grid\">\n";
+    h += "<div class=\"tables\">\n<div class=\"figure\"><h3>Statistics</h3>"
+         "<table class=\"grid\">\n";
     for (int i = 0; i < kReportedStatistics; ++i)
       h += "<tr><td>" + std::string(kStatLabels[i]) + "</td><td class=\"n\">" +
            amount(o.stat[static_cast<std::size_t>(i)]) + "</td></tr>\n";
-    h += "</table></div>\n<div><h3>Percentiles</h3><table class=\"grid\">\n";
+    h += "</table></div>\n<div class=\"figure\"><h3>Percentiles</h3><table class=\"grid\">\n";
     for (const auto& [p, v] : o.percentiles)
       h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, amount(v).c_str());
     h += "</table>\n";
@@ -327,32 +339,47 @@ std::string html_report(const Report& r) {
     }
     h += "</div>\n</div>\n";
     if (!o.risks.empty()) {
-      h += "<h3>Risk events</h3>\n<table class=\"grid\"><tr><th>event</th><th class=\"n\">p</th>"
-           "<th class=\"n\">observed</th><th class=\"n\">mean impact</th><th class=\"n\">p &#215; "
-           "mean impact</th><th class=\"n\">&#961; with " + escape(o.name) + "</th></tr>\n";
+      h += "<div class=\"figure\"><h3>Risk events</h3>\n<table class=\"grid\"><tr><th>event</th>"
+           "<th class=\"n\">p</th><th class=\"n\">observed</th><th class=\"n\">mean impact</th>"
+           "<th class=\"n\">p &#215; mean impact</th><th class=\"n\">&#961; with " +
+           escape(o.name) + "</th></tr>\n";
       for (const RiskLine& k2 : o.risks)
         h += format("<tr><td>%s</td><td class=\"n\">%.4g</td><td class=\"n\">%.4f</td><td "
                     "class=\"n\">%s</td><td class=\"n\">%s</td><td class=\"n\">%s</td></tr>\n",
                     escape(k2.name).c_str(), static_cast<double>(k2.p), k2.rate,
                     amount(k2.mean_impact).c_str(), amount(k2.expected_impact).c_str(),
                     std::isnan(k2.rho) ? "n/a" : format("%+.3f", static_cast<double>(k2.rho)).c_str());
-      h += "</table>\n";
+      h += "</table></div>\n";
     }
-    h += drivers(o, money);
+    h += "<div class=\"figure\">" + drivers(o, money) + "</div>\n";
     h += "</section>\n";
   }
 
-  h += "<h2>Convergence trace</h2>\n<table class=\"grid\"><tr><th class=\"n\">iterations</th>";
-  for (const OutputSummary& o : r.outputs) h += "<th class=\"n\">" + escape(o.name) + " error</th>";
-  h += "</tr>\n";
-  for (const Checkpoint& c : r.trace) {
-    h += format("<tr><td class=\"n\">%d</td>", c.n);
-    for (float e : c.error) h += "<td class=\"n\">" + escape(six_digits(e)) + "</td>";
-    h += "</tr>\n";
+  // The trace in tables of a few outputs each, so that a model with many
+  // outputs keeps every column on screen and on paper.
+  h += "<h2>Convergence trace</h2>\n";
+  for (std::size_t first = 0; first < r.outputs.size(); first += kTraceColumns) {
+    const std::size_t end = std::min(first + kTraceColumns, r.outputs.size());
+    h += "<table class=\"grid trace\"><thead><tr><th class=\"n\">iterations</th>";
+    for (std::size_t k = first; k < end; ++k) {
+      // A narrow column's name wraps after an underscore rather than anywhere.
+      std::string name = escape(r.outputs[k].name);
+      for (std::size_t at = name.find('_'); at != std::string::npos; at = name.find('_', at + 7))
+        name.insert(at + 1, "<wbr/>");
+      h += "<th class=\"n\">" + name + "</th>";
+    }
+    h += "</tr></thead>\n";
+    for (const Checkpoint& c : r.trace) {
+      h += format("<tr><td class=\"n\">%d</td>", c.n);
+      for (std::size_t k = first; k < end; ++k)
+        h += "<td class=\"n\">" + escape(six_digits(c.error[k])) + "</td>";
+      h += "</tr>\n";
+    }
+    h += "</table>\n";
   }
-  h += "</table>\n<p class=\"note\">Convergence error: VELMCNVERR after each block, the largest "
-       "change over the last block of the mean, the standard deviation and the 10, 25, 75 and 90% "
-       "points, in standard deviations.</p>\n";
+  h += "<p class=\"note\">Convergence error of each output: VELMCNVERR after each block, the "
+       "largest change over the last block of the mean, the standard deviation and the 10, 25, 75 "
+       "and 90% points, in standard deviations.</p>\n";
   return h + page_close();
 }
 
