@@ -111,8 +111,10 @@ std::string compare_html(const Comparison& c) {
     h += "<p>A: <code>" + escape(o.name) + " = " + escape(o.formula_a) + "</code><br/>B: <code>" +
          escape(o.name) + " = " + escape(o.formula_b) + "</code></p>\n";
     h += "<div class=\"cards\">";
-    h += card(num(d.mean), "mean of B &#8722; A" + money);
-    h += card(num(d.sd), "sd of B &#8722; A" + money);
+    if (d.overflow > 0)
+      h += card(std::to_string(d.overflow), "iterations with B &#8722; A beyond single precision");
+    else
+      h += card(num(d.mean), "mean of B &#8722; A" + money) + card(num(d.sd), "sd of B &#8722; A" + money);
     h += card(format("%.1f%%", 100.0 * d.b_greater), "P(B &gt; A)");
     h += card(num(o.rows[2].difference), "P80 of B &#8722; P80 of A" + money);
     h += "</div>\n";
@@ -122,7 +124,11 @@ std::string compare_html(const Comparison& c) {
     h += "<div class=\"figure\"><h3>S-curves: probability that " + escape(o.name) +
          " is at most a value</h3>\n" + both_s_curves(c, o) + "</div>\n";
     h += "<div class=\"figure\"><h3>Histogram of B &#8722; A, iteration by iteration</h3>\n";
-    if (d.constant) {
+    if (d.overflow > 0) {
+      h += "<p class=\"note\">B &#8722; A is beyond single precision in " +
+           std::to_string(d.overflow) + " of the " + std::to_string(c.iterations) +
+           " iterations: it has no statistics and no histogram.</p>\n";
+    } else if (d.constant) {
       h += "<p class=\"note\">B &#8722; A is " + num(d.mean) + money +
            " in every iteration: there is no spread to draw.</p>\n";
     } else {
@@ -147,9 +153,10 @@ std::string compare_html(const Comparison& c) {
                                    {"Std. Dev.", d.sd},
                                    {"Minimum", d.min},
                                    {"Maximum", d.max}})
-      h += "<tr><td>" + std::string(label) + "</td><td class=\"n\">" + num(v) + "</td></tr>\n";
+      if (d.overflow == 0)
+        h += "<tr><td>" + std::string(label) + "</td><td class=\"n\">" + num(v) + "</td></tr>\n";
     for (const auto& [p, v] : d.percentiles)
-      h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, num(v).c_str());
+      h += "<tr><td>P" + exact_text(p) + "</td><td class=\"n\">" + num(v) + "</td></tr>\n";
     h += format("<tr><td>P(B &gt; A)</td><td class=\"n\">%.1f%%</td></tr>\n", 100.0 * d.b_greater);
     h += "</table></div>\n</div>\n</section>\n";
   }

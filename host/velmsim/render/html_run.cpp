@@ -313,12 +313,12 @@ std::string html_report(const Report& r) {
 
     h += "<div class=\"tables\">\n<div class=\"figure\"><h3>Statistics</h3>"
          "<table class=\"grid\">\n";
-    for (int i = 0; i < kReportedStatistics; ++i)
+    for (std::size_t i = 0; i < std::size_t{kReportedStatistics}; ++i)
       h += "<tr><td>" + std::string(kStatLabels[i]) + "</td><td class=\"n\">" +
-           amount(o.stat[static_cast<std::size_t>(i)]) + "</td></tr>\n";
+           (o.why[i] ? "n/a (" + std::string(o.why[i]) + ")" : amount(o.stat[i])) + "</td></tr>\n";
     h += "</table></div>\n<div class=\"figure\"><h3>Percentiles</h3><table class=\"grid\">\n";
     for (const auto& [p, v] : o.percentiles)
-      h += format("<tr><td>P%g</td><td class=\"n\">%s</td></tr>\n", p, amount(v).c_str());
+      h += "<tr><td>P" + exact_text(p) + "</td><td class=\"n\">" + amount(v) + "</td></tr>\n";
     h += "</table>\n";
     if (o.against_base || o.below_target) {
       h += "<h3>Against base and target</h3><table class=\"grid\">\n";
