@@ -20,11 +20,23 @@ installed() {
   [[ $(dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null |
        grep -c '^install ok installed$') -eq ${#packages[@]} ]]
 }
+# The packages cannot be had when the package index itself fails (a mirror
+# in the middle of a sync): the step is skipped with apt's error rather than
+# failing CI. Once the packages are present, every failure fails CI.
+skip() {
+  local error
+  error=$(grep -m1 '^E:' <<<"$1" || true)
+  echo "windows: SKIPPED: ${error:-$(tail -n1 <<<"$1")}"
+  exit 0
+}
 if installed; then
   echo "windows: Debian packages already installed"
 else
-  apt_get update -qq
-  apt_get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+  if ! log=$(apt_get update -qq 2>&1); then skip "$log"; fi
+  if ! log=$(apt_get install -y -qq --no-install-recommends "${packages[@]}" 2>&1 >/dev/null) &&
+     ! installed; then
+    skip "$log"
+  fi
 fi
 
 "$root/tools/build-windows.sh" --test

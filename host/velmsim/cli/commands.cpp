@@ -65,7 +65,7 @@ int run_command(const CommandLine& c) {
   if (print_diagnostics(model, diagnostics)) return 2;
   if (c.check) return print_report("ok\n");
 
-  ReportFiles files({c.json, c.csv, c.html});
+  ReportFiles files({c.model}, {{"--json", c.json}, {"--csv", c.csv}, {"--html", c.html}});
   const Editions editions(c.stats_library, c.threaded_library, plan.sampler);
   const Statistics statistics(editions.statistics());
   Convergence convergence(plan, statistics);
@@ -86,10 +86,9 @@ int run_command(const CommandLine& c) {
 
   const Report report =
       analyse(plan, result, convergence.trace(), statistics, Libraries::of(editions));
-  files.write(c.json, json_report(report));
-  files.write(c.csv, csv_rows(model, result.samples));
-  files.write(c.html, html_report(report));
-  files.keep();
+  files.write({{"--json", [&](const auto& out) { out(json_report(report)); }},
+               {"--csv", [&](const auto& out) { csv_rows(model, result.samples, out); }},
+               {"--html", [&](const auto& out) { out(html_report(report)); }}});
   return print_report(text_report(report));
 }
 
@@ -103,7 +102,7 @@ int compare_command(const CommandLine& c) {
   const bool errors_a = print_diagnostics(a, da);
   if (print_diagnostics(b, db) || errors_a) return 2;
 
-  ReportFiles files({c.json, c.html});
+  ReportFiles files({c.a, c.b}, {{"--json", c.json}, {"--html", c.html}});
   const Editions editions(c.stats_library, c.threaded_library, Sampler::threaded);
   const Statistics statistics(editions.statistics());
   const Progress progress;
@@ -124,9 +123,8 @@ int compare_command(const CommandLine& c) {
 
   const Comparison comparison =
       compare_runs(plans, results[0], results[1], statistics, Libraries::of(editions));
-  files.write(c.json, compare_json(comparison));
-  files.write(c.html, compare_html(comparison));
-  files.keep();
+  files.write({{"--json", [&](const auto& out) { out(compare_json(comparison)); }},
+               {"--html", [&](const auto& out) { out(compare_html(comparison)); }}});
   return print_report(compare_text(comparison));
 }
 

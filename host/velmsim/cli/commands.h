@@ -1,6 +1,7 @@
 // The commands: run (or check) a model, and compare two. Each returns the
-// exit status: 0, 2 for a model with errors or a library that cannot serve,
-// 1 for a report that cannot be written.
+// exit status: 0; 2 for anything wrong before the run (a model with errors,
+// a library that cannot serve, a report path that cannot be written); 1 for
+// a report that cannot be written after the run.
 #pragma once
 
 #include "host/velmsim/cli/options.h"

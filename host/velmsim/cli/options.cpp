@@ -1,13 +1,43 @@
 #include "host/velmsim/cli/options.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
 
 #include <CLI/CLI.hpp>
 
 namespace velmsim::cli {
 
 namespace {
+
+// Checks of a number option whose message says what the option takes, such
+// as "--iterations must be a whole number from 2 to 32767, not 40000" (CLI11
+// puts the option's name in front); the description is what --help shows.
+CLI::Validator whole_number(long low, long high) {
+  return CLI::Validator(
+      [=](const std::string& s) -> std::string {
+        char* end = nullptr;
+        errno = 0;
+        const long v = std::strtol(s.c_str(), &end, 10);
+        if (end == s.c_str() || *end != '\0' || errno != 0 || v < low || v > high)
+          return "must be a whole number from " + std::to_string(low) + " to " +
+                 std::to_string(high) + ", not " + s;
+        return {};
+      },
+      "INT in [" + std::to_string(low) + " - " + std::to_string(high) + "]");
+}
+
+// A number for which `ok` holds, else "must be " + what.
+CLI::Validator number(bool (*ok)(double), const std::string& what, const std::string& description) {
+  return CLI::Validator(
+      [=](const std::string& s) -> std::string {
+        char* end = nullptr;
+        const double v = std::strtod(s.c_str(), &end);
+        if (end == s.c_str() || *end != '\0' || !ok(v)) return "must be " + what + ", not " + s;
+        return {};
+      },
+      description);
+}
 
 // The options a run and a comparison share, declared on either command;
 // `of_a` when compare's defaults are A's [run] values.
@@ -17,17 +47,18 @@ void shared_options(CLI::App& app, CommandLine& c, bool of_a) {
   app.add_option("--iterations", o.iterations,
                  of_a ? "iterations of each model, 2 to 32767 (default: A's [run] iterations)"
                       : "iteration limit, 2 to 32767")
-      ->check(CLI::Range(2, 32767));
+      ->check(whole_number(2, 32767));
   app.add_option("--seed", o.seed,
                  "base seed, 1 to 2147483646, or 0 for a seed from the clock" + a_default)
-      ->check(CLI::Range(0, 2147483646));
+      ->check(whole_number(0, 2147483646));
   app.add_option("--percentiles", o.percentiles,
                  std::string(of_a ? "percentiles of B - A to report" : "percentiles to report") +
                      ", such as 10,50,90" + a_default)
       ->delimiter(',')
-      ->check(CLI::Range(0.0, 100.0));
+      ->check(number([](double p) { return p > 0 && p < 100; },
+                     "a number strictly between 0 and 100", "FLOAT in (0 - 100)"));
   app.add_option("--threads", o.threads, "sampling threads, each with its own stream (default 1)")
-      ->check(CLI::Range(1, 64));
+      ->check(whole_number(1, 64));
   app.add_flag("--repair", o.repair,
                "replace a [correlation] matrix that is not positive semi-definite by the nearest "
                "correlation matrix (with a warning that prints it)");
@@ -57,16 +88,20 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
   Overrides& o = c.overrides;
   app.add_option("--tolerance", o.tolerance,
                  "stop when every output's convergence error is below this")
-      ->check(CLI::PositiveNumber);
+      ->check(number([](double t) { return t > 0; }, "a number greater than 0", "POSITIVE"));
   app.add_option("--block", o.block, "iterations between convergence checks, 2 to 32767 (default 500)")
-      ->check(CLI::Range(2, 32767));
-  app.add_option("--classes", o.classes, "histogram classes (default 12)")->check(CLI::Range(1, 200));
+      ->check(whole_number(2, 32767));
+  app.add_option("--classes", o.classes, "histogram classes (default 12)")
+      ->check(whole_number(1, 200));
   app.add_flag("--one-stream", o.one_stream,
                "draw every iteration from one stream seeded once, in one thread");
-  const std::map<std::string, Sampler> samplers = {{"threaded", Sampler::threaded},
-                                                   {"stats", Sampler::stats}};
-  app.add_option("--sampler", o.sampler, "edition that samples: threaded (default) or stats")
-      ->transform(CLI::CheckedTransformer(samplers));
+  std::string sampler = "threaded";
+  app.add_option("--sampler", sampler, "edition that samples: threaded (default) or stats")
+      ->check(CLI::Validator(
+          [](const std::string& s) -> std::string {
+            return s == "threaded" || s == "stats" ? "" : "must be threaded or stats, not " + s;
+          },
+          "{threaded, stats}"));
   app.add_option("--csv", c.csv, "write every iteration's inputs and outputs to this file");
 
   CLI::App* compare = app.add_subcommand(
@@ -79,6 +114,11 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
+  } catch (const CLI::ValidationError& e) {
+    // "--iterations: must be ..." from the checks above, read as one sentence.
+    std::string text = e.what();
+    if (const auto colon = text.find(": "); colon != std::string::npos) text.erase(colon, 1);
+    return refuse(text + " (try --help)");
   } catch (const CLI::ParseError& e) {
     return refuse(std::string(e.what()) + " (try --help)");
   }
@@ -87,8 +127,7 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
     for (const CLI::Option* option : app.get_options())
       if (option->count() > 0 && option->get_name() != "--help")
         return refuse("the options of compare come after it: velmsim compare A B [options]");
-  for (double p : o.percentiles)
-    if (!(p > 0 && p < 100)) return refuse("--percentiles: each must lie strictly between 0 and 100");
+  o.sampler = sampler == "stats" ? Sampler::stats : Sampler::threaded;
   if (o.sampler == Sampler::stats && o.threads > 1)
     return refuse("--sampler stats samples in one thread (the statistics edition has one stream)");
   if (o.one_stream && o.threads > 1)

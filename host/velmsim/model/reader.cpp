@@ -1,8 +1,14 @@
 // The model file: read whole, parsed by toml++, and its sections read in the
 // order their meaning needs ([inputs] before the sections that name them).
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "host/velmsim/model/toml_reader.h"
 
@@ -21,17 +27,56 @@ std::vector<std::string> Model::column_names() const {
   return names;
 }
 
+namespace {
+
+// Reads the model file into `text`; the error, if any. A model is a small
+// text file: anything else given by mistake (a directory, a pipe, /dev/zero)
+// is refused without being read, and no more than the limit and one byte is
+// ever read.
+std::optional<std::string> read_file(const std::string& path, std::string& text) {
+  constexpr std::size_t kLimit = std::size_t{16} << 20;
+  const auto failed = [] {
+    return std::string("cannot read the model file: ") + std::strerror(errno);
+  };
+  // Without O_NONBLOCK, opening a pipe would wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return failed();
+  std::optional<std::string> error;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    error = failed();
+  } else if (!S_ISREG(st.st_mode)) {
+    error = "the model file is not a regular file";
+  } else {
+    char buffer[1 << 16];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, kLimit + 1 - text.size()));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) error = failed();
+      if (n <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(n));
+      if (text.size() > kLimit) {
+        error = "the model file is larger than 16 MiB (16777216 bytes), the largest model "
+                "velmsim reads";
+        break;
+      }
+    }
+  }
+  ::close(fd);
+  return error;
+}
+
+}  // namespace
+
 Model read_model(const std::string& path, Diagnostics& diag) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string text;
+  if (const auto error = read_file(path, text)) {
     Model m;
     m.path = path;
-    diag.error({}, "cannot read the model file");
+    diag.error({}, *error);
     return m;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return read_model_text(path, text.str(), diag);
+  return read_model_text(path, std::move(text), diag);
 }
 
 Model read_model_text(const std::string& path, std::string text, Diagnostics& diag) {

@@ -1,21 +1,42 @@
-#include "host/velmsim/render/format.h"
+#include <cstdio>
+
 #include "host/velmsim/render/render.h"
 
 namespace velmsim {
 
-std::string csv_rows(const Model& model, const Samples& s) {
+void csv_rows(const Model& model, const Samples& s,
+              const std::function<void(std::string_view)>& out) {
+  constexpr std::size_t kPiece = std::size_t{1} << 16;
   std::string t = "iteration";
   for (const Column& c : model.columns) t += "," + c.name;
   for (const Output& o : model.outputs) t += "," + o.name;
   t += "\n";
+  // One buffer, handed on whenever it holds a piece, so that memory does not
+  // grow with the run.
+  t.reserve(t.size() + kPiece);
+  char value[32];  // ",%.9g" of a float takes at most 16 characters
+  const auto append = [&](float x) {
+    const int k = std::snprintf(value, sizeof value, ",%.9g", static_cast<double>(x));
+    t.append(value, static_cast<std::size_t>(k));
+  };
   for (int i = 0; i < s.n; ++i) {
     const auto u = static_cast<std::size_t>(i);
     t += std::to_string(i + 1);
-    for (const auto& c : s.columns) t += format(",%.9g", static_cast<double>(c[u]));
-    for (const auto& o : s.outputs) t += format(",%.9g", static_cast<double>(o[u]));
+    for (const auto& c : s.columns) append(c[u]);
+    for (const auto& o : s.outputs) append(o[u]);
     t += "\n";
+    if (t.size() >= kPiece) {
+      out(t);
+      t.clear();
+    }
   }
-  return t;
+  if (!t.empty()) out(t);
+}
+
+std::string csv_rows(const Model& model, const Samples& s) {
+  std::string all;
+  csv_rows(model, s, [&](std::string_view piece) { all += piece; });
+  return all;
 }
 
 }  // namespace velmsim

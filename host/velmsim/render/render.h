@@ -3,7 +3,9 @@
 // figure of its own.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "host/velmsim/analysis/compare.h"
 #include "host/velmsim/analysis/report.h"
@@ -18,7 +20,11 @@ std::string json_report(const Report& r);
 std::string html_report(const Report& r);
 // One row per iteration: the iteration (from 1), every column, every output,
 // with 9 significant digits so that each single-precision value reads back
-// exactly.
+// exactly. Passed to `out` in pieces of about 64 KiB, the header first, so
+// that a run of any size is written without holding the whole file; the
+// second form returns it as one string.
+void csv_rows(const Model& model, const Samples& samples,
+              const std::function<void(std::string_view)>& out);
 std::string csv_rows(const Model& model, const Samples& samples);
 
 std::string compare_text(const Comparison& c);

@@ -8,8 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,7 +25,8 @@ namespace fs = std::filesystem;
 
 struct Result {
   std::string out, err;
-  int status = -1;
+  int status = -1;   // the exit status, or 128 + the signal that ended it
+  long peak_kb = 0;  // peak resident memory (known for start() and finish())
 };
 
 using velmsim_unit::slurp;
@@ -43,8 +48,10 @@ class Velmsim : public ::testing::Test {
     return file(name);
   }
 
-  Result run(const std::string& args) const {
-    const std::string command = std::string(VELMSIM_PATH) + " " + args + " >" +
+  // Runs the program through the shell; `prefix` goes before it (a ulimit,
+  // a timeout).
+  Result run(const std::string& args, const std::string& prefix = "") const {
+    const std::string command = prefix + std::string(VELMSIM_PATH) + " " + args + " >" +
                                 file("stdout").string() + " 2>" + file("stderr").string();
     const int raw = std::system(command.c_str());
     Result r;
@@ -52,6 +59,47 @@ class Velmsim : public ::testing::Test {
     r.out = slurp(file("stdout"));
     r.err = slurp(file("stderr"));
     return r;
+  }
+
+  // Starts the program with `args` (no shell) in the background, its streams
+  // to files named after `tag`; `before` runs in the child just before the
+  // program replaces it, with the program's own process id.
+  pid_t start(const std::vector<std::string>& args, const std::string& tag,
+              const std::function<void()>& before = {}) const {
+    const std::string out = file(tag + ".out").string(), err = file(tag + ".err").string();
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    if (before) before();
+    std::vector<char*> argv = {const_cast<char*>(VELMSIM_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(VELMSIM_PATH, argv.data());
+    ::_exit(127);
+  }
+
+  // Waits for a program started with start().
+  Result finish(pid_t pid, const std::string& tag) const {
+    int raw = 0;
+    struct rusage usage {};
+    ::wait4(pid, &raw, 0, &usage);
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    r.peak_kb = usage.ru_maxrss;
+    r.out = slurp(file(tag + ".out"));
+    r.err = slurp(file(tag + ".err"));
+    return r;
+  }
+
+  // The names in the scratch folder that end in `suffix`.
+  std::vector<std::string> names_ending(const std::string& suffix) const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) {
+      const std::string n = e.path().filename().string();
+      if (n.ends_with(suffix)) names.push_back(n);
+    }
+    return names;
   }
 
   fs::path dir_;

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/wait.h>
@@ -145,6 +146,19 @@ TEST_F(Velmsim, CommandLineAndLibraryFailures) {
     EXPECT_EQ(r.status, 2) << bad;
     EXPECT_EQ(r.out, "") << bad;
     EXPECT_NE(r.err, "") << bad;
+  }
+  // A number out of range says, in one line, what the option takes.
+  const std::vector<std::pair<std::string, std::string>> numbers = {
+      {"--tolerance 0", "--tolerance must be a number greater than 0, not 0"},
+      {"--percentiles 10,150",
+       "--percentiles must be a number strictly between 0 and 100, not 150"},
+      {"--iterations 1e3", "--iterations must be a whole number from 2 to 32767, not 1e3"},
+      {"--sampler fast", "--sampler must be threaded or stats, not fast"},
+  };
+  for (const auto& [bad, message] : numbers) {
+    const Result r = run(bad);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_EQ(r.err, "velmsim: error: " + message + " (try --help)\n");
   }
   const Result lib = run("--threaded-library " + file("none.so").string());
   EXPECT_EQ(lib.status, 2);
