@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include <unistd.h>
 
@@ -56,6 +57,32 @@ class Progress {
   bool on_;
 };
 
+// While it lives, what is written to standard output (the statistics
+// library's warnings: it prints them there) goes to standard error, so that
+// the report on standard output never carries them.
+class LibraryOutputToStandardError {
+ public:
+  LibraryOutputToStandardError() {
+    std::fflush(stdout);
+    saved_ = ::dup(STDOUT_FILENO);
+    if (saved_ >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+      ::close(saved_);
+      saved_ = -1;
+    }
+  }
+  ~LibraryOutputToStandardError() {
+    if (saved_ < 0) return;
+    std::fflush(stdout);
+    ::dup2(saved_, STDOUT_FILENO);
+    ::close(saved_);
+  }
+  LibraryOutputToStandardError(const LibraryOutputToStandardError&) = delete;
+  LibraryOutputToStandardError& operator=(const LibraryOutputToStandardError&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
 }  // namespace
 
 int run_command(const CommandLine& c) {
@@ -66,6 +93,7 @@ int run_command(const CommandLine& c) {
   if (c.check) return print_report("ok\n");
 
   ReportFiles files({c.model}, {{"--json", c.json}, {"--csv", c.csv}, {"--html", c.html}});
+  std::optional<LibraryOutputToStandardError> quiet(std::in_place);
   const Editions editions(c.stats_library, c.threaded_library, plan.sampler);
   const Statistics statistics(editions.statistics());
   Convergence convergence(plan, statistics);
@@ -86,6 +114,7 @@ int run_command(const CommandLine& c) {
 
   const Report report =
       analyse(plan, result, convergence.trace(), statistics, Libraries::of(editions));
+  quiet.reset();
   files.write({{"--json", [&](const auto& out) { out(json_report(report)); }},
                {"--csv", [&](const auto& out) { csv_rows(model, result.samples, out); }},
                {"--html", [&](const auto& out) { out(html_report(report)); }}});
@@ -103,6 +132,7 @@ int compare_command(const CommandLine& c) {
   if (print_diagnostics(b, db) || errors_a) return 2;
 
   ReportFiles files({c.a, c.b}, {{"--json", c.json}, {"--html", c.html}});
+  std::optional<LibraryOutputToStandardError> quiet(std::in_place);
   const Editions editions(c.stats_library, c.threaded_library, Sampler::threaded);
   const Statistics statistics(editions.statistics());
   const Progress progress;
@@ -123,6 +153,7 @@ int compare_command(const CommandLine& c) {
 
   const Comparison comparison =
       compare_runs(plans, results[0], results[1], statistics, Libraries::of(editions));
+  quiet.reset();
   files.write({{"--json", [&](const auto& out) { out(compare_json(comparison)); }},
                {"--html", [&](const auto& out) { out(compare_html(comparison)); }}});
   return print_report(compare_text(comparison));

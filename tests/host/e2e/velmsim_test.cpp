@@ -137,6 +137,18 @@ TEST_F(Velmsim, OutputsAndInputsThatNeverVary) {
   EXPECT_TRUE(j["outputs"][0]["constant"].get<bool>());
   EXPECT_EQ(j["outputs"][0]["statistics"]["mean"], 5.0);
   EXPECT_EQ(j["outputs"][1]["tornado"][1]["rho"], nullptr);
+  // An output of -1 and 1 in equal numbers has a mean of 0: the library
+  // warns that the coefficient of variation is NaN. The warning goes to
+  // standard error; the report says why the figure is missing.
+  const fs::path balanced = write("b.toml", "[inputs]\nu = { dist = \"yesno\", p = 0.5 }\n"
+                                            "[outputs]\nz = \"2 * u - 1\"\n"
+                                            "[run]\niterations = 4\nblock = 4\nseed = 30\n");
+  const Result b = run(balanced.string());
+  ASSERT_EQ(b.status, 0) << b.err;
+  EXPECT_EQ(b.out.find("WARNING"), std::string::npos) << b.out;
+  EXPECT_NE(b.err.find("WARNING"), std::string::npos) << b.err;
+  EXPECT_NE(b.out.find("  Coef. Var.                n/a  (undefined: the mean is 0)\n"),
+            std::string::npos);
 }
 
 TEST_F(Velmsim, CommandLineAndLibraryFailures) {
