@@ -90,6 +90,37 @@ TEST_F(Velmsim, ModelErrorsAreLocated) {
   }
 }
 
+// Models that used to crash the program (muParser's uncaught error on a name
+// it cannot take, the TOML parser's stack on a deep key, a 16-bit count
+// that wrapped) or pass --check and then be stopped by the library: each is
+// refused with a located error and status 2, by --check too.
+TEST_F(Velmsim, HostileModelsAreRefusedNotCrashed) {
+  std::string deep = "[a", wide = "[inputs]\n";
+  for (int i = 0; i < 50000; ++i) deep += ".a";
+  for (int i = 0; i < 32768; ++i) wide += "u" + std::to_string(i) + " = { dist = \"uniform\", min = 0, max = 1 }\n";
+  const std::string output = "[outputs]\ny = \"1\"\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"[inputs]\n\"06.9 Flight software\" = { dist = \"uniform\", min = 0, max = 1 }\n" + output,
+       "m.toml:2:1: error: '06.9 Flight software' cannot be a variable name"},
+      {deep + "]\n", "m.toml:1:2: error: this key has more than 32 dotted parts"},
+      {wide + output, "m.toml:32769:1: error: the model has 32768 input columns"},
+      {"[inputs]\nl = { dist = \"lognormal\", mean = 1, sd = 1e-4 }\n" + output,
+       "m.toml:2:42: error: 'sd' of input 'l' is too small beside its mean"},
+      {"[inputs]\nx = { dist = \"uniform\", min = 0, max = 1 }\n" + output +
+           "[run]\npercentiles = [99.999999]\n",
+       "m.toml:6:16: error: the percentile 99.999999 is 100 in single precision"},
+  };
+  for (const auto& [text, message] : cases) {
+    const fs::path model = write("m.toml", text);
+    for (const std::string& check : {std::string(), std::string("--check ")}) {
+      const Result r = run(check + model.string());
+      EXPECT_EQ(r.status, 2) << message;
+      EXPECT_EQ(r.out, "") << message;
+      EXPECT_EQ(r.err.rfind(model.string() + message.substr(6), 0), 0u) << r.err.substr(0, 300);
+    }
+  }
+}
+
 TEST_F(Velmsim, CheckAndSamplerStats) {
   const Result ok = run("--check " + std::string(VELM_EXAMPLES_DIR) + "/warehouse.toml");
   EXPECT_EQ(ok.status, 0);

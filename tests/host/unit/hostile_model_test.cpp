@@ -109,6 +109,12 @@ TEST(HostileModel, LimitsOfASummary) {
   one.one_stream = true;
   EXPECT_EQ(messages(betas + kOutput, one), "");
 
+  Overrides many;  // 65,441 percentiles once wrapped the count and read 0
+  for (int i = 1; i <= 32663; ++i) many.percentiles.push_back(i / 326.64);
+  EXPECT_NE(messages("[inputs]\nx = { dist = \"uniform\", min = 0, max = 1 }\n" + kOutput, many)
+                .find("m.toml: error: --percentiles lists 32663; the statistics take at most 32662"),
+            std::string::npos);
+
   Overrides p;
   p.percentiles = {50.00001, 99.999999};
   EXPECT_EQ(messages("[inputs]\nx = { dist = \"uniform\", min = 0, max = 1 }\n" + kOutput, p),
