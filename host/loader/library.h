@@ -24,16 +24,34 @@ class LoadError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Where a library is loaded: with the process's other libraries, or as a
+// copy of its own, with its own static state, in a new link-map namespace.
+enum class Namespace { shared, own };
+
 class Library {
  public:
-  // Opens the library at `path`, or throws a LoadError.
-  explicit Library(std::string path) : path_(std::move(path)) {
+  // Opens the library at `path`, or throws a LoadError. A copy in its own
+  // namespace (dlmopen; none on Windows, where the LoadError says so) keeps
+  // static state apart from every other copy: two such copies of the
+  // statistics edition may be called from two threads at once. The loader
+  // allows only a few namespaces (glibc: 15 besides the first, fewer when
+  // static TLS runs out), and says so through a LoadError.
+  explicit Library(std::string path, Namespace where = Namespace::shared)
+      : path_(std::move(path)) {
+    const char* reason = "a copy in a namespace of its own is not supported on this system";
 #if defined(_WIN32)
-    handle_ = static_cast<void*>(LoadLibraryA(path_.c_str()));
-    const char* reason = "LoadLibrary failed";
+    if (where == Namespace::shared) {
+      handle_ = static_cast<void*>(LoadLibraryA(path_.c_str()));
+      reason = "LoadLibrary failed";
+    }
 #else
-    handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
-    const char* reason = handle_ == nullptr ? dlerror() : "";
+    dlerror();  // clears the message of an earlier failure
+    if (where == Namespace::shared) handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+#if defined(LM_ID_NEWLM)
+    else
+      handle_ = dlmopen(LM_ID_NEWLM, path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+    if (const char* error = handle_ == nullptr ? dlerror() : nullptr) reason = error;
 #endif
     if (handle_ == nullptr) throw LoadError("cannot load the library " + path_ + ": " + reason);
   }

@@ -117,7 +117,7 @@ DifferenceSummary summarise_difference(const Statistics& st, const std::vector<f
 }
 
 Comparison compare_runs(const ComparePlans& plans, const RunResult& ra, const RunResult& rb,
-                        const Statistics& st, const Libraries& libraries) {
+                        const StatisticsPool& pool, const Libraries& libraries) {
   const Model &a = *plans.a.model, &b = *plans.b.model;
   const Plan& plan = plans.a;
   Comparison c;
@@ -133,15 +133,20 @@ Comparison compare_runs(const ComparePlans& plans, const RunResult& ra, const Ru
   c.iterations = ra.samples.n;
   c.shared = shared_draws(plans.a, plans.b);
   const auto n = static_cast<std::size_t>(ra.samples.n);
-  for (std::size_t i = 0; i < a.outputs.size(); ++i) {
+  std::vector<std::pair<std::size_t, std::size_t>> shared;  // (A's index, B's)
+  for (std::size_t i : a.reported_outputs()) {
     std::size_t j = 0;
     while (j < b.outputs.size() && b.outputs[j].name != a.outputs[i].name) ++j;
-    if (j == b.outputs.size()) {
+    if (j == b.outputs.size())
       c.only_a.push_back(a.outputs[i].name);
-      continue;
-    }
+    else
+      shared.emplace_back(i, j);
+  }
+  c.outputs.resize(shared.size());
+  pool.for_each(shared.size(), [&](std::size_t k, const Statistics& st) {
+    const auto [i, j] = shared[k];
     const std::vector<float>&ya = ra.samples.outputs[i], &yb = rb.samples.outputs[j];
-    OutputComparison o;
+    OutputComparison& o = c.outputs[k];
     o.name = a.outputs[i].name;
     o.currency = a.outputs[i].currency;
     o.formula_a = a.outputs[i].formula;
@@ -154,12 +159,11 @@ Comparison compare_runs(const ComparePlans& plans, const RunResult& ra, const Ru
     o.rows = {row("Mean", o.a.stat[0], o.b.stat[0]), row("P50", o.a.p50, o.b.p50),
               row("P80", o.a.p80, o.b.p80)};
     o.difference = summarise_difference(st, ya, yb, ra.samples.n, plan.percentiles, plan.classes);
-    c.outputs.push_back(std::move(o));
-  }
+  });
   for (const Output& y : b.outputs) {
     const bool in_a = std::any_of(a.outputs.begin(), a.outputs.end(),
-                                  [&](const Output& x) { return x.name == y.name; });
-    if (!in_a) c.only_b.push_back(y.name);
+                                  [&](const Output& x) { return x.name == y.name && x.report; });
+    if (!in_a && y.report) c.only_b.push_back(y.name);
   }
   return c;
 }

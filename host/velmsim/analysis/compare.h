@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/velmsim/analysis/pool.h"
 #include "host/velmsim/analysis/report.h"
 #include "host/velmsim/analysis/summary.h"
 #include "host/velmsim/engine/run.h"
@@ -88,6 +89,6 @@ struct Comparison {
 };
 
 Comparison compare_runs(const ComparePlans& plans, const RunResult& ra, const RunResult& rb,
-                        const Statistics& statistics, const Libraries& libraries);
+                        const StatisticsPool& pool, const Libraries& libraries);
 
 }  // namespace velmsim

@@ -1,6 +1,7 @@
 #include "host/velmsim/analysis/report.h"
 
 #include <cstdio>
+#include <utility>
 
 #include <openssl/evp.h>
 
@@ -27,7 +28,8 @@ Libraries Libraries::of(const Editions& e) {
 
 namespace {
 
-CorrelationSummary correlation_summary(const Plan& plan, const Samples& s, const Statistics& st) {
+CorrelationSummary correlation_summary(const Plan& plan, const Samples& s,
+                                       const StatisticsPool& pool) {
   const CorrelationPlan& rc = plan.correlation;
   const Model& model = *plan.model;
   CorrelationSummary c;
@@ -38,20 +40,23 @@ CorrelationSummary correlation_summary(const Plan& plan, const Samples& s, const
   const std::size_t k = rc.columns.size();
   const auto n = static_cast<std::size_t>(s.n);
   c.achieved.assign(k * k, 1.0f);
+  std::vector<std::pair<std::size_t, std::size_t>> pairs;
   for (std::size_t i = 0; i < k; ++i) {
-    const std::vector<float>& x = s.columns[rc.columns[i]];
     c.names.push_back(model.columns[rc.columns[i]].name);
-    for (std::size_t j = 0; j < i; ++j)
-      c.achieved[i * k + j] = c.achieved[j * k + i] =
-          st.spearman(x.data(), s.columns[rc.columns[j]].data(), n);
+    for (std::size_t j = 0; j < i; ++j) pairs.emplace_back(i, j);
   }
+  pool.for_each(pairs.size(), [&](std::size_t p, const Statistics& st) {
+    const auto [i, j] = pairs[p];
+    c.achieved[i * k + j] = c.achieved[j * k + i] = st.spearman(
+        s.columns[rc.columns[i]].data(), s.columns[rc.columns[j]].data(), n);
+  });
   return c;
 }
 
 }  // namespace
 
 Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpoint>& trace,
-               const Statistics& st, const Libraries& libraries) {
+               const StatisticsPool& pool, const Libraries& libraries) {
   const Model& model = *plan.model;
   Report r;
   r.version = velmsim_version();
@@ -70,13 +75,20 @@ Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpo
   r.limit = plan.iterations;
   r.block = plan.block;
   r.tolerance = plan.tolerance;
+  r.precision = plan.precision;
   r.converged = run.converged;
   r.trace = trace;
   r.columns = model.column_names();
-  if (!plan.correlation.empty()) r.correlation = correlation_summary(plan, run.samples, st);
-  for (std::size_t k = 0; k < model.outputs.size(); ++k)
-    r.outputs.push_back(
-        summarise_output(st, model, run.samples, k, plan.percentiles, plan.classes));
+  if (!plan.correlation.empty()) r.correlation = correlation_summary(plan, run.samples, pool);
+  const std::vector<std::size_t> reported = model.reported_outputs();
+  r.outputs.resize(reported.size());
+  pool.for_each(reported.size(), [&](std::size_t i, const Statistics& st) {
+    r.outputs[i] =
+        describe_output(st, model, run.samples, reported[i], plan.percentiles, plan.classes);
+  });
+  for (std::size_t i = 0; i < reported.size(); ++i)
+    add_correlations(pool.first(), model, run.samples, reported[i],
+                     rank_correlations(pool, run.samples, reported[i]), r.outputs[i]);
   return r;
 }
 

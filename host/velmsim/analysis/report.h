@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/velmsim/analysis/convergence.h"
+#include "host/velmsim/analysis/pool.h"
 #include "host/velmsim/analysis/summary.h"
 #include "host/velmsim/engine/exports.h"
 #include "host/velmsim/engine/run.h"
@@ -48,6 +49,7 @@ struct Report {
   bool clock_seed = false, one_stream = false;
   int threads = 1, iterations = 0, limit = 0, block = 0;
   double tolerance = 0;
+  std::optional<double> precision;
   bool converged = false;
   std::vector<std::string> columns;
   std::optional<CorrelationSummary> correlation;
@@ -57,6 +59,6 @@ struct Report {
 
 // The report of a run of `plan` that ended without a failure.
 Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpoint>& trace,
-               const Statistics& statistics, const Libraries& libraries);
+               const StatisticsPool& pool, const Libraries& libraries);
 
 }  // namespace velmsim

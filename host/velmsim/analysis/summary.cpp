@@ -1,8 +1,12 @@
 #include "host/velmsim/analysis/summary.h"
 
+#include "host/velmsim/analysis/percentile_interval.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <numeric>
 #include <set>
 
 namespace velmsim {
@@ -29,6 +33,10 @@ Spread spread(const Statistics& st, const float* y, std::size_t n,
   for (double p : percent) prop.push_back(static_cast<float>(p / 100.0));
   const std::vector<float> q = st.quantiles(y, n, prop);
   for (std::size_t i = 0; i < shown; ++i) s.percentiles.emplace_back(percent[i], q[i]);
+  std::vector<float> sorted(y, y + n);
+  std::sort(sorted.begin(), sorted.end());
+  for (std::size_t i = 0; i < shown; ++i)
+    s.intervals.push_back(percentile_interval(sorted, percent[i] / 100.0));
   s.p01 = q[shown];
   s.p50 = q[shown + 1];
   s.p80 = q[shown + 2];
@@ -55,8 +63,8 @@ CentralHistogram central_histogram(const Statistics& st, const float* y, std::si
   return h;
 }
 
-OutputSummary summarise_output(const Statistics& st, const Model& model, const Samples& s,
-                               std::size_t k, const std::vector<double>& percentiles, int classes) {
+OutputSummary describe_output(const Statistics& st, const Model& model, const Samples& s,
+                              std::size_t k, const std::vector<double>& percentiles, int classes) {
   const Output& out = model.outputs[k];
   const std::vector<float>& y = s.outputs[k];
   const auto n = static_cast<std::size_t>(s.n);
@@ -88,17 +96,6 @@ OutputSummary summarise_output(const Statistics& st, const Model& model, const S
   if (o.target) o.below_target = share_below(*o.target);
   o.histogram = central_histogram(st, y.data(), n, o, classes);
 
-  // Tornado: Spearman correlation of every column with the output, ordered
-  // by absolute value, strongest first.
-  std::vector<float> rho(model.columns.size()), key(model.columns.size());
-  for (std::size_t c = 0; c < model.columns.size(); ++c) {
-    rho[c] = st.spearman(s.columns[c].data(), y.data(), n);
-    key[c] = std::isnan(rho[c]) ? 0.0f : rho[c];
-  }
-  const std::vector<std::size_t> order = st.by_magnitude(key);
-  for (auto c = order.rbegin(); c != order.rend(); ++c)
-    o.tornado.push_back({model.columns[*c].name, rho[*c]});
-
   // Risk events: a risk is one column, named as the input.
   for (std::size_t j = 0; j < s.risks.size(); ++j) {
     const Input& in = model.inputs[s.risks[j]];
@@ -109,15 +106,53 @@ OutputSummary summarise_output(const Statistics& st, const Model& model, const S
     line.rate = static_cast<double>(occurred) / s.n;
     line.mean_impact = st.describe(s.impacts[j].data(), n).stat[0];
     line.expected_impact = static_cast<double>(line.p) * line.mean_impact;
-    for (std::size_t c = 0; c < model.columns.size(); ++c)
-      if (model.columns[c].name == in.name) line.rho = rho[c];
     o.risks.push_back(line);
   }
+  return o;
+}
 
+// Spearman's coefficient depends on the set of (x, y) pairs alone, and the
+// library sums the squared rank differences exactly (integers and quarters
+// below 2^47, in double), so the pairs may be passed in any order without
+// changing a bit of the result. Passed in ascending order of the output, and
+// the output first, the export's first sort meets sorted values: every
+// column then costs one sort of disordered values instead of two.
+std::vector<float> rank_correlations(const StatisticsPool& pool, const Samples& s, std::size_t k) {
+  const std::vector<float>& y = s.outputs[k];
+  const auto n = static_cast<std::size_t>(s.n);
+  std::vector<std::uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&y](std::uint32_t a, std::uint32_t b) {
+    return y[a] < y[b] || (y[a] == y[b] && a < b);  // outputs are finite
+  });
+  std::vector<float> sorted(n);
+  for (std::size_t i = 0; i < n; ++i) sorted[i] = y[order[i]];
+  std::vector<float> rho(s.columns.size());
+  pool.for_each(s.columns.size(), [&](std::size_t c, const Statistics& st) {
+    std::vector<float> x(n);
+    for (std::size_t i = 0; i < n; ++i) x[i] = s.columns[c][order[i]];
+    rho[c] = st.spearman(sorted.data(), x.data(), n);
+  });
+  return rho;
+}
+
+void add_correlations(const Statistics& st, const Model& model, const Samples& s, std::size_t k,
+                      const std::vector<float>& rho, OutputSummary& o) {
+  // Tornado: every column ordered by the absolute value of its correlation
+  // with the output, strongest first.
+  std::vector<float> key(rho.size());
+  for (std::size_t c = 0; c < rho.size(); ++c) key[c] = std::isnan(rho[c]) ? 0.0f : rho[c];
+  const std::vector<std::size_t> order = st.by_magnitude(key);
+  for (auto c = order.rbegin(); c != order.rend(); ++c)
+    o.tornado.push_back({model.columns[*c].name, rho[*c]});
+  for (RiskLine& line : o.risks)
+    for (std::size_t c = 0; c < model.columns.size(); ++c)
+      if (model.columns[c].name == line.name) line.rho = rho[c];
+
+  const std::vector<float>& y = s.outputs[k];
   o.mean = y[0];
   if (!o.constant) contingency_drivers(model, s, y, rho, o);
   o.p80_minus_mean = static_cast<double>(o.p80) - o.mean;
-  return o;
 }
 
 }  // namespace velmsim

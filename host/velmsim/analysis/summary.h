@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/velmsim/analysis/pool.h"
 #include "host/velmsim/analysis/statistics.h"
 #include "host/velmsim/engine/samples.h"
 #include "host/velmsim/model/model.h"
@@ -31,6 +32,9 @@ struct Spread {
   std::array<float, 15> stat{};
   std::array<const char*, 15> why{};  // why a statistic is missing (NaN), else null
   std::vector<std::pair<double, float>> percentiles;  // (percent, value)
+  // Each listed percentile's distribution-free 95 % interval (low, high):
+  // -inf or +inf where it reaches beyond the sample.
+  std::vector<std::pair<float, float>> intervals;
   float p01 = 0, p50 = 0, p80 = 0, p99 = 0;
   std::vector<std::pair<float, float>> curve;  // (value, cumulative probability)
 };
@@ -105,9 +109,20 @@ struct OutputSummary : Spread {
   std::vector<Driver> drivers;
 };
 
-// The summary of output k of the model from its samples.
-OutputSummary summarise_output(const Statistics& st, const Model& model, const Samples& samples,
-                               std::size_t k, const std::vector<double>& percentiles, int classes);
+// An output's summary is taken in three steps, so that a run's outputs and
+// columns can be spread over the threads of a pool:
+// - what one copy of the statistics computes for output k: spread, figures
+//   against base and target, histogram and risk lines (their correlations
+//   left 0);
+OutputSummary describe_output(const Statistics& st, const Model& model, const Samples& samples,
+                              std::size_t k, const std::vector<double>& percentiles, int classes);
+// - Spearman's correlation of every column with output k (NaN when either
+//   never varied), the columns spread over the pool;
+std::vector<float> rank_correlations(const StatisticsPool& pool, const Samples& samples,
+                                     std::size_t k);
+// - from those, the tornado, the risks' correlations and the drivers.
+void add_correlations(const Statistics& st, const Model& model, const Samples& samples,
+                      std::size_t k, const std::vector<float>& rho, OutputSummary& o);
 
 // Each risk's and each listed column's part in the contingency of `o`, whose
 // output is y with Spearman correlations rho with every column.

@@ -94,9 +94,9 @@ int run_command(const CommandLine& c) {
 
   ReportFiles files({c.model}, {{"--json", c.json}, {"--csv", c.csv}, {"--html", c.html}});
   std::optional<LibraryOutputToStandardError> quiet(std::in_place);
-  const Editions editions(c.stats_library, c.threaded_library, plan.sampler);
-  const Statistics statistics(editions.statistics());
-  Convergence convergence(plan, statistics);
+  const Editions editions(c.stats_library, c.threaded_library, plan.sampler, plan.threads);
+  const StatisticsPool pool(editions.statistics_copies(), plan.threads);
+  Convergence convergence(plan, pool);
   const Progress progress;
   const RunResult result = run(plan, editions.sampling(), [&](const Samples& s, int block) {
     const bool done = convergence.check(s, block);
@@ -113,7 +113,7 @@ int run_command(const CommandLine& c) {
   }
 
   const Report report =
-      analyse(plan, result, convergence.trace(), statistics, Libraries::of(editions));
+      analyse(plan, result, convergence.trace(), pool, Libraries::of(editions));
   quiet.reset();
   files.write({{"--json", [&](const auto& out) { out(json_report(report)); }},
                {"--csv", [&](const auto& out) { csv_rows(model, result.samples, out); }},
@@ -133,8 +133,9 @@ int compare_command(const CommandLine& c) {
 
   ReportFiles files({c.a, c.b}, {{"--json", c.json}, {"--html", c.html}});
   std::optional<LibraryOutputToStandardError> quiet(std::in_place);
-  const Editions editions(c.stats_library, c.threaded_library, Sampler::threaded);
-  const Statistics statistics(editions.statistics());
+  const Editions editions(c.stats_library, c.threaded_library, Sampler::threaded,
+                          plans.a.threads);
+  const StatisticsPool pool(editions.statistics_copies(), plans.a.threads);
   const Progress progress;
   RunResult results[2];
   const Plan* sides[2] = {&plans.a, &plans.b};
@@ -152,7 +153,7 @@ int compare_command(const CommandLine& c) {
   }
 
   const Comparison comparison =
-      compare_runs(plans, results[0], results[1], statistics, Libraries::of(editions));
+      compare_runs(plans, results[0], results[1], pool, Libraries::of(editions));
   quiet.reset();
   files.write({{"--json", [&](const auto& out) { out(compare_json(comparison)); }},
                {"--html", [&](const auto& out) { out(compare_html(comparison)); }}});

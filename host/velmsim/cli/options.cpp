@@ -89,7 +89,13 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
   app.add_option("--tolerance", o.tolerance,
                  "stop when every output's convergence error is below this")
       ->check(number([](double t) { return t > 0; }, "a number greater than 0", "POSITIVE"));
-  app.add_option("--block", o.block, "iterations between convergence checks, 2 to 32767 (default 500)")
+  app.add_option("--precision", o.precision,
+                 "also stop only once every listed percentile's 95 % interval is narrower than "
+                 "this share of the output's sd")
+      ->check(number([](double t) { return t > 0; }, "a number greater than 0", "POSITIVE"));
+  app.add_option("--block", o.block,
+                 "iterations drawn at a time, 2 to 32767 (default 500); convergence is checked "
+                 "after the first block and then once the sample has grown by half")
       ->check(whole_number(2, 32767));
   app.add_option("--classes", o.classes, "histogram classes (default 12)")
       ->check(whole_number(1, 200));

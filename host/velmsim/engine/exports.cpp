@@ -1,5 +1,7 @@
 #include "host/velmsim/engine/exports.h"
 
+#include <algorithm>
+
 namespace velmsim {
 
 namespace {
@@ -41,12 +43,28 @@ StatisticsExports::StatisticsExports(const velm_host::Library& l)
       spear(l.get<decltype(spear)>("VELMSPEAR")),
       cnverr(l.get<decltype(cnverr)>("VELMCNVERR")) {}
 
-Editions::Editions(const std::string& stats_path, const std::string& threaded_path, Sampler sampler)
+Editions::Editions(const std::string& stats_path, const std::string& threaded_path, Sampler sampler,
+                   int statistics_copies)
     : stats_(stats_path) {
   if (sampler == Sampler::threaded) threaded_ = std::make_unique<velm_host::Library>(threaded_path);
-  statistics_ = std::make_unique<StatisticsExports>(stats_);
+  statistics_.push_back(std::make_unique<StatisticsExports>(stats_));
+  const int copies = std::clamp(statistics_copies, 1, kMaxStatisticsCopies);
+  while (static_cast<int>(statistics_.size()) < copies) {
+    try {
+      copies_.push_back(std::make_unique<velm_host::Library>(stats_path, velm_host::Namespace::own));
+    } catch (const velm_host::LoadError&) {
+      break;  // no namespace left: the copies so far do the work
+    }
+    statistics_.push_back(std::make_unique<StatisticsExports>(*copies_.back()));
+  }
   sampling_ = threaded_ ? std::make_unique<SamplingExports>(*threaded_, kThreadedEdition)
                         : std::make_unique<SamplingExports>(stats_, kStatsEdition);
+}
+
+std::vector<const StatisticsExports*> Editions::statistics_copies() const {
+  std::vector<const StatisticsExports*> copies;
+  for (const auto& s : statistics_) copies.push_back(s.get());
+  return copies;
 }
 
 const std::string& Editions::sampling_path() const {

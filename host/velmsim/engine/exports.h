@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/loader/library.h"
 #include "host/velmsim/model/distributions.h"
@@ -60,15 +61,28 @@ struct StatisticsExports {
   decltype(&VELMCNVERR) cnverr;
 };
 
+// The most copies of the statistics edition a run loads: the first, and one
+// in each namespace glibc's loader can give besides it.
+inline constexpr int kMaxStatisticsCopies = 16;
+
 // The editions a run loads: the statistics edition always, the threaded
 // edition unless the statistics edition samples. Either fails with a
 // LoadError.
+//
+// The statistics edition keeps static state and may be called from one
+// thread at a time. To summarise in several threads, a run asks for more
+// copies of it (up to kMaxStatisticsCopies): each further copy is loaded in
+// a namespace of its own, and may be called in a thread of its own. When the
+// system gives no more namespaces, the copies loaded so far are used.
 class Editions {
  public:
-  Editions(const std::string& stats_path, const std::string& threaded_path, Sampler sampler);
+  Editions(const std::string& stats_path, const std::string& threaded_path, Sampler sampler,
+           int statistics_copies = 1);
 
   const SamplingExports& sampling() const { return *sampling_; }
-  const StatisticsExports& statistics() const { return *statistics_; }
+  const StatisticsExports& statistics() const { return *statistics_.front(); }
+  // Every copy of the statistics edition loaded, the first first.
+  std::vector<const StatisticsExports*> statistics_copies() const;
   const std::string& sampling_path() const;
   const std::string& statistics_path() const { return stats_.path(); }
   // "threaded sampling" or "statistics"
@@ -78,7 +92,8 @@ class Editions {
   velm_host::Library stats_;
   std::unique_ptr<velm_host::Library> threaded_;
   std::unique_ptr<SamplingExports> sampling_;
-  std::unique_ptr<StatisticsExports> statistics_;
+  std::vector<std::unique_ptr<velm_host::Library>> copies_;
+  std::vector<std::unique_ptr<StatisticsExports>> statistics_;
 };
 
 }  // namespace velmsim

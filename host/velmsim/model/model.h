@@ -55,6 +55,9 @@ struct Output {
   // The output's own base, target and currency label, else the model's.
   std::optional<double> base, target;
   std::string currency;
+  // false: computed and written to the CSV, usable by later outputs, but
+  // neither checked for convergence nor summarised in the reports.
+  bool report = true;
 };
 
 // Target Spearman rank correlations between columns, as the file gives them
@@ -72,6 +75,7 @@ struct RunSection {
   std::optional<int> iterations, block, classes;
   std::optional<std::int32_t> seed;  // 0: a seed from the clock
   std::optional<double> tolerance;
+  std::optional<double> precision;
   std::vector<double> percentiles;         // empty when not given
   std::vector<Position> percentiles_at;    // where each is written
 };
@@ -94,6 +98,8 @@ struct Model {
   // The columns' names, which every formula may use (besides base, when the
   // output has one, and the outputs before it).
   std::vector<std::string> column_names() const;
+  // The outputs the reports summarise, in file order.
+  std::vector<std::size_t> reported_outputs() const;
 };
 
 // The names of muParser's built-in functions and constants, which the

@@ -32,7 +32,7 @@ void read_outputs(const toml::table& outputs, Reader& r, NameClaims& names, Mode
     if (const toml::table* t = node->as_table()) {
       out.base = out.target = std::nullopt;
       out.currency.clear();
-      r.unknown_keys(*t, {"formula", "base", "target", "currency"}, "for an output");
+      r.unknown_keys(*t, {"formula", "base", "target", "currency", "report"}, "for an output");
       formula_node = t->get("formula");
       if (formula_node == nullptr) {
         diag.error(out.at, "output '" + out.name + "' needs 'formula'");
@@ -42,6 +42,12 @@ void read_outputs(const toml::table& outputs, Reader& r, NameClaims& names, Mode
       if (const toml::node* n = t->get("target")) out.target = r.amount(*n, "'target'");
       if (const toml::node* n = t->get("currency"))
         if (auto s = r.string(*n, "'currency'")) out.currency = *s;
+      if (const toml::node* n = t->get("report")) {
+        if (const auto* b = n->as_boolean())
+          out.report = b->get();
+        else
+          diag.error(pos(n->source()), "'report' must be true or false");
+      }
     }
     const auto formula = r.string(*formula_node, "output '" + out.name + "'");
     if (!formula) continue;
@@ -108,7 +114,9 @@ void read_shares(const toml::node& node, Reader& r, Model& m) {
 void read_run(const toml::table& t, Reader& r, Model& m) {
   Diagnostics& diag = r.diagnostics();
   RunSection& run = m.run;
-  r.unknown_keys(t, {"iterations", "seed", "tolerance", "percentiles", "block", "classes", "shares"},
+  r.unknown_keys(t,
+                 {"iterations", "seed", "tolerance", "precision", "percentiles", "block", "classes",
+                  "shares"},
                  "in [run]");
   const struct {
     const char* key;
@@ -131,14 +139,16 @@ void read_run(const toml::table& t, Reader& r, Model& m) {
     if (auto x = r.integer(*n, "seed", 0, 2147483646,
                            "is out of range: 1 to 2147483646, or 0 for a seed from the clock"))
       run.seed = static_cast<std::int32_t>(*x);
-  if (const toml::node* n = t.get("tolerance")) {
-    if (auto x = r.number(*n, "tolerance")) {
-      if (*x > 0)
-        run.tolerance = *x;
-      else
-        diag.error(pos(n->source()), "tolerance must be greater than 0, not " + parameter_text(*x));
+  for (auto [key, into] : {std::pair{"tolerance", &run.tolerance}, {"precision", &run.precision}})
+    if (const toml::node* n = t.get(key)) {
+      if (auto x = r.number(*n, key)) {
+        if (*x > 0)
+          *into = *x;
+        else
+          diag.error(pos(n->source()),
+                     std::string(key) + " must be greater than 0, not " + parameter_text(*x));
+      }
     }
-  }
   if (const toml::node* n = t.get("percentiles")) {
     const toml::array* a = n->as_array();
     if (a == nullptr || a->empty()) {

@@ -20,6 +20,13 @@ std::vector<Dist> Input::distributions() const {
   return {};
 }
 
+std::vector<std::size_t> Model::reported_outputs() const {
+  std::vector<std::size_t> k;
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    if (outputs[i].report) k.push_back(i);
+  return k;
+}
+
 std::vector<std::string> Model::column_names() const {
   std::vector<std::string> names;
   names.reserve(columns.size());
@@ -124,6 +131,9 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
                        "formula, such as total = \"a + b\"");
   else
     read_outputs(*outputs, r, names, m);
+  if (!m.outputs.empty() && m.reported_outputs().empty())
+    diag.error(m.outputs.back().at, "every output says report = false: at least one must be "
+                                    "reported");
   if (const toml::table* t = section("run")) read_run(*t, r, m);
   if (const toml::table* t = section("correlation")) read_correlation(*t, r, m);
   return m;

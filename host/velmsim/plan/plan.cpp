@@ -137,6 +137,7 @@ Plan make_plan(const Model& model, const Overrides& o, Diagnostics& diag) {
   plan.block = o.block.value_or(run.block.value_or(Defaults::block));
   plan.classes = o.classes.value_or(run.classes.value_or(Defaults::classes));
   plan.tolerance = o.tolerance.value_or(run.tolerance.value_or(Defaults::tolerance));
+  plan.precision = o.precision ? o.precision : run.precision;
   plan.percentiles = !o.percentiles.empty()   ? o.percentiles
                      : !run.percentiles.empty() ? run.percentiles
                                                 : Defaults::percentiles;
@@ -170,6 +171,7 @@ ComparePlans make_compare_plans(const Model& a, const Model& b, const Overrides&
   pb.block = pa.block;
   pb.classes = pa.classes;
   pb.tolerance = pa.tolerance;
+  pb.precision = pa.precision;
   pb.percentiles = pa.percentiles;
   pb.seed = pa.seed;
   pb.clock_seed = pa.clock_seed;

@@ -36,7 +36,7 @@ std::string percentile_problem(double percent);
 struct Overrides {
   std::optional<int> iterations, block, classes;
   std::optional<std::int32_t> seed;  // 0: a seed from the clock
-  std::optional<double> tolerance;
+  std::optional<double> tolerance, precision;
   std::vector<double> percentiles;  // empty: the model's
   int threads = 1;
   bool one_stream = false;
@@ -56,11 +56,14 @@ struct Defaults {
 struct Plan {
   const Model* model = nullptr;  // the plan's model, which outlives it
   int iterations = Defaults::iterations;  // the limit
-  int block = Defaults::block;            // iterations between convergence checks
+  int block = Defaults::block;            // iterations drawn at a time
   int classes = Defaults::classes;        // histogram classes
   std::int32_t seed = Defaults::seed;
   bool clock_seed = false;  // the seed was read from the clock
   double tolerance = Defaults::tolerance;
+  // When given, a run stops only once every listed percentile's 95 %
+  // interval is narrower than this share of its output's sd.
+  std::optional<double> precision;
   std::vector<double> percentiles;  // as asked for
   int threads = 1;
   bool one_stream = false;  // one stream seeded once, in one thread

@@ -30,6 +30,11 @@ std::string format(const char* f, ...) {
 
 std::string six_digits(double x) { return std::isnan(x) ? "n/a" : format("%.6g", x); }
 
+std::pair<std::string, std::string> interval_text(std::pair<float, float> interval) {
+  return {std::isinf(interval.first) ? "below min" : six_digits(interval.first),
+          std::isinf(interval.second) ? "above max" : six_digits(interval.second)};
+}
+
 std::string name_list(const std::vector<std::string>& names) {
   std::string s;
   for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;

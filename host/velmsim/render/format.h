@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmsim {
@@ -11,6 +12,10 @@ std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
 
 // A number with six significant digits, or "n/a" for NaN.
 std::string six_digits(double x);
+
+// The ends of a percentile's interval, six digits each, or "below min" and
+// "above max" where the interval reaches beyond the sample.
+std::pair<std::string, std::string> interval_text(std::pair<float, float> interval);
 
 // The names joined by ", ", or "(none)".
 std::string name_list(const std::vector<std::string>& names);

@@ -242,10 +242,14 @@ std::string html_report(const Report& r) {
   const std::string money = r.currency.empty() ? "" : " " + escape(r.currency);
   std::string h = page_open(escape(r.model_name) + ": velmsim report");
   h += "<h1>" + escape(r.model_name) + "</h1>\n";
+  std::string criteria = format("every output's convergence error below %g", r.tolerance);
+  if (r.precision)
+    criteria += format(" and every percentile's interval narrower than %g sd", *r.precision);
   h += format("<p class=\"note\">Monte-Carlo simulation by velmsim %s: %d iterations, %s.</p>\n",
               escape(r.version).c_str(), r.iterations,
-              r.converged ? format("converged (every output's convergence error below %g)", r.tolerance).c_str()
-                          : format("stopped at the iteration limit before converging to %g", r.tolerance).c_str());
+              (r.converged ? "converged (" + criteria + ")"
+                           : "stopped at the iteration limit before " + criteria)
+                  .c_str());
   h += "<table class=\"meta\">\n";
   auto row = [&](const std::string& k, const std::string& v) { h += table_row(k, v); };
   row("Model file", "<code>" + escape(r.model_path) + "</code>");
@@ -316,10 +320,18 @@ std::string html_report(const Report& r) {
     for (std::size_t i = 0; i < std::size_t{kReportedStatistics}; ++i)
       h += "<tr><td>" + std::string(kStatLabels[i]) + "</td><td class=\"n\">" +
            (o.why[i] ? "n/a (" + std::string(o.why[i]) + ")" : amount(o.stat[i])) + "</td></tr>\n";
-    h += "</table></div>\n<div class=\"figure\"><h3>Percentiles</h3><table class=\"grid\">\n";
-    for (const auto& [p, v] : o.percentiles)
-      h += "<tr><td>P" + exact_text(p) + "</td><td class=\"n\">" + amount(v) + "</td></tr>\n";
-    h += "</table>\n";
+    h += "</table></div>\n<div class=\"figure\"><h3>Percentiles</h3><table class=\"grid\">\n"
+         "<thead><tr><th></th><th class=\"n\">value</th><th class=\"n\" colspan=\"2\">95% "
+         "interval</th></tr></thead>\n";
+    for (std::size_t i = 0; i < o.percentiles.size(); ++i) {
+      const auto [low, high] = interval_text(o.intervals[i]);
+      h += "<tr><td>P" + exact_text(o.percentiles[i].first) + "</td><td class=\"n\">" +
+           amount(o.percentiles[i].second) + "</td><td class=\"n\">" + escape(low) +
+           "</td><td class=\"n\">" + escape(high) + "</td></tr>\n";
+    }
+    h += "</table>\n<p class=\"note\">Each interval holds the true percentile with 95% "
+         "probability whatever the distribution: order statistics of the sample chosen by the "
+         "binomial distribution of the ranks.</p>\n";
     if (o.against_base || o.below_target) {
       h += "<h3>Against base and target</h3><table class=\"grid\">\n";
       if (const auto& b = o.against_base) {
@@ -377,9 +389,10 @@ std::string html_report(const Report& r) {
     }
     h += "</table>\n";
   }
-  h += "<p class=\"note\">Convergence error of each output: VELMCNVERR after each block, the "
+  h += "<p class=\"note\">Convergence error of each output: VELMCNVERR at each check, the "
        "largest change over the last block of the mean, the standard deviation and the 10, 25, 75 "
-       "and 90% points, in standard deviations.</p>\n";
+       "and 90% points, in standard deviations. Checks fall after the first block, then at the "
+       "first block end at which the sample has grown by half, and at the limit.</p>\n";
   return h + page_close();
 }
 

@@ -57,6 +57,7 @@ std::string json_report(const Report& r) {
   j["run"] = {{"seed", r.seed}, {"clock_seed", r.clock_seed}, {"one_stream", r.one_stream},
               {"threads", r.threads}, {"iterations", r.iterations}, {"limit", r.limit},
               {"block", r.block}, {"tolerance", static_cast<float>(r.tolerance)},
+              {"precision", r.precision ? Json(*r.precision) : Json(nullptr)},
               {"converged", r.converged}};
   j["columns"] = r.columns;
   if (const auto& c = r.correlation) {
@@ -98,7 +99,13 @@ std::string json_report(const Report& r) {
     }
     out["statistics"] = stats;
     out["missing"] = missing;
-    out["percentiles"] = percentiles(o.percentiles);
+    Json listed = percentiles(o.percentiles);
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      // null where the interval reaches beyond the sample
+      auto end = [](float x) { return std::isinf(x) ? Json(nullptr) : Json(x); };
+      listed[i]["interval_95"] = {end(o.intervals[i].first), end(o.intervals[i].second)};
+    }
+    out["percentiles"] = listed;
     out["p50"] = o.p50;
     out["p80"] = o.p80;
     if (const auto& b = o.against_base) {
@@ -144,6 +151,11 @@ std::string json_report(const Report& r) {
     e["error"] = err;
     e["mean"] = mean;
     e["p80"] = p80;
+    if (r.precision) {
+      Json widest = Json::array();
+      for (double w : c.precision) widest.push_back(std::isfinite(w) ? number(w) : Json(nullptr));
+      e["widest_interval_sd"] = widest;
+    }
     trace.push_back(e);
   }
   j["convergence"] = trace;

@@ -28,11 +28,15 @@ std::string text_report(const Report& r) {
                     : "streams:     iteration i draws from seed * 16807^(65536 i) mod (2^31 - 1)\n";
   t += format("threads:     %d\n", r.threads);
   t += format("iterations:  %d (limit %d, blocks of %d)\n", r.iterations, r.limit, r.block);
+  const std::string precise =
+      r.precision ? format(" and every percentile's interval narrower than %g sd", *r.precision)
+                  : "";
   if (r.converged) {
-    t += format("converged:   yes, every output's convergence error is below %g\n", r.tolerance);
+    t += format("converged:   yes, every output's convergence error is below %g%s\n", r.tolerance,
+                precise.c_str());
   } else {
     t += format("converged:   no, the limit was reached before every output's convergence "
-                "error fell below %g\n", r.tolerance);
+                "error fell below %g%s\n", r.tolerance, precise.c_str());
   }
 
   if (const auto& c = r.correlation) {
@@ -68,9 +72,12 @@ std::string text_report(const Report& r) {
       t += o.why[i] ? format("  %-12s %16s  (%s)\n", kStatLabels[i], "n/a", o.why[i])
                     : format("  %-12s %16s\n", kStatLabels[i], six_digits(o.stat[i]).c_str());
 
-    t += "\nPercentiles\n";
-    for (const auto& [p, v] : o.percentiles)
-      t += format("  P%-4s %16s\n", exact_text(p).c_str(), six_digits(v).c_str());
+    t += format("\nPercentiles %11s   95 %% interval (from order statistics)\n", "");
+    for (std::size_t i = 0; i < o.percentiles.size(); ++i) {
+      const auto [low, high] = interval_text(o.intervals[i]);
+      t += format("  P%-4s %16s   %14s to %s\n", exact_text(o.percentiles[i].first).c_str(),
+                  six_digits(o.percentiles[i].second).c_str(), low.c_str(), high.c_str());
+    }
 
     if (o.against_base || o.target) {
       t += "\nAgainst base and target\n";
@@ -154,14 +161,27 @@ std::string text_report(const Report& r) {
     }
   }
 
-  t += format("\nConvergence: after each block, each output's convergence error (VELMCNVERR;\n"
-              "n/a until there are two blocks), against the tolerance %g\n", r.tolerance);
+  t += format("\nConvergence: at each check (after the first block, then at the first block end\n"
+              "at which the sample has grown by half, and at the limit), each output's\n"
+              "convergence error over the last block (VELMCNVERR; n/a before two blocks),\n"
+              "against the tolerance %g\n", r.tolerance);
   t += format("  %10s", "iterations");
   for (const OutputSummary& o : r.outputs) t += format(" %14s", o.name.c_str());
   t += "\n";
   for (const Checkpoint& c : r.trace) {
     t += format("  %10d", c.n);
     for (float e : c.error) t += format(" %14s", six_digits(e).c_str());
+    t += "\n";
+  }
+  if (!r.precision) return t;
+  t += format("\nPrecision: at each check, each output's widest percentile interval in its\n"
+              "standard deviations, against %g\n", *r.precision);
+  t += format("  %10s", "iterations");
+  for (const OutputSummary& o : r.outputs) t += format(" %14s", o.name.c_str());
+  t += "\n";
+  for (const Checkpoint& c : r.trace) {
+    t += format("  %10d", c.n);
+    for (double w : c.precision) t += format(" %14s", six_digits(w).c_str());
     t += "\n";
   }
   return t;

@@ -42,7 +42,7 @@ std::unique_ptr<Compared> compare(const std::string& a, const std::string& b,
   if (da.has_errors() || db.has_errors()) return c;
   c->ra = run(c->plans.a, editions().sampling(), {});
   c->rb = run(c->plans.b, editions().sampling(), {});
-  c->comparison = compare_runs(c->plans, c->ra, c->rb, statistics(), Libraries::of(editions()));
+  c->comparison = compare_runs(c->plans, c->ra, c->rb, pool(), Libraries::of(editions()));
   return c;
 }
 

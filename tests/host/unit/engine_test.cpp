@@ -194,7 +194,7 @@ TEST(Engine, RunsThatStopEarlyIgnoreThreads) {
       "[outputs]\nz = \"sqrt(x + 0.999) + y\"\n";
   const auto converged = run_text(slurp(kExamples + "/warehouse-correlated.toml"), converging);
   ASSERT_TRUE(converged->result.converged);
-  EXPECT_EQ(converged->samples().n / 300 % 2, 1) << converged->samples().n;
+  EXPECT_LT(converged->samples().n, converged->plan.iterations);
   const auto failed = run_text(failing_model, failing);
   const Failure& first = failed->result.failure;
   ASSERT_GE(first.iteration, 100);

@@ -61,7 +61,7 @@ TEST(Render, ComparisonReportsAreTheExpectedFiles) {
   ASSERT_FALSE(da.has_errors() || db.has_errors());
   const RunResult ra = run(plans.a, editions().sampling(), nullptr);
   const RunResult rb = run(plans.b, editions().sampling(), nullptr);
-  Comparison c = compare_runs(plans, ra, rb, statistics(), {"libvelmprob.so", "", "libvelmprob.so"});
+  Comparison c = compare_runs(plans, ra, rb, pool(), {"libvelmprob.so", "", "libvelmprob.so"});
   c.version = "test";
   expect_golden("compare.txt", compare_text(c));
   expect_golden("compare.json", compare_json(c));

@@ -6,7 +6,7 @@
 namespace velmsim_unit {
 
 const Editions& editions(Sampler sampler) {
-  static const Editions threaded(VELM_STATS_LIBRARY, VELM_THREADED_LIBRARY, Sampler::threaded);
+  static const Editions threaded(VELM_STATS_LIBRARY, VELM_THREADED_LIBRARY, Sampler::threaded, 3);
   static const Editions stats(VELM_STATS_LIBRARY, VELM_THREADED_LIBRARY, Sampler::stats);
   return sampler == Sampler::threaded ? threaded : stats;
 }
@@ -16,6 +16,8 @@ const Statistics& statistics() {
   return st;
 }
 
+StatisticsPool pool(int threads) { return StatisticsPool(editions().statistics_copies(), threads); }
+
 std::unique_ptr<Run> run_text(const std::string& text, const Overrides& overrides,
                               const std::string& path) {
   auto r = std::make_unique<Run>();
@@ -24,12 +26,13 @@ std::unique_ptr<Run> run_text(const std::string& text, const Overrides& override
   r->plan = make_plan(r->model, overrides, diagnostics);
   EXPECT_FALSE(diagnostics.has_errors()) << diagnostics.render(path, text);
   if (diagnostics.has_errors()) return r;
-  Convergence convergence(r->plan, statistics());
+  const StatisticsPool threads = pool(r->plan.threads);
+  Convergence convergence(r->plan, threads);
   r->result = run(r->plan, editions(overrides.sampler).sampling(),
                   [&](const Samples& s, int block) { return convergence.check(s, block); });
   r->trace = convergence.trace();
   if (r->result.failure.iteration < 0)
-    r->report = analyse(r->plan, r->result, r->trace, statistics(),
+    r->report = analyse(r->plan, r->result, r->trace, threads,
                         Libraries::of(editions(overrides.sampler)));
   return r;
 }

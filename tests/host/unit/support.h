@@ -27,6 +27,8 @@ using namespace velmsim;
 // with the statistics edition.
 const Editions& editions(Sampler sampler = Sampler::threaded);
 const Statistics& statistics();
+// A pool of `threads` copies of the statistics edition (at most 3).
+StatisticsPool pool(int threads = 1);
 
 // A model read from `text` (named `path` in messages), planned and run to
 // its end, with its report. Held by pointer: the plan points at the model.
