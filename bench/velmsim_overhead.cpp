@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "host/loader/library.h"
+#include "host/velmsim/analysis/convergence.h"
+#include "host/velmsim/analysis/report.h"
 #include "host/velmsim/engine/block_drawer.h"
+#include "host/velmsim/engine/run.h"
 #include "host/velmsim/engine/substreams.h"
 #include "host/velmsim/model/model.h"
 #include "host/velmsim/plan/plan.h"
@@ -41,6 +44,15 @@ const velmsim::SamplingExports& sampling() {
   static const velmsim::SamplingExports exports(velm_host::threaded_edition(),
                                                 velmsim::kThreadedEdition);
   return exports;
+}
+
+// Copies of the statistics edition, the first shared and two more each in a
+// namespace of its own, as velmsim loads them for --threads 3.
+const std::vector<const velmsim::StatisticsExports*>& statistics_copies() {
+  static const velmsim::Editions editions(VELM_STATS_LIBRARY, VELM_THREADED_LIBRARY,
+                                          velmsim::Sampler::threaded, 3);
+  static const auto copies = editions.statistics_copies();
+  return copies;
 }
 
 // velmsim's engine: substream seeding, the draws in file order, the formula
@@ -114,5 +126,57 @@ void BM_ExportCallsAlone(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kIterations);
 }
 BENCHMARK(BM_ExportCallsAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A whole run of the project-cost example to 32767 iterations and its
+// analysis, drawn in blocks of state.range(0) with velmsim's convergence
+// checks (the tolerance is never reached), beside the same run without
+// checks (range 0, blocks of 500): the difference is what the checks cost.
+void BM_RunWithChecks(benchmark::State& state) {
+  Example example(VELM_EXAMPLES_DIR "/project_cost.toml", 1);
+  const auto block = static_cast<int>(state.range(0));
+  example.plan.iterations = kIterations;
+  example.plan.tolerance = 1e-9;
+  example.plan.block = block > 0 ? block : 500;
+  const velmsim::StatisticsPool pool(*statistics_copies()[0]);
+  for (auto _ : state) {
+    velmsim::Convergence convergence(example.plan, pool);
+    velmsim::BlockCheck check;
+    if (block > 0) check = [&](const velmsim::Samples& s, int m) { return convergence.check(s, m); };
+    const velmsim::RunResult result = velmsim::run(example.plan, sampling(), check);
+    const velmsim::Report report =
+        velmsim::analyse(example.plan, result, convergence.trace(), pool, {});
+    benchmark::DoNotOptimize(report.outputs.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kIterations);
+}
+BENCHMARK(BM_RunWithChecks)->Arg(0)->Arg(500)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The analysis of a run of 300 inputs summed into one output (a tornado of
+// 300 rank correlations, statistics, percentiles and their intervals) on
+// state.range(0) copies of the statistics edition, each in a thread of its
+// own: one copy is the peer.
+void BM_AnalysisOnCopies(benchmark::State& state) {
+  std::string text = "[inputs]\n", sum;
+  for (int i = 0; i < 300; ++i) {
+    text += "x" + std::to_string(i) + " = { dist = \"triangular\", low = 1, mode = 2, high = 4 }\n";
+    sum += (i ? " + x" : "x") + std::to_string(i);
+  }
+  text += "[outputs]\ntotal = \"" + sum + "\"\n";
+  velmsim::Diagnostics diagnostics;
+  const velmsim::Model model = velmsim::read_model_text("wide.toml", text, diagnostics);
+  velmsim::Overrides overrides;
+  overrides.iterations = kIterations;
+  overrides.tolerance = 1e-9;
+  overrides.threads = 2;
+  const velmsim::Plan plan = velmsim::make_plan(model, overrides, diagnostics);
+  if (diagnostics.has_errors()) std::abort();
+  const velmsim::RunResult result = velmsim::run(plan, sampling(), nullptr);
+  const velmsim::StatisticsPool pool(statistics_copies(), static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    const velmsim::Report report = velmsim::analyse(plan, result, {}, pool, {});
+    benchmark::DoNotOptimize(report.outputs.data());
+  }
+}
+BENCHMARK(BM_AnalysisOnCopies)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -9,9 +9,8 @@
 
 namespace velmsim {
 
-bool check_due(int n, int last, int block, int limit) {
-  if (n >= limit || last == 0) return true;
-  return n - last >= std::max(block, (last + 1) / 2);
+bool check_due(int n, int last, int block) {
+  return last == 0 || n - last >= std::max(block, last);
 }
 
 namespace {
@@ -34,7 +33,7 @@ double widest_interval(const std::vector<float>& y, std::size_t n, float sd,
 
 bool Convergence::check(const Samples& s, int block_length) {
   const int last = trace_.empty() ? 0 : trace_.back().n;
-  if (!check_due(s.n, last, plan_.block, plan_.iterations)) return false;
+  if (!check_due(s.n, last, plan_.block)) return false;
   const auto n = static_cast<std::size_t>(s.n);
   const std::size_t outputs = reported_.size();
   Checkpoint c;

@@ -5,9 +5,9 @@
 // A check summarises the whole sample, so checking after every block would
 // make a run with short blocks quadratic. Checks fall at block ends spaced
 // geometrically instead: after the first block, then at the first block end
-// at which the sample has grown by at least half since the last check, and
-// at the iteration limit. The checks together then summarise at most about
-// three times the final sample, whatever the block. The error a check gives
+// at which the sample has at least doubled since the last check. The checks
+// together then summarise at most twice the final sample, whatever the
+// block, and a run stops at most at twice the iterations it needed. The error a check gives
 // is still that of the last block, so the tolerance means what it says
 // whatever the spacing of the checks.
 #pragma once
@@ -33,8 +33,8 @@ struct Checkpoint {
 };
 
 // Whether a check falls after `n` iterations, the last check having been
-// after `last` (0: none yet), for blocks of `block` and the limit `limit`.
-bool check_due(int n, int last, int block, int limit);
+// after `last` (0: none yet), for blocks of `block`.
+bool check_due(int n, int last, int block);
 
 class Convergence {
  public:

@@ -95,7 +95,7 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
       ->check(number([](double t) { return t > 0; }, "a number greater than 0", "POSITIVE"));
   app.add_option("--block", o.block,
                  "iterations drawn at a time, 2 to 32767 (default 500); convergence is checked "
-                 "after the first block and then once the sample has grown by half")
+                 "after the first block, then whenever the sample has doubled")
       ->check(whole_number(2, 32767));
   app.add_option("--classes", o.classes, "histogram classes (default 12)")
       ->check(whole_number(1, 200));

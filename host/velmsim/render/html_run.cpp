@@ -392,7 +392,7 @@ std::string html_report(const Report& r) {
   h += "<p class=\"note\">Convergence error of each output: VELMCNVERR at each check, the "
        "largest change over the last block of the mean, the standard deviation and the 10, 25, 75 "
        "and 90% points, in standard deviations. Checks fall after the first block, then at the "
-       "first block end at which the sample has grown by half, and at the limit.</p>\n";
+       "first block end at which the sample has doubled.</p>\n";
   return h + page_close();
 }
 

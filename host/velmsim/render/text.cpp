@@ -162,9 +162,9 @@ std::string text_report(const Report& r) {
   }
 
   t += format("\nConvergence: at each check (after the first block, then at the first block end\n"
-              "at which the sample has grown by half, and at the limit), each output's\n"
-              "convergence error over the last block (VELMCNVERR; n/a before two blocks),\n"
-              "against the tolerance %g\n", r.tolerance);
+              "at which the sample has doubled), each output's convergence error over the\n"
+              "last block (VELMCNVERR; n/a before two blocks), against the tolerance %g\n",
+              r.tolerance);
   t += format("  %10s", "iterations");
   for (const OutputSummary& o : r.outputs) t += format(" %14s", o.name.c_str());
   t += "\n";
