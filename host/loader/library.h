@@ -28,14 +28,23 @@ class LoadError : public std::runtime_error {
 // copy of its own, with its own static state, in a new link-map namespace.
 enum class Namespace { shared, own };
 
+// Whether copies in namespaces of their own can be had: with glibc's
+// dlmopen, and not under AddressSanitizer or ThreadSanitizer, whose runtime
+// must come first in every namespace and is not loaded into new ones.
+#if defined(LM_ID_NEWLM) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+inline constexpr bool kOwnNamespaces = true;
+#else
+inline constexpr bool kOwnNamespaces = false;
+#endif
+
 class Library {
  public:
   // Opens the library at `path`, or throws a LoadError. A copy in its own
-  // namespace (dlmopen; none on Windows, where the LoadError says so) keeps
-  // static state apart from every other copy: two such copies of the
-  // statistics edition may be called from two threads at once. The loader
-  // allows only a few namespaces (glibc: 15 besides the first, fewer when
-  // static TLS runs out), and says so through a LoadError.
+  // namespace (dlmopen; none where kOwnNamespaces is false, as the LoadError
+  // says) keeps static state apart from every other copy: two such copies
+  // of the statistics edition may be called from two threads at once. The
+  // loader allows only a few namespaces (glibc: 15 besides the first, fewer
+  // when static TLS runs out), and says so through a LoadError.
   explicit Library(std::string path, Namespace where = Namespace::shared)
       : path_(std::move(path)) {
     const char* reason = "a copy in a namespace of its own is not supported on this system";
@@ -48,7 +57,7 @@ class Library {
     dlerror();  // clears the message of an earlier failure
     if (where == Namespace::shared) handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
 #if defined(LM_ID_NEWLM)
-    else
+    else if (kOwnNamespaces)
       handle_ = dlmopen(LM_ID_NEWLM, path_.c_str(), RTLD_NOW | RTLD_LOCAL);
 #endif
     if (const char* error = handle_ == nullptr ? dlerror() : nullptr) reason = error;
