@@ -130,30 +130,41 @@ std::string allocation_chart(const OutputSummary& o) {
 }
 
 std::string convergence(const Report& r, std::size_t k) {
+  // The checks' mean and P80, then the report's own over every iteration
+  // when the last check came before the last iteration.
+  struct Point {
+    int n;
+    double mean, p80;
+  };
+  std::vector<Point> points;
+  for (const Checkpoint& c : r.trace) points.push_back({c.n, c.mean[k], c.p80[k]});
+  const OutputSummary& o = r.outputs[k];
+  if ((points.empty() || points.back().n < r.iterations) && std::isfinite(o.stat[0]))
+    points.push_back({r.iterations, o.stat[0], o.p80});
   Frame f;
   f.x0 = 0;
-  f.x1 = r.trace.empty() ? 1 : r.trace.back().n;
+  f.x1 = points.empty() ? 1 : points.back().n;
   double lo = INFINITY, hi = -INFINITY;
-  for (const Checkpoint& c : r.trace) {
-    lo = std::min({lo, static_cast<double>(c.mean[k]), static_cast<double>(c.p80[k])});
-    hi = std::max({hi, static_cast<double>(c.mean[k]), static_cast<double>(c.p80[k])});
+  for (const Point& p : points) {
+    lo = std::min({lo, p.mean, p.p80});
+    hi = std::max({hi, p.mean, p.p80});
   }
   const double pad = hi > lo ? 0.15 * (hi - lo) : std::max(1.0, std::fabs(hi) * 0.01);
   f.y0 = lo - pad;
   f.y1 = hi + pad;
-  const std::string& name = r.outputs[k].name;
+  const std::string& name = o.name;
   std::string s = svg_open(f, "convergence", "Convergence of the mean and P80 of " + name);
   s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "iterations", name);
   std::string mean, p80;
-  for (const Checkpoint& c : r.trace) {
-    mean += format("%.1f,%.1f ", f.x(c.n), f.y(c.mean[k]));
-    p80 += format("%.1f,%.1f ", f.x(c.n), f.y(c.p80[k]));
+  for (const Point& p : points) {
+    mean += format("%.1f,%.1f ", f.x(p.n), f.y(p.mean));
+    p80 += format("%.1f,%.1f ", f.x(p.n), f.y(p.p80));
   }
   s += "<polyline class=\"mean\" points=\"" + mean + "\"/>\n";
   s += "<polyline class=\"p80line\" points=\"" + p80 + "\"/>\n";
-  for (const Checkpoint& c : r.trace) {
-    s += format("<circle class=\"mean\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\"/>", f.x(c.n), f.y(c.mean[k]));
-    s += format("<circle class=\"p80line\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\"/>", f.x(c.n), f.y(c.p80[k]));
+  for (const Point& p : points) {
+    s += format("<circle class=\"mean\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\"/>", f.x(p.n), f.y(p.mean));
+    s += format("<circle class=\"p80line\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\"/>", f.x(p.n), f.y(p.p80));
   }
   s += format("\n<text class=\"legend mean\" x=\"%.1f\" y=\"%.1f\">mean</text>", f.width - f.right - 90,
               f.top + 12);
@@ -324,10 +335,11 @@ std::string html_report(const Report& r) {
          "<thead><tr><th></th><th class=\"n\">value</th><th class=\"n\" colspan=\"2\">95% "
          "interval</th></tr></thead>\n";
     for (std::size_t i = 0; i < o.percentiles.size(); ++i) {
-      const auto [low, high] = interval_text(o.intervals[i]);
+      const auto [low, high] = o.intervals[i];
       h += "<tr><td>P" + exact_text(o.percentiles[i].first) + "</td><td class=\"n\">" +
-           amount(o.percentiles[i].second) + "</td><td class=\"n\">" + escape(low) +
-           "</td><td class=\"n\">" + escape(high) + "</td></tr>\n";
+           amount(o.percentiles[i].second) + "</td><td class=\"n\">" +
+           (std::isinf(low) ? "below min" : amount(low)) + "</td><td class=\"n\">" +
+           (std::isinf(high) ? "above max" : amount(high)) + "</td></tr>\n";
     }
     h += "</table>\n<p class=\"note\">Each interval holds the true percentile with 95% "
          "probability whatever the distribution: order statistics of the sample chosen by the "
