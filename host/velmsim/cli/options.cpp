@@ -57,7 +57,9 @@ void shared_options(CLI::App& app, CommandLine& c, bool of_a) {
       ->delimiter(',')
       ->check(number([](double p) { return p > 0 && p < 100; },
                      "a number strictly between 0 and 100", "FLOAT in (0 - 100)"));
-  app.add_option("--threads", o.threads, "sampling threads, each with its own stream (default 1)")
+  app.add_option("--threads", o.threads,
+                 "threads that draw, each with its own stream, and summarise, each with its own "
+                 "copy of the statistics edition (at most 16 copies) (default 1)")
       ->check(whole_number(1, 64));
   app.add_flag("--repair", o.repair,
                "replace a [correlation] matrix that is not positive semi-definite by the nearest "
