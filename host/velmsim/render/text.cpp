@@ -165,25 +165,23 @@ std::string text_report(const Report& r) {
               "at which the sample has doubled), each output's convergence error over the\n"
               "last block (VELMCNVERR; n/a before two blocks), against the tolerance %g\n",
               r.tolerance);
-  t += format("  %10s", "iterations");
-  for (const OutputSummary& o : r.outputs) t += format(" %14s", o.name.c_str());
-  t += "\n";
-  for (const Checkpoint& c : r.trace) {
-    t += format("  %10d", c.n);
-    for (float e : c.error) t += format(" %14s", six_digits(e).c_str());
+  // One row per check, one column per output.
+  auto trace_table = [&](auto value) {
+    t += format("  %10s", "iterations");
+    for (const OutputSummary& o : r.outputs) t += format(" %14s", o.name.c_str());
     t += "\n";
-  }
+    for (const Checkpoint& c : r.trace) {
+      t += format("  %10d", c.n);
+      for (std::size_t k = 0; k < r.outputs.size(); ++k)
+        t += format(" %14s", six_digits(value(c, k)).c_str());
+      t += "\n";
+    }
+  };
+  trace_table([](const Checkpoint& c, std::size_t k) { return c.error[k]; });
   if (!r.precision) return t;
   t += format("\nPrecision: at each check, each output's widest percentile interval in its\n"
               "standard deviations, against %g\n", *r.precision);
-  t += format("  %10s", "iterations");
-  for (const OutputSummary& o : r.outputs) t += format(" %14s", o.name.c_str());
-  t += "\n";
-  for (const Checkpoint& c : r.trace) {
-    t += format("  %10d", c.n);
-    for (double w : c.precision) t += format(" %14s", six_digits(w).c_str());
-    t += "\n";
-  }
+  trace_table([](const Checkpoint& c, std::size_t k) { return c.precision[k]; });
   return t;
 }
 
