@@ -3,12 +3,16 @@
 // engine in one and in two threads, beside the same export calls made alone
 // in a plain loop; and the same model with four of its inputs rank
 // correlated, whose blocks of 500 are reordered before the outputs are
-// evaluated. Times are per iteration (items are iterations).
+// evaluated. Times are per iteration (items are iterations). Then what the
+// convergence checks cost a whole run, the analysis of a wide model on one
+// and on two copies of the statistics edition, and a task network's passes.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "host/loader/library.h"
@@ -18,6 +22,7 @@
 #include "host/velmsim/engine/run.h"
 #include "host/velmsim/engine/substreams.h"
 #include "host/velmsim/model/model.h"
+#include "host/velmsim/plan/network.h"
 #include "host/velmsim/plan/plan.h"
 
 namespace {
@@ -178,5 +183,33 @@ void BM_AnalysisOnCopies(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_AnalysisOnCopies)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The forward and backward passes of one iteration over a generated network
+// of 1,000 tasks and 2,500 links of all four types with lags, a tenth of the
+// tasks absent; items are links.
+void BM_NetworkPasses(benchmark::State& state) {
+  constexpr std::size_t kTasks = 1000, kLinks = 2500;
+  std::minstd_rand rng(11);
+  std::vector<std::vector<velmsim::Link>> after(kTasks);
+  for (std::size_t k = 0; k < kLinks; ++k) {
+    const std::size_t t = 1 + rng() % (kTasks - 1), p = rng() % t;  // p before t: no cycle
+    after[t].push_back({p, static_cast<velmsim::LinkType>(k % 4), static_cast<double>(rng() % 7) - 2});
+  }
+  std::vector<std::size_t> cycle;
+  const velmsim::Network network = *velmsim::Network::make(after, cycle);
+  std::vector<double> d(kTasks);
+  std::vector<std::uint8_t> exists(kTasks);
+  for (std::size_t t = 0; t < kTasks; ++t) {
+    exists[t] = rng() % 10 != 0;
+    d[t] = exists[t] ? static_cast<double>(rng() % 50) : 0.0;
+  }
+  velmsim::Network::Times times;
+  for (auto _ : state) {
+    network.pass(d.data(), exists.data(), times);
+    benchmark::DoNotOptimize(times.project_finish);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kLinks));
+}
+BENCHMARK(BM_NetworkPasses);
 
 }  // namespace

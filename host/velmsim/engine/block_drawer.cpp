@@ -62,15 +62,23 @@ class Barrier {
 
 }  // namespace
 
+// Iterations drawn row by row before they are stored column by column. A
+// row's values go to as many columns, each on a page of its own in a wide
+// model: stored one iteration at a time, nearly every store would miss the
+// address translation cache. A tile of rows is stored column by column, a
+// cache line per column.
+constexpr std::size_t kTileRows = 16;
+
 // One thread's own evaluator and, in a correlated model, its reordering of
 // a block and the block's shuffle keys.
 struct BlockDrawer::Lane {
   Lane(const FormulaProgram& formulas, std::size_t columns, std::size_t risks)
-      : evaluator(formulas), row(columns + 1), out(formulas.outputs.size() + 1),
+      : evaluator(formulas), tile(kTileRows * columns + 1), out(formulas.outputs.size() + 1),
         impact(risks + 1), occurred(risks + 1) {}
   Evaluator evaluator;
-  // An iteration's values, written by this thread alone.
-  LineVector<float> row, out, impact;
+  // Iterations' values, written by this thread alone: kTileRows rows of
+  // every column.
+  LineVector<float> tile, out, impact;
   LineVector<std::uint8_t> occurred;
   std::optional<RankReorder> reorder;
   RankReorder::Order order;
@@ -88,12 +96,20 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
                              std::uint32_t* keys) {
   const std::size_t nc = model_.columns.size(), nr = s.risks.size();
   const auto n = static_cast<std::size_t>(end - begin);
-  float* row = lane.row.data();
+  // Rows [first, first + rows) of the tile to their columns.
+  auto store = [&](int first, std::size_t rows) {
+    for (std::size_t c = 0; c < nc; ++c) {
+      float* to = s.columns[c].data() + first;
+      for (std::size_t r = 0; r < rows; ++r) to[r] = lane.tile[r * nc + c];
+    }
+  };
   // Seeds of consecutive substreams differ by the factor 16807^65536: one
   // modular product per iteration after the first.
   const std::uint64_t stride = static_cast<std::uint64_t>(substream_seed(1, 1));
   std::uint64_t next = static_cast<std::uint64_t>(substream_seed(plan_.seed, begin));
   for (int i = begin; i < end; ++i) {
+    const std::size_t in_tile = static_cast<std::size_t>(i - begin) % kTileRows;
+    float* row = lane.tile.data() + in_tile * nc;
     const auto substream = static_cast<std::int32_t>(next);
     if (keys)
       for (std::size_t j = 0; j < key_steps_.size(); ++j)
@@ -103,21 +119,24 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
     if (!plan_.one_stream) sampling_.set_seed(&substream);
     draw_iteration(sampling_, model_, row, lane.occurred.data(), lane.impact.data());
     const auto u = static_cast<std::size_t>(i);
-    for (std::size_t c = 0; c < nc; ++c) s.columns[c][u] = row[c];
     for (std::size_t r = 0; r < nr; ++r) {
       s.occurred[r][u] = lane.occurred[r];
       s.impacts[r][u] = lane.impact[r];
     }
-    if (!keys && !evaluate(lane.evaluator, row, nc, i, s, lane.out.data(), failure)) return;
+    const bool ok = keys || evaluate(lane.evaluator, row, nc, i, s, lane.out.data(), failure);
+    if (!ok || in_tile + 1 == kTileRows || i + 1 == end)
+      store(i - static_cast<int>(in_tile), in_tile + 1);
+    if (!ok) return;
   }
 }
 
 // Evaluates the outputs of iterations [begin, end) from their drawn columns.
 void BlockDrawer::evaluate_range(Lane& lane, int begin, int end, Samples& s, Failure& failure) {
   const std::size_t nc = model_.columns.size();
+  float* row = lane.tile.data();
   for (int i = begin; i < end; ++i) {
-    for (std::size_t c = 0; c < nc; ++c) lane.row[c] = s.columns[c][static_cast<std::size_t>(i)];
-    if (!evaluate(lane.evaluator, lane.row.data(), nc, i, s, lane.out.data(), failure)) return;
+    for (std::size_t c = 0; c < nc; ++c) row[c] = s.columns[c][static_cast<std::size_t>(i)];
+    if (!evaluate(lane.evaluator, row, nc, i, s, lane.out.data(), failure)) return;
   }
 }
 
