@@ -1,13 +1,13 @@
 #include "host/velmsim/analysis/summary.h"
 
-#include "host/velmsim/analysis/percentile_interval.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <numeric>
 #include <set>
+
+#include "host/velmsim/analysis/percentile_interval.h"
 
 namespace velmsim {
 
