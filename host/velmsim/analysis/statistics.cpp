@@ -124,6 +124,7 @@ float Statistics::convergence_error(const float* x, std::size_t n, std::size_t m
 }
 
 std::vector<std::size_t> Statistics::by_magnitude(const std::vector<float>& key) const {
+  if (key.empty()) return {};  // the export takes at least one value
   const std::int16_t n16 = count16(key.size());
   std::vector<float> sorted(key.size());
   std::vector<std::int16_t> perm(key.size());

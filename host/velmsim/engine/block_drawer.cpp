@@ -85,7 +85,21 @@ struct BlockDrawer::Lane {
   std::vector<std::uint32_t> keys;  // [correlated column][iteration of the block]
   std::vector<float> values;        // a risk's impacts before the reordering
   std::vector<std::uint8_t> flags;  // and its occurrences
+  NetworkScratch network;
 };
+
+// Iteration i's outputs from its columns `row`: the task network's finish
+// and cost first, when the model has tasks, then the formulas.
+bool BlockDrawer::outputs(Lane& lane, const float* row, int i, Samples& s, Failure& failure) {
+  if (plan_.network) {
+    const auto [finish, cost] = schedule_iteration(model_, *plan_.network,
+                                                   static_cast<std::size_t>(i), s.network,
+                                                   lane.network);
+    lane.out[0] = finish;
+    if (model_.outputs.size() > 1 && model_.outputs[1].network) lane.out[1] = cost;
+  }
+  return evaluate(lane.evaluator, row, model_.columns.size(), i, s, lane.out.data(), failure);
+}
 
 // Draws iterations [begin, end) in the calling thread and evaluates their
 // outputs unless `keys` is given: a correlated model's are evaluated after
@@ -119,11 +133,12 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
     if (!plan_.one_stream) sampling_.set_seed(&substream);
     draw_iteration(sampling_, model_, row, lane.occurred.data(), lane.impact.data());
     const auto u = static_cast<std::size_t>(i);
+    if (plan_.network) draw_network(sampling_, model_, u, s.network);
     for (std::size_t r = 0; r < nr; ++r) {
       s.occurred[r][u] = lane.occurred[r];
       s.impacts[r][u] = lane.impact[r];
     }
-    const bool ok = keys || evaluate(lane.evaluator, row, nc, i, s, lane.out.data(), failure);
+    const bool ok = keys || outputs(lane, row, i, s, failure);
     if (!ok || in_tile + 1 == kTileRows || i + 1 == end)
       store(i - static_cast<int>(in_tile), in_tile + 1);
     if (!ok) return;
@@ -136,7 +151,7 @@ void BlockDrawer::evaluate_range(Lane& lane, int begin, int end, Samples& s, Fai
   float* row = lane.tile.data();
   for (int i = begin; i < end; ++i) {
     for (std::size_t c = 0; c < nc; ++c) row[c] = s.columns[c][static_cast<std::size_t>(i)];
-    if (!evaluate(lane.evaluator, row, nc, i, s, lane.out.data(), failure)) return;
+    if (!outputs(lane, row, i, s, failure)) return;
   }
 }
 

@@ -3,12 +3,28 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "host/velmsim/engine/exports.h"
 #include "host/velmsim/model/model.h"
+#include "host/velmsim/plan/network.h"
 
 namespace velmsim {
+
+// A task network's iterations: what was drawn and the schedule it gave.
+// [task][iteration] and [risk][iteration].
+struct NetworkSamples {
+  std::vector<std::vector<float>> drawn;       // each task's duration as drawn
+  std::vector<std::vector<std::uint8_t>> exists;
+  std::vector<std::vector<float>> duration;    // as used: at least 0, after risks, 0 when absent
+  std::vector<std::vector<float>> start, finish;  // working days from the start
+  std::vector<std::vector<std::uint8_t>> critical, clamped;  // clamped: drawn below 0
+  std::vector<std::vector<std::uint8_t>> occurred;
+  // Each risk's impacts as drawn every iteration (whether or not it
+  // occurred); empty for an impact the risk does not have.
+  std::vector<std::vector<float>> delay, factor, cost;
+};
 
 struct Samples {
   int n = 0;                                // iterations drawn
@@ -17,6 +33,7 @@ struct Samples {
   std::vector<std::size_t> risks;           // input index of each risk
   std::vector<std::vector<std::uint8_t>> occurred;  // [risk][iteration]
   std::vector<std::vector<float>> impacts;          // [risk][iteration]
+  NetworkSamples network;
 };
 
 // Sizes the sample arrays for `limit` iterations of the model.
@@ -28,5 +45,21 @@ void allocate(const Model& model, int limit, Samples& samples);
 // that every iteration takes its uniforms the same way.
 void draw_iteration(const SamplingExports& x, const Model& model, float* row,
                     std::uint8_t* occurred, float* impact);
+
+// Draws iteration i of the model's task network into the samples, after the
+// inputs: for each task in file order whether it exists (when it has a p)
+// and its duration, then for each risk whether it occurs and its impacts
+// (drawn whether or not it occurs).
+void draw_network(const SamplingExports& x, const Model& model, std::size_t i, NetworkSamples& s);
+
+// The schedule of iteration i from its draws: the durations as used, the
+// passes, each task's times and criticality; returns the finish and the cost.
+struct NetworkScratch {
+  std::vector<double> d;
+  std::vector<std::uint8_t> exists;
+  Network::Times times;
+};
+std::pair<float, float> schedule_iteration(const Model& model, const Network& network,
+                                           std::size_t i, NetworkSamples& s, NetworkScratch& w);
 
 }  // namespace velmsim

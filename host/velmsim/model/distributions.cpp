@@ -139,6 +139,9 @@ void check_geometric(const Draw& d, unsigned, const T& who, const Refuse& refuse
                 "about 6e-8)");
 }
 
+// The planned value of a normal, lognormal or yes/no draw: its mean.
+double first_argument(const Draw& d) { return d.arg[0]; }
+
 }  // namespace
 
 // Uniforms per draw: one for the samplers by inversion (uniform, triangular,
@@ -147,23 +150,29 @@ void check_geometric(const Draw& d, unsigned, const T& who, const Refuse& refuse
 // scaled); the beta sampler picks its method and its rejection test from the
 // shapes. The means are counted from the stream over 200,000 draws (beta:
 // the largest mean over shapes from 0.01 to 50, 2.56; normal 2.16).
+
 const std::vector<Distribution>& distributions() {
   static const std::vector<Distribution> table = {
       {Dist::uniform, "uniform", {"min", "max"}, {}, make_uniform, nullptr, "VELMUNIFORM",
-       Call::two_reals, Uniforms::fixed, 1.0, kBothEditions, true, nullptr},
+       Call::two_reals, Uniforms::fixed, 1.0, kBothEditions, true, nullptr,
+       [](const Draw& d) { return (static_cast<double>(d.arg[0]) + d.arg[1]) / 2; }},
       {Dist::normal, "normal", {"mean", "sd"}, {}, make_normal, nullptr, "VELMNORMAL",
-       Call::two_reals, Uniforms::fixed, 2.2, kBothEditions, true, nullptr},
+       Call::two_reals, Uniforms::fixed, 2.2, kBothEditions, true, nullptr, first_argument},
       {Dist::lognormal, "lognormal", {"mean", "sd"}, {}, make_lognormal, check_lognormal,
-       "VELMLOGNORMAL", Call::two_reals, Uniforms::fixed, 2.2, kBothEditions, true, nullptr},
+       "VELMLOGNORMAL", Call::two_reals, Uniforms::fixed, 2.2, kBothEditions, true, nullptr,
+       first_argument},
       {Dist::triangular, "triangular", {"low", "mode", "high"}, {}, make_triangular, nullptr,
        "VELMTRIANG", Call::three_reals, Uniforms::fixed, 1.0, kBothEditions, true,
-       "puts half the probability on each side of the mode"},
+       "puts half the probability on each side of the mode",
+       [](const Draw& d) { return static_cast<double>(d.arg[1]); }},
       {Dist::beta, "beta", {"p", "q"}, {"min", "max"}, make_beta, nullptr, "VELMBETA",
-       Call::two_reals, Uniforms::by_parameters, 2.6, kBothEditions, true, nullptr},
+       Call::two_reals, Uniforms::by_parameters, 2.6, kBothEditions, true, nullptr,
+       [](const Draw& d) { return d.lo + (d.hi - d.lo) * d.arg[0] / (static_cast<double>(d.arg[0]) + d.arg[1]); }},
       {Dist::geometric, "geometric", {"p"}, {}, make_geometric, check_geometric, "VELMGEOMETRIC",
-       Call::count, Uniforms::fixed, 1.0, kBothEditions, true, nullptr},
+       Call::count, Uniforms::fixed, 1.0, kBothEditions, true, nullptr,
+       [](const Draw& d) { return 1.0 / d.arg[0]; }},
       {Dist::yesno, "yesno", {"p"}, {}, make_yesno, nullptr, "VELMYESNO", Call::count,
-       Uniforms::one_unless_certain, 1.0, kThreadedEdition, false, nullptr},
+       Uniforms::one_unless_certain, 1.0, kThreadedEdition, false, nullptr, first_argument},
   };
   return table;
 }

@@ -87,6 +87,9 @@ struct Distribution {
   unsigned editions;
   bool impact;               // may be the impact of a risk
   const char* stats_caveat;  // how the statistics edition's sampler differs, or null
+  // The value a plan takes for a draw: the mode of a triangular, the mean of
+  // the others (a task's planned duration).
+  double (*planned)(const Draw& d);
 };
 
 // Every distribution, in the order of Dist.

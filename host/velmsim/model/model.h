@@ -58,6 +58,67 @@ struct Output {
   // false: computed and written to the CSV, usable by later outputs, but
   // neither checked for convergence nor summarised in the reports.
   bool report = true;
+  // Computed by the task network (finish, cost), not by a formula.
+  bool network = false;
+};
+
+// A task network: [schedule], [tasks] and [risks].
+enum class LinkType : std::uint8_t { FS, SS, FF, SF };
+
+// A link from a predecessor: FS (ES >= EF(pred) + lag), SS (ES >= ES(pred) +
+// lag), FF (EF >= EF(pred) + lag), SF (EF >= ES(pred) + lag); lags in
+// working days, negative allowed.
+struct Link {
+  std::size_t task = 0;  // the predecessor
+  LinkType type = LinkType::FS;
+  double lag = 0.0;
+};
+
+// A number, or a distribution drawn every iteration.
+struct Amount {
+  std::optional<Draw> draw;
+  float value = 0.0f;
+};
+
+struct Task {
+  std::string name;
+  Position at;
+  Amount duration;              // working days; a draw below 0 is taken as 0
+  double planned = 0.0;         // the plan's duration
+  std::vector<Link> after;      // its predecessors
+  std::vector<Position> after_at;  // where each is written
+  std::optional<float> p;       // the chance that it exists in an iteration
+  double fixed_cost = 0.0, cost_per_day = 0.0;
+};
+
+// A risk of the register: occurs once per iteration with probability p and
+// then hits each of its tasks.
+struct TaskRisk {
+  std::string name;
+  Position at;
+  float p = 0.0f;
+  std::vector<std::size_t> tasks;
+  std::optional<Amount> delay;   // working days added to each task's duration
+  std::optional<Amount> factor;  // then each duration multiplied by it
+  std::optional<Amount> cost;    // money added
+};
+
+struct Schedule {
+  std::optional<int> start;  // the first working day, in days since 1970-01-01
+  std::array<bool, 7> workdays{true, true, true, true, true, false, false};  // Monday first
+  std::vector<int> holidays;  // days since 1970-01-01, ascending
+  std::optional<double> target;  // working days from the start
+  std::optional<double> budget;
+  double confidence = 0.7;  // the level of the joint-confidence frontier
+};
+
+struct TaskNetwork {
+  Schedule schedule;
+  std::vector<Task> tasks;  // in the order of the file
+  std::vector<TaskRisk> risks;
+  bool empty() const { return tasks.empty(); }
+  // Whether any task or risk has a cost: then the network has a cost output.
+  bool costed() const;
 };
 
 // Target Spearman rank correlations between columns, as the file gives them
@@ -88,7 +149,8 @@ struct Model {
   std::string currency;
   std::vector<Input> inputs;    // in the order of the file
   std::vector<Column> columns;  // in draw order
-  std::vector<Output> outputs;  // in the order of the file
+  std::vector<Output> outputs;  // finish and cost of a network first, then the file's
+  TaskNetwork network;
   RankCorrelation correlation;
   RunSection run;
   // The columns named in [run] shares (in the order written), whose part in

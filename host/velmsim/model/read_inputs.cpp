@@ -208,6 +208,31 @@ bool read_risk(Reader& r, const toml::table& t, Input& in, const std::string& wh
 
 }  // namespace
 
+std::optional<Amount> read_amount(Reader& r, const toml::node& node, const std::string& who) {
+  Amount a;
+  const toml::table* t = node.as_table();
+  if (t == nullptr) {
+    const auto x = r.single(node, who);
+    if (!x) return std::nullopt;
+    a.value = *x;
+    return a;
+  }
+  Position dist_at;
+  const auto dist = dist_of(r, *t, who, pos(node.source()), dist_at);
+  if (!dist) return std::nullopt;
+  if (dist->dist == nullptr || !dist->dist->impact) {
+    std::vector<std::string> allowed;
+    for (const Distribution& d : distributions())
+      if (d.impact) allowed.push_back(d.name);
+    r.diagnostics().error(dist_at, who + " must be a number or one of " + joined(allowed) +
+                                       ", not " + (dist->dist ? dist->dist->name : kind(dist->kind).name));
+    return std::nullopt;
+  }
+  a.draw = read_draw(r, *t, *dist->dist, who, pos(node.source()));
+  if (!a.draw) return std::nullopt;
+  return a;
+}
+
 // Inputs in the order written; every name a formula uses is unique. The
 // names of an input with errors stay known to the formula check, which would
 // otherwise report them as unknown.

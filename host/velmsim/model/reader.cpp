@@ -27,6 +27,12 @@ std::vector<std::size_t> Model::reported_outputs() const {
   return k;
 }
 
+bool TaskNetwork::costed() const {
+  for (const Task& t : tasks)
+    if (t.fixed_cost != 0 || t.cost_per_day != 0) return true;
+  return std::any_of(risks.begin(), risks.end(), [](const TaskRisk& r) { return r.cost.has_value(); });
+}
+
 std::vector<std::string> Model::column_names() const {
   std::vector<std::string> names;
   names.reserve(columns.size());
@@ -106,7 +112,8 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
     return m;
   }
   Reader r(diag);
-  r.unknown_keys(root, {"model", "inputs", "outputs", "correlation", "run"},
+  r.unknown_keys(root,
+                 {"model", "inputs", "outputs", "correlation", "run", "schedule", "tasks", "risks"},
                  "at the top of the model");
   auto section = [&](const char* name) -> const toml::table* {
     const toml::node* n = root.get(name);
@@ -120,17 +127,37 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
 
   if (const toml::table* t = section("model")) read_model_section(*t, r, m);
   NameClaims names;
+  // A task network may stand alone: its finish (and cost) are outputs.
+  const toml::table* tasks = section("tasks");
+  const bool network = tasks != nullptr && !tasks->empty();
   const toml::table* inputs = section("inputs");
-  if (inputs == nullptr || inputs->empty())
-    diag.error({1, 1}, "the model has no inputs: add an [inputs] table with at least one input");
-  else
+  if (inputs != nullptr && !inputs->empty())
     read_inputs(*inputs, r, names, m);
+  else if (!network)
+    diag.error({1, 1}, "the model has no inputs: add an [inputs] table with at least one input, "
+                       "or a [tasks] table");
+  if (const toml::table* t = section("schedule")) {
+    if (!network)
+      diag.error(pos(root.get("schedule")->source()),
+                 "[schedule] is the calendar of a task network: the model needs a [tasks] table");
+    read_schedule(*t, r, m);
+  }
+  if (network) read_tasks(*tasks, r, m);
+  if (const toml::table* t = section("risks")) {
+    if (network)
+      read_task_risks(*t, r, m);
+    else
+      diag.error(pos(root.get("risks")->source()),
+                 "[risks] hit tasks: the model needs a [tasks] table (a risk of a model without "
+                 "tasks is an input with dist = \"risk\")");
+  }
+  add_network_outputs(r, names, m);
   const toml::table* outputs = section("outputs");
-  if (outputs == nullptr || outputs->empty())
+  if (outputs != nullptr && !outputs->empty())
+    read_outputs(*outputs, r, names, m);
+  else if (!network)
     diag.error({1, 1}, "the model has no outputs: add an [outputs] table with at least one "
                        "formula, such as total = \"a + b\"");
-  else
-    read_outputs(*outputs, r, names, m);
   if (!m.outputs.empty() && m.reported_outputs().empty())
     diag.error(m.outputs.back().at, "every output says report = false: at least one must be "
                                     "reported");

@@ -80,5 +80,15 @@ void read_inputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_outputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_run(const toml::table& t, Reader& r, Model& m);
 void read_correlation(const toml::table& t, Reader& r, Model& m);
+// [schedule], [tasks] and [risks] of a task network; then its outputs, finish
+// and (when anything has a cost) cost, ahead of the file's.
+void read_schedule(const toml::table& t, Reader& r, Model& m);
+void read_tasks(const toml::table& t, Reader& r, Model& m);
+void read_task_risks(const toml::table& t, Reader& r, Model& m);
+void add_network_outputs(Reader& r, NameClaims& names, Model& m);
+
+// A number, or a table { dist = ..., ... } of a distribution that may be a
+// risk's impact; `who` names it in messages.
+std::optional<Amount> read_amount(Reader& r, const toml::node& node, const std::string& who);
 
 }  // namespace velmsim::reader

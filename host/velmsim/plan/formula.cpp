@@ -67,7 +67,8 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
   std::vector<double> values(names.size() + model.outputs.size(), 1.0);
   for (std::size_t earlier = 0; earlier < model.outputs.size(); ++earlier) {
     const Output& out = model.outputs[earlier];
-    program.outputs.push_back({out.name, out.formula, out.base});
+    program.outputs.push_back({out.name, out.formula, out.base, out.network});
+    if (out.network) continue;  // the task network computes it
     // Names that muParser would refuse are not defined: each has been
     // reported where it is declared.
     mu::Parser p;
@@ -98,6 +99,7 @@ Evaluator::Evaluator(const FormulaProgram& program) {
   outputs_.assign(program.outputs.size(), 0.0);
   bases_.assign(program.outputs.size(), 0.0);
   for (const FormulaProgram::Formula& f : program.outputs) {
+    given_.push_back(f.given);
     const std::size_t k = parsers_.size();
     auto p = std::make_unique<mu::Parser>();
     for (std::size_t i = 0; i < variables_.size(); ++i)
@@ -107,7 +109,7 @@ Evaluator::Evaluator(const FormulaProgram& program) {
       p->DefineVar("base", &bases_[k]);
     }
     for (std::size_t j = 0; j < k; ++j) p->DefineVar(program.outputs[j].name, &outputs_[j]);
-    p->SetExpr(f.expression);
+    if (!f.given) p->SetExpr(f.expression);
     parsers_.push_back(std::move(p));
   }
 }
@@ -118,7 +120,7 @@ int Evaluator::evaluate(const float* row, float* out) {
   for (std::size_t i = 0; i < variables_.size(); ++i) variables_[i] = row[i];
   int bad = -1;
   for (std::size_t k = 0; k < parsers_.size(); ++k) {
-    const double y = parsers_[k]->Eval();
+    const double y = given_[k] ? out[k] : parsers_[k]->Eval();
     if (std::isfinite(y) && std::fabs(y) <= std::numeric_limits<float>::max()) {
       out[k] = static_cast<float>(y);
     } else {

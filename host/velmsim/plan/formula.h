@@ -25,6 +25,7 @@ struct FormulaProgram {
   struct Formula {
     std::string name, expression;
     std::optional<double> base;
+    bool given = false;  // computed by the task network: its value is passed in
   };
   std::vector<Formula> outputs;  // in the order of the file
 };
@@ -42,7 +43,8 @@ class Evaluator {
   Evaluator(const Evaluator&) = delete;
   Evaluator& operator=(const Evaluator&) = delete;
 
-  // Evaluates every output from the column values `row` into `out`. Returns
+  // Evaluates every output from the column values `row` into `out`, whose
+  // given outputs (the task network's) hold their values already. Returns
   // the index of the first output that is not a finite single-precision
   // number, or -1.
   int evaluate(const float* row, float* out);
@@ -52,6 +54,7 @@ class Evaluator {
   LineVector<double> variables_;
   LineVector<double> outputs_;  // the outputs so far, for the formulas after them
   std::vector<double> bases_;   // each output's base
+  std::vector<bool> given_;     // each output's: passed in, not evaluated
   std::vector<std::unique_ptr<mu::Parser>> parsers_;
 };
 

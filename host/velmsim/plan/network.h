@@ -19,15 +19,9 @@
 #include <optional>
 #include <vector>
 
+#include "host/velmsim/model/model.h"
+
 namespace velmsim {
-
-enum class LinkType : std::uint8_t { FS, SS, FF, SF };
-
-struct Link {
-  std::size_t task = 0;  // the predecessor
-  LinkType type = LinkType::FS;
-  double lag = 0.0;
-};
 
 // Total float at or below this (days) makes a task critical.
 inline constexpr double kCriticalFloat = 1e-6;

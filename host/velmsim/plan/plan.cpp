@@ -39,6 +39,47 @@ void check_sampler(const Model& model, Diagnostics& diag) {
   }
 }
 
+// A task network's logic (a cycle is an error naming its tasks in order),
+// and what its draws need: VELMYESNO for a task that may not exist and for
+// every risk (the threaded edition's), and their share of an iteration's
+// uniforms.
+void plan_network(const Model& model, Plan& plan, Diagnostics& diag) {
+  const TaskNetwork& net = model.network;
+  if (net.empty()) return;
+  std::vector<std::vector<Link>> after;
+  for (const Task& t : net.tasks) after.push_back(t.after);
+  std::vector<std::size_t> cycle;
+  plan.network = Network::make(after, cycle);
+  if (!plan.network) {
+    std::string path;
+    for (std::size_t t : cycle) path += "'" + net.tasks[t].name + "' -> ";
+    diag.error(net.tasks[cycle.front()].at, "the tasks' links make a cycle: " + path + "'" +
+                                                net.tasks[cycle.front()].name +
+                                                "' (each comes after the one before it)");
+  }
+  if (plan.sampler == Sampler::stats) {
+    for (const Task& t : net.tasks)
+      if (t.p)
+        diag.error(t.at, "--sampler stats cannot draw whether task '" + t.name +
+                             "' exists (its 'p'): only the threaded edition has VELMYESNO");
+    for (const TaskRisk& r : net.risks)
+      diag.error(r.at, "--sampler stats cannot draw whether risk '" + r.name +
+                           "' occurs: only the threaded edition has VELMYESNO");
+  }
+}
+
+// The uniforms a task network's draws take per iteration, on average.
+double network_uniforms(const TaskNetwork& net) {
+  const double yesno = kind(InputKind::risk).mean_uniforms;
+  auto amount = [](const std::optional<Amount>& a) {
+    return a && a->draw ? distribution(a->draw->dist).mean_uniforms : 0.0;
+  };
+  double total = 0;
+  for (const Task& t : net.tasks) total += (t.p ? yesno : 0) + amount(t.duration);
+  for (const TaskRisk& r : net.risks) total += yesno + amount(r.delay) + amount(r.factor) + amount(r.cost);
+  return total;
+}
+
 // Counts that reach the statistics exports: every column is ranked against
 // every output, every percentile asked for in one call.
 void check_counts(const Model& model, const Plan& plan, const Overrides& o, Diagnostics& diag) {
@@ -74,7 +115,12 @@ void check_counts(const Model& model, const Plan& plan, const Overrides& o, Diag
 void check_uniforms(const Model& model, const Plan& plan, Diagnostics& diag) {
   if (plan.one_stream) return;
   const double stretch = static_cast<double>(plan.correlation.empty() ? 65536 : 32768);
-  double total = 0;
+  double total = network_uniforms(model.network);
+  if (total > 0.97 * stretch && !model.network.empty())
+    diag.error(model.network.tasks.front().at,
+               "the tasks and risks take about " + std::to_string(static_cast<long>(total)) +
+                   " uniforms per iteration on average: more than an iteration's stretch of " +
+                   std::to_string(static_cast<long>(stretch)) + "; use --one-stream");
   for (const Input& in : model.inputs) {
     if (in.kind != InputKind::plain) total += kind(in.kind).mean_uniforms;
     for (Dist d : in.distributions()) total += distribution(d).mean_uniforms;
@@ -98,22 +144,28 @@ void check_uniforms(const Model& model, const Plan& plan, Diagnostics& diag) {
 // conditions of its distribution accept.
 void check_editions(const Model& model, Sampler sampler, Diagnostics& diag) {
   const unsigned edition = sampler == Sampler::stats ? kStatsEdition : kThreadedEdition;
-  for (const Input& in : model.inputs) {
-    const Draw* d = in.kind == InputKind::plain                        ? &in.draw
-                    : in.kind == InputKind::risk && in.risk.impact ? &*in.risk.impact
-                                                                       : nullptr;
-    if (d == nullptr || distribution(d->dist).edition_check == nullptr) continue;
-    const std::string who =
-        in.kind == InputKind::plain ? "input '" + in.name + "'" : "the impact of '" + in.name + "'";
+  auto check = [&](const Draw& d, const std::string& who, Position fallback) {
+    if (distribution(d.dist).edition_check == nullptr) return;
     auto at = [&](const std::string& key) {
-      const auto it = d->at.find(key);
-      return it == d->at.end() ? in.dist_at : it->second;
+      const auto it = d.at.find(key);
+      return it == d.at.end() ? fallback : it->second;
     };
-    distribution(d->dist).edition_check(
-        *d, edition, who,
+    distribution(d.dist).edition_check(
+        d, edition, who,
         [&](const std::string& key, const std::string& m) { diag.error(at(key), m); },
         [&](const std::string& key, const std::string& m) { diag.warning(at(key), m); });
+  };
+  for (const Input& in : model.inputs) {
+    if (in.kind == InputKind::plain) check(in.draw, "input '" + in.name + "'", in.dist_at);
+    if (in.kind == InputKind::risk && in.risk.impact)
+      check(*in.risk.impact, "the impact of '" + in.name + "'", in.dist_at);
   }
+  for (const Task& t : model.network.tasks)
+    if (t.duration.draw) check(*t.duration.draw, "the duration of task '" + t.name + "'", t.at);
+  for (const TaskRisk& r : model.network.risks)
+    for (const auto& [what, a] : {std::pair{"delay", &r.delay}, std::pair{"factor", &r.factor},
+                                  std::pair{"cost", &r.cost}})
+      if (*a && (*a)->draw) check(*(*a)->draw, std::string("'") + what + "' of risk '" + r.name + "'", r.at);
 }
 
 }  // namespace
@@ -153,6 +205,7 @@ Plan make_plan(const Model& model, const Overrides& o, Diagnostics& diag) {
   plan.correlation = plan_correlation(model, o.repair, diag);
   if (o.sampler == Sampler::stats) check_sampler(model, diag);
   check_editions(model, o.sampler, diag);
+  plan_network(model, plan, diag);
   check_counts(model, plan, o, diag);
   check_uniforms(model, plan, diag);
   return plan;

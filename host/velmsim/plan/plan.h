@@ -13,6 +13,7 @@
 #include "host/velmsim/model/model.h"
 #include "host/velmsim/plan/correlation.h"
 #include "host/velmsim/plan/formula.h"
+#include "host/velmsim/plan/network.h"
 
 namespace velmsim {
 
@@ -70,6 +71,7 @@ struct Plan {
   Sampler sampler = Sampler::threaded;
   FormulaProgram formulas;
   CorrelationPlan correlation;
+  std::optional<Network> network;  // the task network's logic, when the model has tasks
 };
 
 // The plan for `model`. Checks what only a run needs (the formulas, the

@@ -7,8 +7,20 @@ namespace velmsim {
 void csv_rows(const Model& model, const Samples& s,
               const std::function<void(std::string_view)>& out) {
   constexpr std::size_t kPiece = std::size_t{1} << 16;
+  const TaskNetwork& net = model.network;
+  const NetworkSamples& w = s.network;
   std::string t = "iteration";
   for (const Column& c : model.columns) t += "," + c.name;
+  for (const Task& task : net.tasks) {
+    for (const char* part : {".duration", ".start", ".finish", ".critical"}) t += "," + task.name + part;
+    if (task.p) t += "," + task.name + ".exists";
+  }
+  for (std::size_t r = 0; r < net.risks.size(); ++r) {
+    t += "," + net.risks[r].name + ".occurred";
+    if (!w.delay[r].empty()) t += "," + net.risks[r].name + ".delay";
+    if (!w.factor[r].empty()) t += "," + net.risks[r].name + ".factor";
+    if (!w.cost[r].empty()) t += "," + net.risks[r].name + ".cost";
+  }
   for (const Output& o : model.outputs) t += "," + o.name;
   t += "\n";
   // One buffer, handed on whenever it holds a piece, so that memory does not
@@ -23,6 +35,18 @@ void csv_rows(const Model& model, const Samples& s,
     const auto u = static_cast<std::size_t>(i);
     t += std::to_string(i + 1);
     for (const auto& c : s.columns) append(c[u]);
+    for (std::size_t k = 0; k < net.tasks.size(); ++k) {
+      append(w.duration[k][u]);
+      append(w.start[k][u]);
+      append(w.finish[k][u]);
+      t += w.critical[k][u] ? ",1" : ",0";
+      if (net.tasks[k].p) t += w.exists[k][u] ? ",1" : ",0";
+    }
+    for (std::size_t r = 0; r < net.risks.size(); ++r) {
+      t += w.occurred[r][u] ? ",1" : ",0";
+      for (const auto* impact : {&w.delay[r], &w.factor[r], &w.cost[r]})
+        if (!impact->empty()) append((*impact)[u]);
+    }
     for (const auto& o : s.outputs) append(o[u]);
     t += "\n";
     if (t.size() >= kPiece) {
