@@ -80,6 +80,7 @@ Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpo
   r.trace = trace;
   r.columns = model.column_names();
   if (!plan.correlation.empty()) r.correlation = correlation_summary(plan, run.samples, pool);
+  if (plan.network) r.network = summarise_network(pool, model, *plan.network, run.samples);
   const std::vector<std::size_t> reported = model.reported_outputs();
   r.outputs.resize(reported.size());
   pool.for_each(reported.size(), [&](std::size_t i, const Statistics& st) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/velmsim/analysis/convergence.h"
+#include "host/velmsim/analysis/network_summary.h"
 #include "host/velmsim/analysis/pool.h"
 #include "host/velmsim/analysis/summary.h"
 #include "host/velmsim/engine/exports.h"
@@ -53,6 +54,7 @@ struct Report {
   bool converged = false;
   std::vector<std::string> columns;
   std::optional<CorrelationSummary> correlation;
+  std::optional<NetworkSummary> network;
   std::vector<OutputSummary> outputs;
   std::vector<Checkpoint> trace;
 };

@@ -118,8 +118,13 @@ OutputSummary describe_output(const Statistics& st, const Model& model, const Sa
 // the output first, the export's first sort meets sorted values: every
 // column then costs one sort of disordered values instead of two.
 std::vector<float> rank_correlations(const StatisticsPool& pool, const Samples& s, std::size_t k) {
-  const std::vector<float>& y = s.outputs[k];
-  const auto n = static_cast<std::size_t>(s.n);
+  std::vector<const float*> columns;
+  for (const std::vector<float>& c : s.columns) columns.push_back(c.data());
+  return rank_correlations(pool, s.outputs[k].data(), columns, static_cast<std::size_t>(s.n));
+}
+
+std::vector<float> rank_correlations(const StatisticsPool& pool, const float* y,
+                                     const std::vector<const float*>& columns, std::size_t n) {
   std::vector<std::uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(), [&y](std::uint32_t a, std::uint32_t b) {
@@ -127,10 +132,10 @@ std::vector<float> rank_correlations(const StatisticsPool& pool, const Samples& 
   });
   std::vector<float> sorted(n);
   for (std::size_t i = 0; i < n; ++i) sorted[i] = y[order[i]];
-  std::vector<float> rho(s.columns.size());
-  pool.for_each(s.columns.size(), [&](std::size_t c, const Statistics& st) {
+  std::vector<float> rho(columns.size());
+  pool.for_each(columns.size(), [&](std::size_t c, const Statistics& st) {
     std::vector<float> x(n);
-    for (std::size_t i = 0; i < n; ++i) x[i] = s.columns[c][order[i]];
+    for (std::size_t i = 0; i < n; ++i) x[i] = columns[c][order[i]];
     rho[c] = st.spearman(sorted.data(), x.data(), n);
   });
   return rho;

@@ -120,6 +120,9 @@ OutputSummary describe_output(const Statistics& st, const Model& model, const Sa
 //   never varied), the columns spread over the pool;
 std::vector<float> rank_correlations(const StatisticsPool& pool, const Samples& samples,
                                      std::size_t k);
+// The same of n values y with each of `columns` (n values each).
+std::vector<float> rank_correlations(const StatisticsPool& pool, const float* y,
+                                     const std::vector<const float*>& columns, std::size_t n);
 // - from those, the tornado, the risks' correlations and the drivers.
 void add_correlations(const Statistics& st, const Model& model, const Samples& samples,
                       std::size_t k, const std::vector<float>& rho, OutputSummary& o);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <tuple>
 
+#include "host/velmsim/model/calendar.h"
 #include "host/velmsim/render/format.h"
 #include "host/velmsim/render/html_page.h"
 #include "host/velmsim/render/render.h"
@@ -249,6 +250,50 @@ std::string drivers(const OutputSummary& o, const std::string& money) {
 
 }  // namespace
 
+// The schedule's figures and the most critical tasks.
+std::string schedule_section(const Report& r) {
+  const NetworkSummary& n = *r.network;
+  const OutputSummary& finish = r.outputs.front();
+  auto days = [&](double d) {
+    std::string t = six_digits(d) + " working days";
+    if (n.start) t += " (" + date_text(date_after(n.schedule, d)) + ")";
+    return escape(t);
+  };
+  std::string h = "<h2 class=\"first\">Schedule</h2>\n<div class=\"tables\">\n"
+                  "<div class=\"figure\"><table class=\"grid\">\n";
+  auto row = [&](const std::string& k, const std::string& v) {
+    h += "<tr><td>" + k + "</td><td class=\"n\">" + v + "</td></tr>\n";
+  };
+  if (n.start) row("Start", date_text(*n.start));
+  row("Plan finish (planned durations, every task, no risk)", days(n.plan_finish));
+  row("P(finish &#8804; plan)", format("%.1f%%", 100.0 * n.plan_confidence));
+  for (const auto& [p, v] : finish.percentiles) row("P" + exact_text(p) + " finish", days(v));
+  row("Merge bias (P50 &#8722; plan)", escape(six_digits(static_cast<double>(finish.p50) - n.plan_finish)) +
+                                            " working days");
+  if (finish.target) {
+    row("Target", days(*finish.target));
+    row("P(finish &#8804; target)", format("%.1f%%", 100.0 * finish.below_target.value_or(0)));
+  }
+  h += "</table></div>\n<div class=\"figure\"><h3>Tasks, most critical first</h3>"
+       "<table class=\"grid\">\n<thead><tr><th>task</th><th class=\"n\">criticality</th>"
+       "<th class=\"n\">cruciality</th><th class=\"n\">SSI</th><th class=\"n\">mean finish</th>"
+       "<th class=\"n\">P80 finish</th></tr></thead>\n";
+  for (std::size_t i = 0; i < std::min<std::size_t>(25, n.tasks.size()); ++i) {
+    const TaskLine& k = n.tasks[i];
+    h += "<tr><td>" + escape(k.name) + "</td><td class=\"n\">" +
+         format("%.1f%%", 100.0 * k.criticality) + "</td><td class=\"n\">" +
+         (std::isnan(k.cruciality) ? "n/a" : format("%+.3f", static_cast<double>(k.cruciality))) +
+         "</td><td class=\"n\">" + (std::isnan(k.sensitivity) ? "n/a" : format("%.3f", k.sensitivity)) +
+         "</td><td class=\"n\">" + escape(six_digits(k.mean_finish)) + "</td><td class=\"n\">" +
+         escape(six_digits(k.p80_finish)) + "</td></tr>\n";
+  }
+  h += "</table>\n<p class=\"note\">Criticality: the share of iterations in which the task is on "
+       "the critical path (total float at most 1e-6 days). Cruciality: Spearman rank correlation "
+       "of its duration with the finish. SSI: criticality &#215; sd of the duration / sd of the "
+       "finish.</p></div>\n</div>\n";
+  return h;
+}
+
 std::string html_report(const Report& r) {
   const std::string money = r.currency.empty() ? "" : " " + escape(r.currency);
   std::string h = page_open(escape(r.model_name) + ": velmsim report");
@@ -296,11 +341,13 @@ std::string html_report(const Report& r) {
                             : "");
   }
 
+  if (r.network) h += schedule_section(r);
+
   for (std::size_t k = 0; k < r.outputs.size(); ++k) {
     const OutputSummary& o = r.outputs[k];
     const std::string money = o.currency.empty() ? "" : " " + escape(o.currency);
     h += "<section class=\"output\">\n<h2" +
-         std::string(k == 0 && !r.correlation ? " class=\"first\"" : "") +
+         std::string(k == 0 && !r.correlation && !r.network ? " class=\"first\"" : "") +
          ">Output " + escape(o.name) + "</h2>\n";
     h += "<p><code>" + escape(o.name) + " = " + escape(o.formula) + "</code></p>\n";
     if (o.constant) h += "<p class=\"note\">This output has the same value in every iteration.</p>\n";

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/velmsim/model/calendar.h"
 #include "host/velmsim/render/format.h"
 #include "host/velmsim/render/render.h"
 
@@ -60,6 +61,18 @@ std::string json_report(const Report& r) {
               {"precision", r.precision ? Json(*r.precision) : Json(nullptr)},
               {"converged", r.converged}};
   j["columns"] = r.columns;
+  if (const auto& n = r.network) {
+    Json tasks = Json::array();
+    for (const TaskLine& k : n->tasks)
+      tasks.push_back({{"task", k.name}, {"criticality", number(k.criticality)},
+                       {"cruciality", number(k.cruciality)}, {"ssi", number(k.sensitivity)},
+                       {"mean_finish", number(k.mean_finish)}, {"p80_finish", number(k.p80_finish)},
+                       {"existed", number(k.existed)}, {"clamped", k.clamped}});
+    j["schedule"] = {{"start", n->start ? Json(date_text(*n->start)) : Json(nullptr)},
+                     {"plan_finish", number(n->plan_finish)},
+                     {"plan_confidence", number(n->plan_confidence)},
+                     {"tasks", tasks}};
+  }
   if (const auto& c = r.correlation) {
     const std::size_t k = c->names.size();
     auto rows = [k](auto at) {

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <tuple>
 
+#include "host/velmsim/model/calendar.h"
 #include "host/velmsim/render/format.h"
 #include "host/velmsim/render/render.h"
 
@@ -12,6 +13,52 @@ namespace {
 std::string bar(double fraction, int width, char c) {
   const int n = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * width));
   return std::string(static_cast<std::size_t>(n), c);
+}
+
+// Working days from the start, and the date they end on when the schedule
+// has a start.
+std::string days_text(const NetworkSummary& n, double days) {
+  std::string t = six_digits(days) + " working days";
+  if (n.start) t += " (" + date_text(date_after(n.schedule, days)) + ")";
+  return t;
+}
+
+std::string schedule_section(const Report& r, std::size_t shown_tasks) {
+  const NetworkSummary& n = *r.network;
+  const OutputSummary& finish = r.outputs.front();
+  std::string t = format("\n== Schedule: %zu tasks", n.tasks.size());
+  if (n.start) t += ", from " + date_text(*n.start);
+  t += "\n";
+  t += "  plan finish       " + days_text(n, n.plan_finish) +
+       "\n                    (planned durations, every task present, no risk)\n";
+  t += format("  P(finish <= plan) %.1f %%\n", 100.0 * n.plan_confidence);
+  for (const auto& [p, v] : finish.percentiles)
+    t += format("  P%-4s finish      ", exact_text(p).c_str()) + days_text(n, v) + "\n";
+  t += "  merge bias        " + six_digits(static_cast<double>(finish.p50) - n.plan_finish) +
+       " working days (P50 less the plan's finish)\n";
+  if (finish.target)
+    t += "  target            " + days_text(n, *finish.target) +
+         format("; P(finish <= target) %.1f %%\n", 100.0 * finish.below_target.value_or(0));
+
+  const std::size_t shown = std::min(shown_tasks, n.tasks.size());
+  t += format("\nTasks%s: criticality (share of iterations on the critical path), cruciality\n"
+              "(Spearman rank correlation of the duration with the finish), SSI (criticality x\n"
+              "sd of the duration / sd of the finish), mean and P80 of the task's finish\n",
+              shown < n.tasks.size() ? format(", the %zu most critical of %zu", shown, n.tasks.size()).c_str()
+                                     : "");
+  t += format("  %-18s %11s %10s %8s %12s %12s\n", "task", "criticality", "cruciality", "SSI",
+              "mean finish", "P80 finish");
+  for (std::size_t i = 0; i < shown; ++i) {
+    const TaskLine& k = n.tasks[i];
+    t += format("  %-18s %9.1f %% %10s %8s %12s %12s", k.name.c_str(), 100.0 * k.criticality,
+                std::isnan(k.cruciality) ? "n/a" : format("%+.3f", static_cast<double>(k.cruciality)).c_str(),
+                std::isnan(k.sensitivity) ? "n/a" : format("%.3f", k.sensitivity).c_str(),
+                six_digits(k.mean_finish).c_str(), six_digits(k.p80_finish).c_str());
+    if (k.maybe) t += format("  (exists in %.1f %%)", 100.0 * k.existed);
+    if (k.clamped > 0) t += format("  (drawn below 0 in %d, taken as 0)", k.clamped);
+    t += "\n";
+  }
+  return t;
 }
 
 }  // namespace
@@ -62,6 +109,8 @@ std::string text_report(const Report& r) {
       t += format("  (repaired: the file's matrix was not positive semi-definite; the nearest\n"
                   "  correlation matrix is used, largest change %.4g)\n", c->largest_change);
   }
+
+  if (r.network) t += schedule_section(r, 25);
 
   for (const OutputSummary& o : r.outputs) {
     const std::string money = o.currency.empty() ? "" : " " + o.currency;
