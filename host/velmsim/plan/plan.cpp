@@ -51,6 +51,8 @@ void plan_network(const Model& model, Plan& plan, Diagnostics& diag) {
   std::vector<std::size_t> cycle;
   plan.network = Network::make(after, cycle);
   if (!plan.network) {
+    // Told from the task written first.
+    std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
     std::string path;
     for (std::size_t t : cycle) path += "'" + net.tasks[t].name + "' -> ";
     diag.error(net.tasks[cycle.front()].at, "the tasks' links make a cycle: " + path + "'" +
