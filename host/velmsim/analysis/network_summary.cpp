@@ -7,6 +7,96 @@
 
 namespace velmsim {
 
+namespace {
+
+double share_below(const std::vector<float>& x, std::size_t n, double limit) {
+  return static_cast<double>(std::count_if(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n),
+                                           [&](float v) { return v <= limit; })) /
+         static_cast<double>(n);
+}
+
+// Each risk switched off in turn: only the iterations in which it occurred
+// change, and those are scheduled again from their own draws.
+void rank_risks(const StatisticsPool& pool, const Model& model, const Network& network,
+                const Samples& s, NetworkSummary& r) {
+  const TaskNetwork& net = model.network;
+  const auto n = static_cast<std::size_t>(s.n);
+  const bool costed = net.costed();
+  const std::vector<float>& finish = s.outputs[0];
+  const std::optional<double> target = net.schedule.target;
+  r.p80_finish = pool.first().quantiles(finish.data(), n, {0.8f})[0];
+  if (costed) r.p80_cost = pool.first().quantiles(s.outputs[1].data(), n, {0.8f})[0];
+  if (target) r.below_target = share_below(finish, n, *target);
+  r.risks.resize(net.risks.size());
+  pool.for_each(net.risks.size(), [&](std::size_t k, const Statistics& st) {
+    RiskElimination& e = r.risks[k];
+    e.name = net.risks[k].name;
+    e.p = net.risks[k].p;
+    std::vector<float> f(finish.begin(), finish.begin() + static_cast<std::ptrdiff_t>(n));
+    std::vector<float> c = costed ? std::vector<float>(s.outputs[1].begin(), s.outputs[1].begin() +
+                                                                                static_cast<std::ptrdiff_t>(n))
+                                  : std::vector<float>();
+    NetworkScratch w;
+    std::size_t occurred = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!s.network.occurred[k][i]) continue;
+      ++occurred;
+      const auto [fi, ci] = schedule_of(model, network, i, s.network, w, k);
+      f[i] = static_cast<float>(fi);
+      if (costed) c[i] = static_cast<float>(ci);
+    }
+    e.rate = static_cast<double>(occurred) / static_cast<double>(n);
+    e.p80_finish = st.quantiles(f.data(), n, {0.8f})[0];
+    e.finish_fall = static_cast<double>(r.p80_finish) - e.p80_finish;
+    if (costed) {
+      e.p80_cost = st.quantiles(c.data(), n, {0.8f})[0];
+      e.cost_fall = static_cast<double>(r.p80_cost) - e.p80_cost;
+    } else {
+      e.p80_cost = NAN;
+      e.cost_fall = NAN;
+    }
+    if (target) e.below_target = share_below(f, n, *target);
+  });
+  std::stable_sort(r.risks.begin(), r.risks.end(), [](const RiskElimination& a, const RiskElimination& b) {
+    return a.finish_fall > b.finish_fall;
+  });
+}
+
+JointConfidence joint_confidence(const Statistics& st, const Schedule& schedule, const Samples& s) {
+  const auto n = static_cast<std::size_t>(s.n);
+  const std::vector<float>& finish = s.outputs[0];
+  const std::vector<float>& cost = s.outputs[1];
+  JointConfidence j;
+  j.confidence = schedule.confidence;
+  if (schedule.target && schedule.budget) {
+    std::size_t both = 0;
+    for (std::size_t i = 0; i < n; ++i)
+      both += finish[i] <= *schedule.target && cost[i] <= *schedule.budget ? 1 : 0;
+    j.jcl = static_cast<double>(both) / static_cast<double>(n);
+  }
+  std::vector<float> at;
+  for (int p = 50; p <= 95; p += 5) at.push_back(static_cast<float>(p) / 100.0f);
+  const std::vector<float> dates = st.quantiles(finish.data(), n, at);
+  // The k-th smallest cost among the iterations finishing by a date, with k
+  // the confidence's share of all iterations.
+  const auto k = static_cast<std::size_t>(std::ceil(schedule.confidence * static_cast<double>(n)));
+  std::vector<float> by_then;
+  for (float d : dates) {
+    by_then.clear();
+    for (std::size_t i = 0; i < n; ++i)
+      if (finish[i] <= d) by_then.push_back(cost[i]);
+    float budget = NAN;
+    if (k >= 1 && by_then.size() >= k) {
+      std::nth_element(by_then.begin(), by_then.begin() + static_cast<std::ptrdiff_t>(k - 1), by_then.end());
+      budget = by_then[k - 1];
+    }
+    j.frontier.emplace_back(d, budget);
+  }
+  return j;
+}
+
+}  // namespace
+
 NetworkSummary summarise_network(const StatisticsPool& pool, const Model& model,
                                  const Network& network, const Samples& s) {
   const TaskNetwork& net = model.network;
@@ -50,6 +140,8 @@ NetworkSummary summarise_network(const StatisticsPool& pool, const Model& model,
     line.mean_finish = st.describe(w.finish[t].data(), n).stat[0];
     line.p80_finish = st.quantiles(w.finish[t].data(), n, {0.8f})[0];
   });
+  rank_risks(pool, model, network, s, r);
+  if (net.costed()) r.joint = joint_confidence(pool.first(), net.schedule, s);
   // Most critical first; then the most crucial; then file order.
   std::stable_sort(r.tasks.begin(), r.tasks.end(), [](const TaskLine& a, const TaskLine& b) {
     const float ca = std::isnan(a.cruciality) ? 0.0f : std::fabs(a.cruciality);

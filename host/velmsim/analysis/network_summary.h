@@ -26,6 +26,27 @@ struct TaskLine {
   double existed = 1;      // share of iterations in which it existed
 };
 
+// A risk of the register ranked by elimination: the run's iterations again,
+// on the same draws, with the risk not applied.
+struct RiskElimination {
+  std::string name;
+  float p = 0;
+  double rate = 0;                        // observed share of iterations in which it occurred
+  float p80_finish = 0, p80_cost = 0;     // without it
+  double finish_fall = 0, cost_fall = 0;  // P80 with it less P80 without (cost: NaN without costs)
+  std::optional<double> below_target;     // P(finish <= target) without it
+};
+
+// The joint confidence of cost and finish: P(cost <= budget and finish <=
+// target), and the frontier at the schedule's confidence: for finishes from
+// P50 to P95, the smallest budget that meets the confidence together with
+// that finish (NaN where no budget does).
+struct JointConfidence {
+  std::optional<double> jcl;  // with a target and a budget
+  double confidence = 0;
+  std::vector<std::pair<float, float>> frontier;  // (finish, budget)
+};
+
 struct NetworkSummary {
   std::optional<int> start;  // the first working day (a day number), when given
   Schedule schedule;
@@ -33,6 +54,10 @@ struct NetworkSummary {
   // present and no risk; and the share of iterations finishing by then.
   double plan_finish = 0, plan_confidence = 0;
   std::vector<TaskLine> tasks;  // most critical first
+  float p80_finish = 0, p80_cost = 0;  // with every risk
+  std::optional<double> below_target;  // P(finish <= target)
+  std::vector<RiskElimination> risks;  // largest fall in P80 finish first
+  std::optional<JointConfidence> joint;  // when the network has costs
 };
 
 // The summary of the task network of `model`, whose first output is the

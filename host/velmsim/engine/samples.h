@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,13 +53,20 @@ void draw_iteration(const SamplingExports& x, const Model& model, float* row,
 // (drawn whether or not it occurs).
 void draw_network(const SamplingExports& x, const Model& model, std::size_t i, NetworkSamples& s);
 
-// The schedule of iteration i from its draws: the durations as used, the
-// passes, each task's times and criticality; returns the finish and the cost.
+// The schedule of iteration i from its draws, with risk `without` (when
+// given) not applied: the durations as used in w.d, the passes' times in
+// w.times; returns the finish and the cost, in double.
 struct NetworkScratch {
   std::vector<double> d;
   std::vector<std::uint8_t> exists;
   Network::Times times;
 };
+std::pair<double, double> schedule_of(const Model& model, const Network& network, std::size_t i,
+                                      const NetworkSamples& s, NetworkScratch& w,
+                                      std::optional<std::size_t> without);
+
+// The same with every risk, stored in the samples (durations as used, times,
+// criticality, durations drawn below 0); returns the finish and the cost.
 std::pair<float, float> schedule_iteration(const Model& model, const Network& network,
                                            std::size_t i, NetworkSamples& s, NetworkScratch& w);
 

@@ -68,10 +68,30 @@ std::string json_report(const Report& r) {
                        {"cruciality", number(k.cruciality)}, {"ssi", number(k.sensitivity)},
                        {"mean_finish", number(k.mean_finish)}, {"p80_finish", number(k.p80_finish)},
                        {"existed", number(k.existed)}, {"clamped", k.clamped}});
+    Json risks = Json::array();
+    for (const RiskElimination& e : n->risks)
+      risks.push_back({{"risk", e.name}, {"p", e.p}, {"observed_rate", number(e.rate)},
+                       {"p80_finish_without", number(e.p80_finish)},
+                       {"p80_finish_fall", number(e.finish_fall)},
+                       {"p80_cost_without", number(e.p80_cost)},
+                       {"p80_cost_fall", number(e.cost_fall)},
+                       {"probability_below_target_without",
+                        e.below_target ? number(*e.below_target) : Json(nullptr)}});
+    Json joint = nullptr;
+    if (const auto& jc = n->joint) {
+      Json frontier = Json::array();
+      for (const auto& [finish, budget] : jc->frontier)
+        frontier.push_back({{"finish", finish}, {"budget", number(budget)}});
+      joint = {{"jcl", jc->jcl ? number(*jc->jcl) : Json(nullptr)},
+               {"confidence", number(jc->confidence)}, {"frontier", frontier}};
+    }
     j["schedule"] = {{"start", n->start ? Json(date_text(*n->start)) : Json(nullptr)},
                      {"plan_finish", number(n->plan_finish)},
                      {"plan_confidence", number(n->plan_confidence)},
-                     {"tasks", tasks}};
+                     {"p80_finish", number(n->p80_finish)},
+                     {"tasks", tasks},
+                     {"risks", risks},
+                     {"joint_confidence", joint}};
   }
   if (const auto& c = r.correlation) {
     const std::size_t k = c->names.size();

@@ -58,6 +58,37 @@ std::string schedule_section(const Report& r, std::size_t shown_tasks) {
     if (k.clamped > 0) t += format("  (drawn below 0 in %d, taken as 0)", k.clamped);
     t += "\n";
   }
+
+  if (!n.risks.empty()) {
+    t += "\nRisks, ranked by elimination: the run again on the same draws with the risk not\n"
+         "applied, and the fall it makes in P80 finish and in P80 cost";
+    t += n.below_target ? ";\nP(finish <= target) with every risk and without this one\n" : "\n";
+    t += format("  %-18s %6s %9s %14s %12s %14s", "risk", "p", "observed", "P80 fin. fall",
+                "P80 finish", "P80 cost fall");
+    t += n.below_target ? format(" %16s\n", "P(<= target)") : "\n";
+    for (const RiskElimination& e : n.risks) {
+      t += format("  %-18s %6.3g %9.4f %14s %12s %14s", e.name.c_str(), static_cast<double>(e.p),
+                  e.rate, six_digits(e.finish_fall).c_str(), six_digits(e.p80_finish).c_str(),
+                  six_digits(e.cost_fall).c_str());
+      if (e.below_target)
+        t += format(" %6.1f -> %5.1f %%", 100.0 * n.below_target.value_or(0), 100.0 * *e.below_target);
+      t += "\n";
+    }
+  }
+
+  if (const auto& j = n.joint) {
+    t += "\nJoint confidence of cost and finish\n";
+    if (j->jcl)
+      t += format("  P(cost <= %s and finish <= %s) = %.1f %%\n",
+                  six_digits(*n.schedule.budget).c_str(), days_text(n, *n.schedule.target).c_str(),
+                  100.0 * *j->jcl);
+    t += format("  frontier at %.0f %%: for each finish, the smallest budget that meets both with\n"
+                "  that chance (none where the finish alone is less likely)\n",
+                100.0 * j->confidence);
+    for (const auto& [finish, budget] : j->frontier)
+      t += "    " + days_text(n, finish) + "  " +
+           (std::isnan(budget) ? std::string("none") : six_digits(budget)) + "\n";
+  }
   return t;
 }
 

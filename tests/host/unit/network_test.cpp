@@ -270,6 +270,42 @@ TEST(NetworkRun, ThreadCountChangesNothing) {
   }
 }
 
+// Ranking by elimination reschedules the run's own draws without the risk:
+// the same as a run of the model whose risk does nothing (a delay of 0 takes
+// the same draws as a delay of 5). A risk's p cannot be set to 0 instead:
+// VELMYESNO takes no uniform for a certain outcome, so every later draw
+// would move.
+TEST(NetworkRun, EliminationIsARunWithoutTheRisk) {
+  const std::string with = kNetwork;
+  const std::string without = replaced(kNetwork, "factor = 1.5", "factor = 1");
+  const auto a = run_text(with), b = run_text(without);
+  const NetworkSummary& n = *a->report.network;
+  const auto slow = std::find_if(n.risks.begin(), n.risks.end(),
+                                 [](const RiskElimination& e) { return e.name == "slow"; });
+  ASSERT_NE(slow, n.risks.end());
+  EXPECT_EQ(slow->p80_finish, b->report.network->p80_finish);
+  EXPECT_EQ(slow->p80_cost, b->report.network->p80_cost);
+  EXPECT_EQ(*slow->below_target, *b->report.network->below_target);
+  EXPECT_DOUBLE_EQ(slow->finish_fall, static_cast<double>(n.p80_finish) - b->report.network->p80_finish);
+  // Joint confidence and its frontier from the CSV's finishes and costs.
+  const std::vector<float>& finish = a->samples().outputs[0];
+  const std::vector<float>& cost = a->samples().outputs[1];
+  int both = 0;
+  for (int i = 0; i < 3000; ++i) both += finish[static_cast<std::size_t>(i)] <= 22 && cost[static_cast<std::size_t>(i)] <= 2e5;
+  ASSERT_TRUE(n.joint && n.joint->jcl);
+  EXPECT_DOUBLE_EQ(*n.joint->jcl, both / 3000.0);
+  for (const auto& [date, budget] : n.joint->frontier) {
+    if (std::isnan(budget)) continue;
+    int met = 0, met_below = 0;
+    for (std::size_t i = 0; i < 3000; ++i) {
+      met += finish[i] <= date && cost[i] <= budget;
+      met_below += finish[i] <= date && cost[i] < budget;
+    }
+    EXPECT_GE(met, 0.7 * 3000) << date;
+    EXPECT_LT(met_below, 0.7 * 3000) << date;  // the smallest such budget
+  }
+}
+
 TEST(NetworkRun, MistakesAreLocated) {
   const std::string head = "[tasks]\n";
   struct Case {
