@@ -27,35 +27,47 @@ void rank_risks(const StatisticsPool& pool, const Model& model, const Network& n
   r.p80_finish = pool.first().quantiles(finish.data(), n, {0.8f})[0];
   if (costed) r.p80_cost = pool.first().quantiles(s.outputs[1].data(), n, {0.8f})[0];
   if (target) r.below_target = share_below(finish, n, *target);
-  r.risks.resize(net.risks.size());
-  pool.for_each(net.risks.size(), [&](std::size_t k, const Statistics& st) {
+  // The iterations without each risk, scheduled a run of 64 iterations at a
+  // time (their draws read task by task), the runs spread over the pool.
+  const std::size_t risks = net.risks.size();
+  std::vector<std::vector<float>> f(risks, std::vector<float>(finish.begin(), finish.begin() +
+                                                                                 static_cast<std::ptrdiff_t>(n)));
+  std::vector<std::vector<float>> c(
+      costed ? risks : 0,
+      costed ? std::vector<float>(s.outputs[1].begin(), s.outputs[1].begin() + static_cast<std::ptrdiff_t>(n))
+             : std::vector<float>());
+  constexpr std::size_t kRun = 64;
+  pool.for_each((n + kRun - 1) / kRun, [&](std::size_t run, const Statistics&) {
+    const std::size_t first = run * kRun, rows = std::min(kRun, n - first);
+    std::vector<NetworkDraws> draws(rows, NetworkDraws(net));
+    gather_network(s.network, first, draws);
+    NetworkScratch w;
+    for (std::size_t k = 0; k < risks; ++k)
+      for (std::size_t j = 0; j < rows; ++j) {
+        if (!draws[j].occurred[k]) continue;
+        const auto [fi, ci] = schedule_of(model, network, draws[j], w, k);
+        f[k][first + j] = static_cast<float>(fi);
+        if (costed) c[k][first + j] = static_cast<float>(ci);
+      }
+  });
+  r.risks.resize(risks);
+  pool.for_each(risks, [&](std::size_t k, const Statistics& st) {
     RiskElimination& e = r.risks[k];
     e.name = net.risks[k].name;
     e.p = net.risks[k].p;
-    std::vector<float> f(finish.begin(), finish.begin() + static_cast<std::ptrdiff_t>(n));
-    std::vector<float> c = costed ? std::vector<float>(s.outputs[1].begin(), s.outputs[1].begin() +
-                                                                                static_cast<std::ptrdiff_t>(n))
-                                  : std::vector<float>();
-    NetworkScratch w;
-    std::size_t occurred = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (!s.network.occurred[k][i]) continue;
-      ++occurred;
-      const auto [fi, ci] = schedule_of(model, network, i, s.network, w, k);
-      f[i] = static_cast<float>(fi);
-      if (costed) c[i] = static_cast<float>(ci);
-    }
-    e.rate = static_cast<double>(occurred) / static_cast<double>(n);
-    e.p80_finish = st.quantiles(f.data(), n, {0.8f})[0];
+    e.rate = static_cast<double>(std::count(s.network.occurred[k].begin(),
+                                            s.network.occurred[k].begin() + static_cast<std::ptrdiff_t>(n), 1)) /
+             static_cast<double>(n);
+    e.p80_finish = st.quantiles(f[k].data(), n, {0.8f})[0];
     e.finish_fall = static_cast<double>(r.p80_finish) - e.p80_finish;
     if (costed) {
-      e.p80_cost = st.quantiles(c.data(), n, {0.8f})[0];
+      e.p80_cost = st.quantiles(c[k].data(), n, {0.8f})[0];
       e.cost_fall = static_cast<double>(r.p80_cost) - e.p80_cost;
     } else {
       e.p80_cost = NAN;
       e.cost_fall = NAN;
     }
-    if (target) e.below_target = share_below(f, n, *target);
+    if (target) e.below_target = share_below(f[k], n, *target);
   });
   std::stable_sort(r.risks.begin(), r.risks.end(), [](const RiskElimination& a, const RiskElimination& b) {
     return a.finish_fall > b.finish_fall;

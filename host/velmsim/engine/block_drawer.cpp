@@ -72,9 +72,11 @@ constexpr std::size_t kTileRows = 16;
 // One thread's own evaluator and, in a correlated model, its reordering of
 // a block and the block's shuffle keys.
 struct BlockDrawer::Lane {
-  Lane(const FormulaProgram& formulas, std::size_t columns, std::size_t risks)
+  Lane(const FormulaProgram& formulas, std::size_t columns, std::size_t risks,
+       const TaskNetwork& network)
       : evaluator(formulas), tile(kTileRows * columns + 1), out(formulas.outputs.size() + 1),
-        impact(risks + 1), occurred(risks + 1) {}
+        impact(risks + 1), occurred(risks + 1), draws(kTileRows, NetworkDraws(network)),
+        schedules(kTileRows) {}
   Evaluator evaluator;
   // Iterations' values, written by this thread alone: kTileRows rows of
   // every column.
@@ -85,19 +87,18 @@ struct BlockDrawer::Lane {
   std::vector<std::uint32_t> keys;  // [correlated column][iteration of the block]
   std::vector<float> values;        // a risk's impacts before the reordering
   std::vector<std::uint8_t> flags;  // and its occurrences
-  NetworkScratch network;
+  // The task network's draws and schedules of a tile's iterations.
+  std::vector<NetworkDraws> draws;
+  std::vector<NetworkScratch> schedules;
 };
 
 // Iteration i's outputs from its columns `row`: the task network's finish
-// and cost first, when the model has tasks, then the formulas.
+// and cost (scheduled when drawn) first, when the model has tasks, then the
+// formulas.
 bool BlockDrawer::outputs(Lane& lane, const float* row, int i, Samples& s, Failure& failure) {
-  if (plan_.network) {
-    const auto [finish, cost] = schedule_iteration(model_, *plan_.network,
-                                                   static_cast<std::size_t>(i), s.network,
-                                                   lane.network);
-    lane.out[0] = finish;
-    if (model_.outputs.size() > 1 && model_.outputs[1].network) lane.out[1] = cost;
-  }
+  const auto u = static_cast<std::size_t>(i);
+  for (std::size_t k = 0; k < model_.outputs.size() && model_.outputs[k].network; ++k)
+    lane.out[k] = s.outputs[k][u];
   return evaluate(lane.evaluator, row, model_.columns.size(), i, s, lane.out.data(), failure);
 }
 
@@ -116,6 +117,9 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
       float* to = s.columns[c].data() + first;
       for (std::size_t r = 0; r < rows; ++r) to[r] = lane.tile[r * nc + c];
     }
+    if (plan_.network)
+      store_network(model_, lane.draws, lane.schedules, static_cast<std::size_t>(first), rows,
+                    s.network);
   };
   // Seeds of consecutive substreams differ by the factor 16807^65536: one
   // modular product per iteration after the first.
@@ -133,7 +137,15 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
     if (!plan_.one_stream) sampling_.set_seed(&substream);
     draw_iteration(sampling_, model_, row, lane.occurred.data(), lane.impact.data());
     const auto u = static_cast<std::size_t>(i);
-    if (plan_.network) draw_network(sampling_, model_, u, s.network);
+    if (plan_.network) {
+      // The network's draws take no part in the rank reordering, so its
+      // schedule is made as soon as it is drawn.
+      draw_network(sampling_, model_, lane.draws[in_tile]);
+      const auto [finish, cost] =
+          schedule_of(model_, *plan_.network, lane.draws[in_tile], lane.schedules[in_tile]);
+      s.outputs[0][u] = static_cast<float>(finish);
+      if (model_.network.costed()) s.outputs[1][u] = static_cast<float>(cost);
+    }
     for (std::size_t r = 0; r < nr; ++r) {
       s.occurred[r][u] = lane.occurred[r];
       s.impacts[r][u] = lane.impact[r];
@@ -192,7 +204,8 @@ BlockDrawer::BlockDrawer(const Plan& plan, const SamplingExports& sampling)
   std::size_t risks = 0;
   for (const Input& in : model_.inputs) risks += in.kind == InputKind::risk ? 1 : 0;
   for (int t = 0; t < threads; ++t)
-    lanes_.push_back(std::make_unique<Lane>(plan.formulas, model_.columns.size(), risks));
+    lanes_.push_back(
+        std::make_unique<Lane>(plan.formulas, model_.columns.size(), risks, model_.network));
   if (!plan.correlation.empty()) {
     const RankReorder reorder(plan.correlation.target);
     for (auto& lane : lanes_) lane->reorder = reorder;

@@ -53,65 +53,94 @@ void draw_iteration(const SamplingExports& x, const Model& model, float* row,
   }
 }
 
-void draw_network(const SamplingExports& x, const Model& model, std::size_t i, NetworkSamples& s) {
+NetworkDraws::NetworkDraws(const TaskNetwork& net)
+    : drawn(net.tasks.size()), exists(net.tasks.size()), occurred(net.risks.size()),
+      delay(net.risks.size()), factor(net.risks.size()), cost(net.risks.size()) {}
+
+void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d) {
   const TaskNetwork& net = model.network;
   auto amount = [&](const Amount& a) { return a.draw ? x.draw(*a.draw) : a.value; };
   for (std::size_t t = 0; t < net.tasks.size(); ++t) {
     const Task& task = net.tasks[t];
-    s.exists[t][i] = task.p ? static_cast<std::uint8_t>(x.yesno(&*task.p) != 0) : 1;
-    s.drawn[t][i] = amount(task.duration);
+    d.exists[t] = task.p ? static_cast<std::uint8_t>(x.yesno(&*task.p) != 0) : 1;
+    d.drawn[t] = amount(task.duration);
   }
   for (std::size_t r = 0; r < net.risks.size(); ++r) {
     const TaskRisk& risk = net.risks[r];
-    s.occurred[r][i] = static_cast<std::uint8_t>(x.yesno(&risk.p) != 0);
-    if (risk.delay) s.delay[r][i] = amount(*risk.delay);
-    if (risk.factor) s.factor[r][i] = amount(*risk.factor);
-    if (risk.cost) s.cost[r][i] = amount(*risk.cost);
+    d.occurred[r] = static_cast<std::uint8_t>(x.yesno(&risk.p) != 0);
+    if (risk.delay) d.delay[r] = amount(*risk.delay);
+    if (risk.factor) d.factor[r] = amount(*risk.factor);
+    if (risk.cost) d.cost[r] = amount(*risk.cost);
   }
 }
 
-std::pair<double, double> schedule_of(const Model& model, const Network& network, std::size_t i,
-                                      const NetworkSamples& s, NetworkScratch& w,
+void gather_network(const NetworkSamples& s, std::size_t first, std::vector<NetworkDraws>& d) {
+  const std::size_t rows = d.size(), tasks = s.drawn.size(), risks = s.occurred.size();
+  for (std::size_t t = 0; t < tasks; ++t)
+    for (std::size_t r = 0; r < rows; ++r) {
+      d[r].drawn[t] = s.drawn[t][first + r];
+      d[r].exists[t] = s.exists[t][first + r];
+    }
+  for (std::size_t k = 0; k < risks; ++k)
+    for (std::size_t r = 0; r < rows; ++r) {
+      d[r].occurred[k] = s.occurred[k][first + r];
+      d[r].delay[k] = s.delay[k].empty() ? 0.0f : s.delay[k][first + r];
+      d[r].factor[k] = s.factor[k].empty() ? 0.0f : s.factor[k][first + r];
+      d[r].cost[k] = s.cost[k].empty() ? 0.0f : s.cost[k][first + r];
+    }
+}
+
+std::pair<double, double> schedule_of(const Model& model, const Network& network,
+                                      const NetworkDraws& draws, NetworkScratch& w,
                                       std::optional<std::size_t> without) {
   const TaskNetwork& net = model.network;
   const std::size_t tasks = net.tasks.size();
   w.d.resize(tasks);
-  w.exists.resize(tasks);
-  for (std::size_t t = 0; t < tasks; ++t) {
-    w.exists[t] = s.exists[t][i];
-    w.d[t] = w.exists[t] ? std::max(static_cast<double>(s.drawn[t][i]), 0.0) : 0.0;
-  }
+  for (std::size_t t = 0; t < tasks; ++t)
+    w.d[t] = draws.exists[t] ? std::max(static_cast<double>(draws.drawn[t]), 0.0) : 0.0;
   // Risks in file order: a delay adds to each task it hits, then a factor
   // multiplies its duration; a task that does not exist stays at 0.
   double cost = 0;
   for (std::size_t r = 0; r < net.risks.size(); ++r) {
-    if (!s.occurred[r][i] || r == without) continue;
+    if (!draws.occurred[r] || r == without) continue;
     const TaskRisk& risk = net.risks[r];
     for (std::size_t t : risk.tasks) {
-      if (!w.exists[t]) continue;
-      if (risk.delay) w.d[t] += s.delay[r][i];
-      if (risk.factor) w.d[t] *= s.factor[r][i];
+      if (!draws.exists[t]) continue;
+      if (risk.delay) w.d[t] += draws.delay[r];
+      if (risk.factor) w.d[t] *= draws.factor[r];
       w.d[t] = std::max(w.d[t], 0.0);
     }
-    if (risk.cost) cost += s.cost[r][i];
+    if (risk.cost) cost += draws.cost[r];
   }
-  network.pass(w.d.data(), w.exists.data(), w.times);
+  network.pass(w.d.data(), draws.exists.data(), w.times);
   for (std::size_t t = 0; t < tasks; ++t)
-    if (w.exists[t]) cost += net.tasks[t].fixed_cost + net.tasks[t].cost_per_day * w.d[t];
+    if (draws.exists[t]) cost += net.tasks[t].fixed_cost + net.tasks[t].cost_per_day * w.d[t];
   return {w.times.project_finish, cost};
 }
 
-std::pair<float, float> schedule_iteration(const Model& model, const Network& network,
-                                           std::size_t i, NetworkSamples& s, NetworkScratch& w) {
-  const auto [finish, cost] = schedule_of(model, network, i, s, w, std::nullopt);
-  for (std::size_t t = 0; t < model.network.tasks.size(); ++t) {
-    s.clamped[t][i] = s.exists[t][i] && s.drawn[t][i] < 0;
-    s.duration[t][i] = static_cast<float>(w.d[t]);
-    s.start[t][i] = static_cast<float>(w.times.start[t]);
-    s.finish[t][i] = static_cast<float>(w.times.finish[t]);
-    s.critical[t][i] = w.times.critical[t];
-  }
-  return {static_cast<float>(finish), static_cast<float>(cost)};
+void store_network(const Model& model, const std::vector<NetworkDraws>& d,
+                   const std::vector<NetworkScratch>& w, std::size_t first, std::size_t rows,
+                   NetworkSamples& s) {
+  const TaskNetwork& net = model.network;
+  for (std::size_t t = 0; t < net.tasks.size(); ++t)
+    for (std::size_t r = 0; r < rows; ++r) {
+      const std::size_t i = first + r;
+      s.drawn[t][i] = d[r].drawn[t];
+      s.exists[t][i] = d[r].exists[t];
+      s.clamped[t][i] = d[r].exists[t] && d[r].drawn[t] < 0;
+      s.duration[t][i] = static_cast<float>(w[r].d[t]);
+      s.start[t][i] = static_cast<float>(w[r].times.start[t]);
+      s.finish[t][i] = static_cast<float>(w[r].times.finish[t]);
+      s.critical[t][i] = w[r].times.critical[t];
+    }
+  for (std::size_t k = 0; k < net.risks.size(); ++k)
+    for (std::size_t r = 0; r < rows; ++r) {
+      const std::size_t i = first + r;
+      s.occurred[k][i] = d[r].occurred[k];
+      if (!s.delay[k].empty()) s.delay[k][i] = d[r].delay[k];
+      if (!s.factor[k].empty()) s.factor[k][i] = d[r].factor[k];
+      if (!s.cost[k].empty()) s.cost[k][i] = d[r].cost[k];
+    }
 }
 
 }  // namespace velmsim

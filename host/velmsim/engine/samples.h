@@ -47,27 +47,43 @@ void allocate(const Model& model, int limit, Samples& samples);
 void draw_iteration(const SamplingExports& x, const Model& model, float* row,
                     std::uint8_t* occurred, float* impact);
 
-// Draws iteration i of the model's task network into the samples, after the
-// inputs: for each task in file order whether it exists (when it has a p)
-// and its duration, then for each risk whether it occurs and its impacts
-// (drawn whether or not it occurs).
-void draw_network(const SamplingExports& x, const Model& model, std::size_t i, NetworkSamples& s);
+// One iteration's task-network draws: [task] and [risk] (an impact the risk
+// does not have stays 0).
+struct NetworkDraws {
+  std::vector<float> drawn;
+  std::vector<std::uint8_t> exists, occurred;
+  std::vector<float> delay, factor, cost;
+  explicit NetworkDraws(const TaskNetwork& net = {});
+};
 
-// The schedule of iteration i from its draws, with risk `without` (when
-// given) not applied: the durations as used in w.d, the passes' times in
-// w.times; returns the finish and the cost, in double.
+// Draws an iteration of the model's task network, after its inputs: for each
+// task in file order whether it exists (when it has a p) and its duration,
+// then for each risk whether it occurs and its impacts (drawn whether or not
+// it occurs, so that every iteration takes its uniforms the same way).
+void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d);
+
+// Iterations [first, first + d.size()) of the draws as the samples hold
+// them. Read a run of iterations at a time, task by task, so that reading
+// stays on few pages.
+void gather_network(const NetworkSamples& s, std::size_t first, std::vector<NetworkDraws>& d);
+
+// The schedule of one iteration from its draws, with risk `without` (when
+// given) not applied: the durations as used in w.d (at least 0, after the
+// risks, 0 for a task that does not exist), the passes' times in w.times;
+// returns the finish and the cost, in double.
 struct NetworkScratch {
   std::vector<double> d;
-  std::vector<std::uint8_t> exists;
   Network::Times times;
 };
-std::pair<double, double> schedule_of(const Model& model, const Network& network, std::size_t i,
-                                      const NetworkSamples& s, NetworkScratch& w,
-                                      std::optional<std::size_t> without);
+std::pair<double, double> schedule_of(const Model& model, const Network& network,
+                                      const NetworkDraws& draws, NetworkScratch& w,
+                                      std::optional<std::size_t> without = std::nullopt);
 
-// The same with every risk, stored in the samples (durations as used, times,
-// criticality, durations drawn below 0); returns the finish and the cost.
-std::pair<float, float> schedule_iteration(const Model& model, const Network& network,
-                                           std::size_t i, NetworkSamples& s, NetworkScratch& w);
+// Stores iterations [first, first + rows) into the samples: their draws d[r]
+// and the schedules w[r] hold, task by task (a row at a time would put
+// nearly every store on a page of its own).
+void store_network(const Model& model, const std::vector<NetworkDraws>& d,
+                   const std::vector<NetworkScratch>& w, std::size_t first, std::size_t rows,
+                   NetworkSamples& s);
 
 }  // namespace velmsim
