@@ -92,6 +92,11 @@ void check_counts(const Model& model, const Plan& plan, const Overrides& o, Diag
                           std::to_string(kMaxStatisticsCount) +
                           " (each output's tornado ranks every column), and this input is beyond");
   }
+  if (model.network.tasks.size() > kMaxStatisticsCount)
+    diag.error(model.network.tasks[kMaxStatisticsCount].at,
+               "the model has " + std::to_string(model.network.tasks.size()) +
+                   " tasks; at most " + std::to_string(kMaxStatisticsCount) +
+                   " (each task's duration is ranked against the finish), and this task is beyond");
   const std::size_t listed = plan.percentiles.size() + 2;  // with the 5th and 95th
   if (listed + kExtraPercentiles > kMaxStatisticsCount) {
     const bool given = !o.percentiles.empty();
