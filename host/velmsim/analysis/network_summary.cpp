@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/velmsim/analysis/summary.h"
+#include "host/velmsim/model/calendar.h"
 
 namespace velmsim {
 
@@ -107,6 +108,107 @@ JointConfidence joint_confidence(const Statistics& st, const Schedule& schedule,
   return j;
 }
 
+// The period ends up to the latest finish of the run: calendar months
+// (years beyond ten of them; working weeks when the P90 finish comes within
+// three months), or blocks of 20 working days without a start date; at most
+// kMaxPeriods, the last one ending at the latest finish.
+constexpr std::size_t kMaxPeriods = 240;
+
+CashFlow periods(const Schedule& schedule, float p90, float last) {
+  CashFlow c;
+  if (!schedule.start) {
+    const double step = std::max(20.0, std::ceil(last / static_cast<double>(kMaxPeriods)));
+    for (double d = step; c.ends.empty() || c.ends.back() < last; d += step) c.ends.push_back(d);
+    c.period = "block of working days";
+    return c;
+  }
+  const int start = *schedule.start;
+  c.weeks = date_after(schedule, p90) - start < 90;
+  const bool years = !c.weeks && date_after(schedule, last) - start > 3660;
+  c.period = c.weeks ? "week" : years ? "year" : "month";
+  int worked = 0;  // working days from the start through `day - 1`
+  for (int day = start + 1; c.ends.empty() || c.ends.back() < last; ++day) {
+    worked += is_working_day(schedule, day - 1) ? 1 : 0;
+    // A period ends on the day before a Monday, a month's 1st or January 1st.
+    const std::string date = date_text(day);
+    const int weekday = ((day % 7) + 7 + 3) % 7;  // Monday 0
+    const bool boundary = c.weeks ? weekday == 0
+                          : years ? date.substr(5) == "01-01"
+                                  : date.substr(8) == "01";
+    if (!boundary) continue;
+    if (c.ends.size() + 1 == kMaxPeriods) {
+      c.ends.push_back(last);
+      c.end_dates.push_back(date_after(schedule, last));
+      break;
+    }
+    c.ends.push_back(worked);
+    c.end_dates.push_back(day - 1);
+  }
+  return c;
+}
+
+CashFlow cash_flow(const StatisticsPool& pool, const Model& model, const Samples& s) {
+  const TaskNetwork& net = model.network;
+  const NetworkSamples& w = s.network;
+  const auto n = static_cast<std::size_t>(s.n);
+  const std::vector<float>& finish = s.outputs[0];
+  const float p90 = pool.first().quantiles(finish.data(), n, {0.9f})[0];
+  CashFlow c = periods(net.schedule, p90, *std::max_element(finish.begin(), finish.begin() + s.n));
+  const std::size_t m = c.ends.size();
+  // spent[b][i]: the cost of iteration i spent by the end of period b.
+  std::vector<std::vector<float>> spent(m, std::vector<float>(n));
+  constexpr std::size_t kRun = 64;
+  pool.for_each((n + kRun - 1) / kRun, [&](std::size_t run, const Statistics&) {
+    const std::size_t first = run * kRun, rows = std::min(kRun, n - first);
+    std::vector<double> total(rows * m, 0.0);
+    // The amount spread evenly over [from, to] (all of it at `from` when
+    // to <= from): in part to the periods ending within, in full from the
+    // first period ending at or after `to` on (kept as a difference, summed
+    // once at the end).
+    std::vector<double> full(rows * (m + 1), 0.0);
+    auto add = [&](std::size_t j, double from, double to, double amount) {
+      std::size_t b = static_cast<std::size_t>(
+          std::lower_bound(c.ends.begin(), c.ends.end(), from) - c.ends.begin());
+      for (; b < m && c.ends[b] < to; ++b) total[j * m + b] += amount * (c.ends[b] - from) / (to - from);
+      full[j * (m + 1) + b] += amount;
+    };
+    for (std::size_t t = 0; t < net.tasks.size(); ++t) {
+      const Task& task = net.tasks[t];
+      if (task.fixed_cost == 0 && task.cost_per_day == 0) continue;
+      for (std::size_t j = 0; j < rows; ++j) {
+        const std::size_t i = first + j;
+        if (!w.exists[t][i]) continue;
+        add(j, w.start[t][i], w.finish[t][i], task.fixed_cost + task.cost_per_day * w.duration[t][i]);
+      }
+    }
+    for (std::size_t k = 0; k < net.risks.size(); ++k) {
+      if (!net.risks[k].cost) continue;
+      const std::size_t t = net.risks[k].tasks.front();
+      for (std::size_t j = 0; j < rows; ++j) {
+        const std::size_t i = first + j;
+        if (w.occurred[k][i]) add(j, w.start[t][i], w.start[t][i], w.cost[k][i]);
+      }
+    }
+    for (std::size_t j = 0; j < rows; ++j) {
+      double running = 0;
+      for (std::size_t b = 0; b < m; ++b) {
+        running += full[j * (m + 1) + b];
+        spent[b][first + j] = static_cast<float>(total[j * m + b] + running);
+      }
+    }
+  });
+  c.p10.resize(m);
+  c.p50.resize(m);
+  c.p90.resize(m);
+  pool.for_each(m, [&](std::size_t b, const Statistics& st) {
+    const std::vector<float> q = st.quantiles(spent[b].data(), n, {0.1f, 0.5f, 0.9f});
+    c.p10[b] = q[0];
+    c.p50[b] = q[1];
+    c.p90[b] = q[2];
+  });
+  return c;
+}
+
 }  // namespace
 
 NetworkSummary summarise_network(const StatisticsPool& pool, const Model& model,
@@ -153,7 +255,10 @@ NetworkSummary summarise_network(const StatisticsPool& pool, const Model& model,
     line.p80_finish = st.quantiles(w.finish[t].data(), n, {0.8f})[0];
   });
   rank_risks(pool, model, network, s, r);
-  if (net.costed()) r.joint = joint_confidence(pool.first(), net.schedule, s);
+  if (net.costed()) {
+    r.joint = joint_confidence(pool.first(), net.schedule, s);
+    r.cash = cash_flow(pool, model, s);
+  }
   // Most critical first; then the most crucial; then file order.
   std::stable_sort(r.tasks.begin(), r.tasks.end(), [](const TaskLine& a, const TaskLine& b) {
     const float ca = std::isnan(a.cruciality) ? 0.0f : std::fabs(a.cruciality);

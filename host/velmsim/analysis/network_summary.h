@@ -47,6 +47,19 @@ struct JointConfidence {
   std::vector<std::pair<float, float>> frontier;  // (finish, budget)
 };
 
+// Cumulative cost at the end of each period (calendar months from the
+// start; working weeks when the P90 finish comes within three months, or
+// blocks of 20 working days without a start date) at P10, P50 and P90. A
+// task's cost accrues evenly over its working span; a risk's at the start of
+// the first task it names.
+struct CashFlow {
+  bool weeks = false;
+  const char* period = "month";  // "week", "month", "year" or "block of working days"
+  std::vector<double> ends;    // each period's end, in working days from the start
+  std::vector<int> end_dates;  // and as a day number, with a start
+  std::vector<float> p10, p50, p90;
+};
+
 struct NetworkSummary {
   std::optional<int> start;  // the first working day (a day number), when given
   Schedule schedule;
@@ -58,6 +71,7 @@ struct NetworkSummary {
   std::optional<double> below_target;  // P(finish <= target)
   std::vector<RiskElimination> risks;  // largest fall in P80 finish first
   std::optional<JointConfidence> joint;  // when the network has costs
+  std::optional<CashFlow> cash;          // likewise
 };
 
 // The summary of the task network of `model`, whose first output is the

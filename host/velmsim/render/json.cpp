@@ -85,7 +85,16 @@ std::string json_report(const Report& r) {
       joint = {{"jcl", jc->jcl ? number(*jc->jcl) : Json(nullptr)},
                {"confidence", number(jc->confidence)}, {"frontier", frontier}};
     }
+    Json cash = nullptr;
+    if (const auto& c = n->cash) {
+      cash = Json::array();
+      for (std::size_t b = 0; b < c->ends.size(); ++b)
+        cash.push_back({{"end", number(c->ends[b])},
+                        {"date", c->end_dates.empty() ? Json(nullptr) : Json(date_text(c->end_dates[b]))},
+                        {"p10", c->p10[b]}, {"p50", c->p50[b]}, {"p90", c->p90[b]}});
+    }
     j["schedule"] = {{"start", n->start ? Json(date_text(*n->start)) : Json(nullptr)},
+                     {"cash_flow", cash},
                      {"plan_finish", number(n->plan_finish)},
                      {"plan_confidence", number(n->plan_confidence)},
                      {"p80_finish", number(n->p80_finish)},

@@ -89,6 +89,16 @@ std::string schedule_section(const Report& r, std::size_t shown_tasks) {
       t += "    " + days_text(n, finish) + "  " +
            (std::isnan(budget) ? std::string("none") : six_digits(budget)) + "\n";
   }
+  if (const auto& c = n.cash) {
+    t += format("\nCash flow: the cost spent by the end of each %s, at P10, P50 and P90\n",
+                c->period);
+    t += format("  %-12s %10s %14s %14s %14s\n", "to", "work days", "P10", "P50", "P90");
+    for (std::size_t b = 0; b < c->ends.size(); ++b)
+      t += format("  %-12s %10s %14s %14s %14s\n",
+                  c->end_dates.empty() ? "" : date_text(c->end_dates[b]).c_str(),
+                  six_digits(c->ends[b]).c_str(), six_digits(c->p10[b]).c_str(),
+                  six_digits(c->p50[b]).c_str(), six_digits(c->p90[b]).c_str());
+  }
   return t;
 }
 
