@@ -87,6 +87,8 @@ JointConfidence joint_confidence(const Statistics& st, const Schedule& schedule,
       both += finish[i] <= *schedule.target && cost[i] <= *schedule.budget ? 1 : 0;
     j.jcl = static_cast<double>(both) / static_cast<double>(n);
   }
+  const std::size_t step = (n + kScatterPoints - 1) / kScatterPoints;
+  for (std::size_t i = 0; i < n; i += step) j.points.emplace_back(finish[i], cost[i]);
   std::vector<float> at;
   for (int p = 50; p <= 95; p += 5) at.push_back(static_cast<float>(p) / 100.0f);
   const std::vector<float> dates = st.quantiles(finish.data(), n, at);

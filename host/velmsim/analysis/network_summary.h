@@ -45,7 +45,12 @@ struct JointConfidence {
   std::optional<double> jcl;  // with a target and a budget
   double confidence = 0;
   std::vector<std::pair<float, float>> frontier;  // (finish, budget)
+  // (finish, cost) of every iteration, or of every k-th when there are more
+  // than kScatterPoints (iterations are independent: a systematic sample is
+  // a faithful one).
+  std::vector<std::pair<float, float>> points;
 };
+inline constexpr std::size_t kScatterPoints = 4000;
 
 // Cumulative cost at the end of each period (calendar months from the
 // start; working weeks when the P90 finish comes within three months, or

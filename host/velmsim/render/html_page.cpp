@@ -51,6 +51,10 @@ svg text.legend { font-weight: bold; }
 svg polyline.mean { fill: none; stroke: #2b6cb0; stroke-width: 2; } svg circle.mean { fill: #2b6cb0; }
 svg polyline.p80line { fill: none; stroke: #b7791f; stroke-width: 2; } svg circle.p80line { fill: #b7791f; }
 svg text.mean { fill: #2b6cb0; font-weight: bold; } svg text.p80line { fill: #b7791f; font-weight: bold; }
+svg circle.dot { fill: #90b4e0; fill-opacity: 0.5; } svg circle.meets { fill: #2f855a; fill-opacity: 0.55; }
+svg polyline.frontier { fill: none; stroke: #c53030; stroke-width: 2.2; }
+svg polyline.p10, svg polyline.p90 { fill: none; stroke: #90b4e0; stroke-width: 1.6; stroke-dasharray: 4 3; }
+svg polyline.p50line { fill: none; stroke: #2b6cb0; stroke-width: 2.2; }
 .note { color: #555; font-size: 13px; }
 table.matrix th, table.matrix td { padding: 4px 10px; border: 1px solid #e2e2e2; }
 @media print {
