@@ -5,7 +5,8 @@ names in the model hold), self-contained (no scripts, no external
 resources), every SVG label inside its chart and clear of the labels beside
 it, every h3 heading inside a figure (which printing keeps on one page).
 The report: the four charts of every output, the drivers chart of every
-output that has contingency drivers, a correlated model's target and
+output that has contingency drivers, a costed schedule's joint-confidence and
+cash-flow charts, a correlated model's target and
 achieved matrices, a point mass at the 1st percentile drawn as a labelled bar
 of its own (schedule.toml's `late`, 0 in many iterations), the convergence
 trace in tables of at most seven columns. The page of velmsim compare: its
@@ -73,6 +74,8 @@ def main():
         odd, odd_b = written("odd.toml", ODD), written("odd_b.toml", ODD_B)
         failures += check_report(velmsim, odd, scratch)
         failures += check_report(velmsim, written("wide.toml", WIDE), scratch)
+        failures += check_report(velmsim, os.path.join(os.path.dirname(model), "substation.toml"),
+                                 scratch)
         failures += check_compare(velmsim, odd, odd_b, scratch)
     print("HTML report: " + ("FAILED" if failures else "ok"))
     return 1 if failures else 0
@@ -178,6 +181,10 @@ def check_report(velmsim, model, scratch, point_mass=None):
     for kind in ("s-curve", "histogram", "tornado", "convergence"):
         if charts.count(kind) != len(outputs):
             faults.append(f"{charts.count(kind)} {kind} charts for {len(outputs)} outputs")
+    schedule = report.get("schedule")
+    if schedule and schedule["joint_confidence"] is not None and \
+            (charts.count("joint"), charts.count("cash")) != (1, 1):
+        faults.append("a costed schedule without its joint-confidence and cash-flow charts")
     if charts.count("drivers") != with_drivers:
         faults.append(f"{charts.count('drivers')} drivers charts for {with_drivers} outputs "
                       "with drivers")
