@@ -76,6 +76,7 @@ Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpo
   r.block = plan.block;
   r.tolerance = plan.tolerance;
   r.precision = plan.precision;
+  r.listed_tasks = plan.listed_tasks;
   r.converged = run.converged;
   r.trace = trace;
   r.columns = model.column_names();

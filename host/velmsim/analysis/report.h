@@ -55,6 +55,7 @@ struct Report {
   std::vector<std::string> columns;
   std::optional<CorrelationSummary> correlation;
   std::optional<NetworkSummary> network;
+  int listed_tasks = 25;  // the tasks the text report lists; 0: all
   std::vector<OutputSummary> outputs;
   std::vector<Checkpoint> trace;
 };

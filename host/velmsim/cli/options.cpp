@@ -91,6 +91,25 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
   app.add_option("--tolerance", o.tolerance,
                  "stop when every output's convergence error is below this")
       ->check(number([](double t) { return t > 0; }, "a number greater than 0", "POSITIVE"));
+  app.add_option_function<std::string>(
+         "--tasks",
+         [&o](const std::string& v) {
+           o.listed_tasks = v == "all" ? 0 : std::stoi(v);
+         },
+         "the tasks of a schedule the text report lists, most critical first: a number, or all "
+         "(default 25)")
+      ->check(CLI::Validator(
+          [](std::string& v) -> std::string {
+            if (v == "all") return "";
+            try {
+              std::size_t used = 0;
+              const int k = std::stoi(v, &used);
+              if (used == v.size() && k >= 1) return "";
+            } catch (const std::exception&) {
+            }
+            return "takes a number of at least 1, or all";
+          },
+          "N|all"));
   app.add_option("--precision", o.precision,
                  "also stop only once every listed percentile's 95 % interval is narrower than "
                  "this share of the output's sd")

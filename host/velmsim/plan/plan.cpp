@@ -206,6 +206,7 @@ Plan make_plan(const Model& model, const Overrides& o, Diagnostics& diag) {
     plan.clock_seed = true;
   }
   plan.one_stream = o.one_stream;
+  plan.listed_tasks = o.listed_tasks;
   plan.threads = o.one_stream ? 1 : std::max(1, o.threads);
   plan.sampler = o.sampler;
   plan.formulas = compile_formulas(model, diag);

@@ -43,6 +43,7 @@ struct Overrides {
   bool one_stream = false;
   Sampler sampler = Sampler::threaded;
   bool repair = false;  // use the nearest correlation matrix to one that cannot hold
+  int listed_tasks = 25;  // the tasks the text report lists, most critical first; 0: all
 };
 
 struct Defaults {
@@ -72,6 +73,7 @@ struct Plan {
   FormulaProgram formulas;
   CorrelationPlan correlation;
   std::optional<Network> network;  // the task network's logic, when the model has tasks
+  int listed_tasks = 25;           // as Overrides
 };
 
 // The plan for `model`. Checks what only a run needs (the formulas, the

@@ -41,11 +41,13 @@ std::string schedule_section(const Report& r, std::size_t shown_tasks) {
          format("; P(finish <= target) %.1f %%\n", 100.0 * finish.below_target.value_or(0));
 
   const std::size_t shown = std::min(shown_tasks, n.tasks.size());
-  t += format("\nTasks%s: criticality (share of iterations on the critical path), cruciality\n"
-              "(Spearman rank correlation of the duration with the finish), SSI (criticality x\n"
-              "sd of the duration / sd of the finish), mean and P80 of the task's finish\n",
-              shown < n.tasks.size() ? format(", the %zu most critical of %zu", shown, n.tasks.size()).c_str()
-                                     : "");
+  t += "\nTasks: criticality (share of iterations on the critical path), cruciality\n"
+       "(Spearman rank correlation of the duration with the finish), SSI (criticality x\n"
+       "sd of the duration / sd of the finish), mean and P80 of the task's finish";
+  t += shown < n.tasks.size()
+           ? format(";\nthe %zu most critical of %zu (--tasks all lists every one)\n", shown,
+                    n.tasks.size())
+           : "\n";
   t += format("  %-18s %11s %10s %8s %12s %12s\n", "task", "criticality", "cruciality", "SSI",
               "mean finish", "P80 finish");
   for (std::size_t i = 0; i < shown; ++i) {
@@ -151,7 +153,9 @@ std::string text_report(const Report& r) {
                   "  correlation matrix is used, largest change %.4g)\n", c->largest_change);
   }
 
-  if (r.network) t += schedule_section(r, 25);
+  if (r.network)
+    t += schedule_section(r, r.listed_tasks > 0 ? static_cast<std::size_t>(r.listed_tasks)
+                                                : r.network->tasks.size());
 
   for (const OutputSummary& o : r.outputs) {
     const std::string money = o.currency.empty() ? "" : " " + o.currency;

@@ -251,6 +251,12 @@ TEST(NetworkRun, ScheduleFollowsTheDurationsAndTheLinks) {
   // The plan: a 4 (mode), b 1, c 3, d 3.5, e 2: b 1-2, c 3-6 (FF+2),
   // d max(2+4-3.5, 6) = 6-9.5, e 9.5-11.5.
   EXPECT_DOUBLE_EQ(r->report.network->plan_finish, 11.5);
+  // The text lists the most critical tasks, as many as asked.
+  Report two = r->report;
+  two.listed_tasks = 2;
+  const std::string text = text_report(two);
+  EXPECT_NE(text.find("the 2 most critical of 5 (--tasks all lists every one)"), std::string::npos);
+  EXPECT_EQ(text.find("\n  " + two.network->tasks[2].name + " "), std::string::npos);
 }
 
 // The same report for 1, 2 and 3 threads.
