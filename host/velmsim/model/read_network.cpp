@@ -289,8 +289,13 @@ void read_task_risks(const toml::table& risks, Reader& r, Model& m) {
     } else {
       for (const toml::node& e : *names)
         if (auto name = r.string(e, "each task of " + who))
-          if (auto task = find_task(r, m, *name, pos(e.source()), "in 'tasks' of " + who))
+          if (auto task = find_task(r, m, *name, pos(e.source()), "in 'tasks' of " + who)) {
+            if (std::find(risk.tasks.begin(), risk.tasks.end(), *task) != risk.tasks.end()) {
+              diag.error(pos(e.source()), who + " names task '" + shown_name(*name) + "' twice");
+              ok = false;
+            }
             risk.tasks.push_back(*task);
+          }
     }
     for (auto [key_name, into] : {std::pair{"delay", &risk.delay}, std::pair{"factor", &risk.factor},
                                   std::pair{"cost", &risk.cost}})

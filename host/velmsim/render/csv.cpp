@@ -4,6 +4,19 @@
 
 namespace velmsim {
 
+namespace {
+
+// A header field as CSV writes it: quoted, with its quotes doubled, when it
+// holds a comma, a quote or a line break (a task's name may hold any).
+std::string field(const std::string& name) {
+  if (name.find_first_of(",\"\r\n") == std::string::npos) return name;
+  std::string quoted = "\"";
+  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+}  // namespace
+
 void csv_rows(const Model& model, const Samples& s,
               const std::function<void(std::string_view)>& out) {
   constexpr std::size_t kPiece = std::size_t{1} << 16;
@@ -12,14 +25,16 @@ void csv_rows(const Model& model, const Samples& s,
   std::string t = "iteration";
   for (const Column& c : model.columns) t += "," + c.name;
   for (const Task& task : net.tasks) {
-    for (const char* part : {".duration", ".start", ".finish", ".critical"}) t += "," + task.name + part;
-    if (task.p) t += "," + task.name + ".exists";
+    for (const char* part : {".duration", ".start", ".finish", ".critical"})
+      t += "," + field(task.name + part);
+    if (task.p) t += "," + field(task.name + ".exists");
   }
   for (std::size_t r = 0; r < net.risks.size(); ++r) {
-    t += "," + net.risks[r].name + ".occurred";
-    if (!w.delay[r].empty()) t += "," + net.risks[r].name + ".delay";
-    if (!w.factor[r].empty()) t += "," + net.risks[r].name + ".factor";
-    if (!w.cost[r].empty()) t += "," + net.risks[r].name + ".cost";
+    const std::string& name = net.risks[r].name;
+    t += "," + field(name + ".occurred");
+    if (!w.delay[r].empty()) t += "," + field(name + ".delay");
+    if (!w.factor[r].empty()) t += "," + field(name + ".factor");
+    if (!w.cost[r].empty()) t += "," + field(name + ".cost");
   }
   for (const Output& o : model.outputs) t += "," + o.name;
   t += "\n";

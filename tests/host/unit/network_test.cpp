@@ -257,6 +257,12 @@ TEST(NetworkRun, ScheduleFollowsTheDurationsAndTheLinks) {
   const std::string text = text_report(two);
   EXPECT_NE(text.find("the 2 most critical of 5 (--tasks all lists every one)"), std::string::npos);
   EXPECT_EQ(text.find("\n  " + two.network->tasks[2].name + " "), std::string::npos);
+  // A task's name may hold what a CSV field must quote.
+  const auto odd = run_text("[tasks]\n\"Fit-out, \\\"phase 1\\\"\" = { duration = 2 }\n");
+  const std::string odd_csv = csv_rows(odd->model, odd->samples());
+  EXPECT_EQ(odd_csv.substr(0, odd_csv.find('\n')),
+            "iteration,\"Fit-out, \"\"phase 1\"\".duration\",\"Fit-out, \"\"phase 1\"\".start\","
+            "\"Fit-out, \"\"phase 1\"\".finish\",\"Fit-out, \"\"phase 1\"\".critical\",finish");
 }
 
 // The same report for 1, 2 and 3 threads.
@@ -335,6 +341,8 @@ TEST(NetworkRun, MistakesAreLocated) {
        "m.toml:4:40: error: 'factor' of risk 'r' must be greater than 0, not -1\n"},
       {head + "a = { duration = 1 }\n[risks]\nr = { p = 0.5, tasks = [\"b\"], delay = 1 }\n",
        "m.toml:4:25: error: unknown task 'b' in 'tasks' of risk 'r'\n"},
+      {head + "a = { duration = 1 }\n[risks]\nr = { p = 0.5, tasks = [\"a\", \"a\"], delay = 1 }\n",
+       "m.toml:4:30: error: risk 'r' names task 'a' twice\n"},
       {"[schedule]\nholidays = [\"Easter\"]\n" + head + "a = { duration = 1 }\n",
        "m.toml:2:13: error: each holiday must be a date such as 2027-03-01\n"},
       {"[schedule]\nworkdays = []\n" + head + "a = { duration = 1 }\n",
