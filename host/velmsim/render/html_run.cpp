@@ -334,6 +334,27 @@ std::string cash_chart(const CashFlow& c, const std::string& currency) {
          table + "</table></div>\n";
 }
 
+// The criticality of the most critical tasks (as many as the table lists),
+// one bar each, most critical at the top.
+std::string criticality_chart(const std::vector<TaskLine>& tasks, std::size_t shown) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < shown; ++i) names.push_back(tasks[i].name);
+  Frame f;
+  f.left = name_margin(names);
+  f.right = 60;
+  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(shown);
+  f.x0 = 0;
+  f.x1 = 1;
+  std::string s = svg_open(f, "criticality", "Criticality of the most critical tasks");
+  s += axes(f, {0, 0.25, 0.5, 0.75, 1}, {}, "criticality index (share of iterations critical)", "");
+  for (std::size_t i = 0; i < shown; ++i) {
+    const double y = f.top + 26.0 * static_cast<double>(i);
+    s += row_name(f, y, tasks[i].name);
+    s += row_bar(f, y, tasks[i].criticality, "pos", format("%.1f%%", 100.0 * tasks[i].criticality));
+  }
+  return s + "</svg>\n";
+}
+
 // The schedule's figures and the most critical tasks.
 std::string schedule_section(const Report& r) {
   const NetworkSummary& n = *r.network;
@@ -358,11 +379,14 @@ std::string schedule_section(const Report& r) {
     row("Target", days(*finish.target));
     row("P(finish &#8804; target)", format("%.1f%%", 100.0 * finish.below_target.value_or(0)));
   }
-  h += "</table></div>\n<div class=\"figure\"><h3>Tasks, most critical first</h3>"
+  const std::size_t shown = std::min<std::size_t>(25, n.tasks.size());
+  h += "</table></div>\n</div>\n<div class=\"figure\"><h3>Criticality of the most critical tasks</h3>\n" +
+       criticality_chart(n.tasks, shown) + "</div>\n";
+  h += "<div class=\"figure\"><h3>Tasks, most critical first</h3>"
        "<table class=\"grid\">\n<thead><tr><th>task</th><th class=\"n\">criticality</th>"
        "<th class=\"n\">cruciality</th><th class=\"n\">SSI</th><th class=\"n\">mean finish</th>"
        "<th class=\"n\">P80 finish</th></tr></thead>\n";
-  for (std::size_t i = 0; i < std::min<std::size_t>(25, n.tasks.size()); ++i) {
+  for (std::size_t i = 0; i < shown; ++i) {
     const TaskLine& k = n.tasks[i];
     h += "<tr><td>" + escape(k.name) + "</td><td class=\"n\">" +
          format("%.1f%%", 100.0 * k.criticality) + "</td><td class=\"n\">" +
@@ -374,7 +398,7 @@ std::string schedule_section(const Report& r) {
   h += "</table>\n<p class=\"note\">Criticality: the share of iterations in which the task is on "
        "the critical path (total float at most 1e-6 days). Cruciality: Spearman rank correlation "
        "of its duration with the finish. SSI: criticality &#215; sd of the duration / sd of the "
-       "finish.</p></div>\n</div>\n";
+       "finish.</p></div>\n";
   if (const auto& j = n.joint) h += joint_chart(n, *j);
   if (const auto& c = n.cash) h += cash_chart(*c, r.currency);
   return h;

@@ -5,8 +5,8 @@ names in the model hold), self-contained (no scripts, no external
 resources), every SVG label inside its chart and clear of the labels beside
 it, every h3 heading inside a figure (which printing keeps on one page).
 The report: the four charts of every output, the drivers chart of every
-output that has contingency drivers, a costed schedule's joint-confidence and
-cash-flow charts, a correlated model's target and
+output that has contingency drivers, a schedule's criticality chart, a costed
+schedule's joint-confidence and cash-flow charts, a correlated model's target and
 achieved matrices, a point mass at the 1st percentile drawn as a labelled bar
 of its own (schedule.toml's `late`, 0 in many iterations), the convergence
 trace in tables of at most seven columns. The page of velmsim compare: its
@@ -182,6 +182,8 @@ def check_report(velmsim, model, scratch, point_mass=None):
         if charts.count(kind) != len(outputs):
             faults.append(f"{charts.count(kind)} {kind} charts for {len(outputs)} outputs")
     schedule = report.get("schedule")
+    if schedule and charts.count("criticality") != 1:
+        faults.append("a schedule without its criticality chart")
     if schedule and schedule["joint_confidence"] is not None and \
             (charts.count("joint"), charts.count("cash")) != (1, 1):
         faults.append("a costed schedule without its joint-confidence and cash-flow charts")
