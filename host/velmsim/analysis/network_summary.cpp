@@ -10,12 +10,6 @@ namespace velmsim {
 
 namespace {
 
-double share_below(const std::vector<float>& x, std::size_t n, double limit) {
-  return static_cast<double>(std::count_if(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n),
-                                           [&](float v) { return v <= limit; })) /
-         static_cast<double>(n);
-}
-
 // Each risk switched off in turn: only the iterations in which it occurred
 // change, and those are scheduled again from their own draws.
 void rank_risks(const StatisticsPool& pool, const Model& model, const Network& network,
@@ -27,7 +21,7 @@ void rank_risks(const StatisticsPool& pool, const Model& model, const Network& n
   const std::optional<double> target = net.schedule.target;
   r.p80_finish = pool.first().quantiles(finish.data(), n, {0.8f})[0];
   if (costed) r.p80_cost = pool.first().quantiles(s.outputs[1].data(), n, {0.8f})[0];
-  if (target) r.below_target = share_below(finish, n, *target);
+  if (target) r.below_target = share_at_most(finish, n, *target);
   // The iterations without each risk, scheduled a run of 64 iterations at a
   // time (their draws read task by task), the runs spread over the pool.
   const std::size_t risks = net.risks.size();
@@ -68,7 +62,7 @@ void rank_risks(const StatisticsPool& pool, const Model& model, const Network& n
       e.p80_cost = NAN;
       e.cost_fall = NAN;
     }
-    if (target) e.below_target = share_below(f[k], n, *target);
+    if (target) e.below_target = share_at_most(f[k], n, *target);
   });
   std::stable_sort(r.risks.begin(), r.risks.end(), [](const RiskElimination& a, const RiskElimination& b) {
     return a.finish_fall > b.finish_fall;
@@ -133,8 +127,7 @@ CashFlow periods(const Schedule& schedule, float p90, float last) {
     worked += is_working_day(schedule, day - 1) ? 1 : 0;
     // A period ends on the day before a Monday, a month's 1st or January 1st.
     const std::string date = date_text(day);
-    const int weekday = ((day % 7) + 7 + 3) % 7;  // Monday 0
-    const bool boundary = c.weeks ? weekday == 0
+    const bool boundary = c.weeks ? weekday(day) == 0
                           : years ? date.substr(5) == "01-01"
                                   : date.substr(8) == "01";
     if (!boundary) continue;

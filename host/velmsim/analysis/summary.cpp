@@ -63,6 +63,12 @@ CentralHistogram central_histogram(const Statistics& st, const float* y, std::si
   return h;
 }
 
+double share_at_most(const std::vector<float>& x, std::size_t n, double limit) {
+  const auto below = std::count_if(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n),
+                                   [limit](float v) { return static_cast<double>(v) <= limit; });
+  return static_cast<double>(below) / static_cast<double>(n);
+}
+
 OutputSummary describe_output(const Statistics& st, const Model& model, const Samples& s,
                               std::size_t k, const std::vector<double>& percentiles, int classes) {
   const Output& out = model.outputs[k];
@@ -76,11 +82,7 @@ OutputSummary describe_output(const Statistics& st, const Model& model, const Sa
   o.target = out.target;
   o.currency = out.currency;
 
-  auto share_below = [&](double limit) {
-    const auto below = std::count_if(y.begin(), y.begin() + s.n,
-                                     [limit](float v) { return static_cast<double>(v) <= limit; });
-    return static_cast<double>(below) / s.n;
-  };
+  auto share_below = [&](double limit) { return share_at_most(y, n, limit); };
   if (o.base) {
     AgainstBase b;
     b.base = *o.base;

@@ -109,6 +109,9 @@ struct OutputSummary : Spread {
   std::vector<Driver> drivers;
 };
 
+// The share of the first n values of x at or below limit.
+double share_at_most(const std::vector<float>& x, std::size_t n, double limit);
+
 // An output's summary is taken in three steps, so that a run's outputs and
 // columns can be spread over the threads of a pool:
 // - what one copy of the statistics computes for output k: spread, figures

@@ -24,10 +24,13 @@ std::string date_text(int day) {
   return text;
 }
 
-bool is_working_day(const Schedule& s, int day) {
+int weekday(int day) {
   // 1970-01-01 was a Thursday: Monday first, it is weekday 3.
-  const int weekday = ((day % 7) + 7 + 3) % 7;
-  return s.workdays[static_cast<std::size_t>(weekday)] &&
+  return ((day % 7) + 7 + 3) % 7;
+}
+
+bool is_working_day(const Schedule& s, int day) {
+  return s.workdays[static_cast<std::size_t>(weekday(day))] &&
          !std::binary_search(s.holidays.begin(), s.holidays.end(), day);
 }
 

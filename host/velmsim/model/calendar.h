@@ -13,6 +13,9 @@ int day_number(int year, unsigned month, unsigned day);
 // The date of a day number as YYYY-MM-DD.
 std::string date_text(int day);
 
+// The weekday of a day number, Monday 0 to Sunday 6.
+int weekday(int day);
+
 bool is_working_day(const Schedule& s, int day);
 
 // The working days from the schedule's start through `day`, both included

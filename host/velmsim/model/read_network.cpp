@@ -1,7 +1,6 @@
 // [schedule], [tasks] and [risks]: a task network, its calendar and its risk
 // register, each task and risk in the order of the file.
 #include <algorithm>
-#include <cmath>
 #include <map>
 
 #include "host/velmsim/model/calendar.h"
@@ -244,7 +243,6 @@ void read_tasks(const toml::table& tasks, Reader& r, Model& m) {
         diag.error(l.at, "task '" + shown_name(task.name) + "' cannot come after itself");
         continue;
       }
-      if (!std::isfinite(l.lag)) continue;  // refused when read
       task.after.push_back({*p, l.type, l.lag});
       task.after_at.push_back(l.at);
     }

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "host/velmsim/model/calendar.h"
+
 namespace velmsim {
 
 const char* const kStatLabels[15] = {"Mean",       "Variance",  "Std. Dev.", "Skewness",
@@ -33,6 +35,12 @@ std::string six_digits(double x) { return std::isnan(x) ? "n/a" : format("%.6g",
 std::pair<std::string, std::string> interval_text(std::pair<float, float> interval) {
   return {std::isinf(interval.first) ? "below min" : six_digits(interval.first),
           std::isinf(interval.second) ? "above max" : six_digits(interval.second)};
+}
+
+std::string working_days_text(const Schedule& schedule, double days) {
+  std::string t = six_digits(days) + " working days";
+  if (schedule.start) t += " (" + date_text(date_after(schedule, days)) + ")";
+  return t;
 }
 
 std::string name_list(const std::vector<std::string>& names) {

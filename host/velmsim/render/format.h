@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/velmsim/model/model.h"
+
 namespace velmsim {
 
 // printf-style formatting into a string of any length.
@@ -16,6 +18,11 @@ std::string six_digits(double x);
 // The ends of a percentile's interval, six digits each, or "below min" and
 // "above max" where the interval reaches beyond the sample.
 std::pair<std::string, std::string> interval_text(std::pair<float, float> interval);
+
+// A span of working days from a schedule's start, six digits, and with the
+// date it ends on when the schedule has a start: "151.2 working days
+// (2027-10-05)".
+std::string working_days_text(const Schedule& schedule, double days);
 
 // The names joined by ", ", or "(none)".
 std::string name_list(const std::vector<std::string>& names);

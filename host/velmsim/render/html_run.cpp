@@ -359,11 +359,7 @@ std::string criticality_chart(const std::vector<TaskLine>& tasks, std::size_t sh
 std::string schedule_section(const Report& r) {
   const NetworkSummary& n = *r.network;
   const OutputSummary& finish = r.outputs.front();
-  auto days = [&](double d) {
-    std::string t = six_digits(d) + " working days";
-    if (n.start) t += " (" + date_text(date_after(n.schedule, d)) + ")";
-    return escape(t);
-  };
+  auto days = [&](double d) { return escape(working_days_text(n.schedule, d)); };
   std::string h = "<h2 class=\"first\">Schedule</h2>\n<div class=\"tables\">\n"
                   "<div class=\"figure\"><table class=\"grid\">\n";
   auto row = [&](const std::string& k, const std::string& v) {

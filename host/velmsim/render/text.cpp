@@ -15,29 +15,21 @@ std::string bar(double fraction, int width, char c) {
   return std::string(static_cast<std::size_t>(n), c);
 }
 
-// Working days from the start, and the date they end on when the schedule
-// has a start.
-std::string days_text(const NetworkSummary& n, double days) {
-  std::string t = six_digits(days) + " working days";
-  if (n.start) t += " (" + date_text(date_after(n.schedule, days)) + ")";
-  return t;
-}
-
 std::string schedule_section(const Report& r, std::size_t shown_tasks) {
   const NetworkSummary& n = *r.network;
   const OutputSummary& finish = r.outputs.front();
   std::string t = format("\n== Schedule: %zu tasks", n.tasks.size());
   if (n.start) t += ", from " + date_text(*n.start);
   t += "\n";
-  t += "  plan finish       " + days_text(n, n.plan_finish) +
+  t += "  plan finish       " + working_days_text(n.schedule, n.plan_finish) +
        "\n                    (planned durations, every task present, no risk)\n";
   t += format("  P(finish <= plan) %.1f %%\n", 100.0 * n.plan_confidence);
   for (const auto& [p, v] : finish.percentiles)
-    t += format("  P%-4s finish      ", exact_text(p).c_str()) + days_text(n, v) + "\n";
+    t += format("  P%-4s finish      ", exact_text(p).c_str()) + working_days_text(n.schedule, v) + "\n";
   t += "  merge bias        " + six_digits(static_cast<double>(finish.p50) - n.plan_finish) +
        " working days (P50 less the plan's finish)\n";
   if (finish.target)
-    t += "  target            " + days_text(n, *finish.target) +
+    t += "  target            " + working_days_text(n.schedule, *finish.target) +
          format("; P(finish <= target) %.1f %%\n", 100.0 * finish.below_target.value_or(0));
 
   const std::size_t shown = std::min(shown_tasks, n.tasks.size());
@@ -82,13 +74,13 @@ std::string schedule_section(const Report& r, std::size_t shown_tasks) {
     t += "\nJoint confidence of cost and finish\n";
     if (j->jcl)
       t += format("  P(cost <= %s and finish <= %s) = %.1f %%\n",
-                  six_digits(*n.schedule.budget).c_str(), days_text(n, *n.schedule.target).c_str(),
+                  six_digits(*n.schedule.budget).c_str(), working_days_text(n.schedule, *n.schedule.target).c_str(),
                   100.0 * *j->jcl);
     t += format("  frontier at %.0f %%: for each finish, the smallest budget that meets both with\n"
                 "  that chance (none where the finish alone is less likely)\n",
                 100.0 * j->confidence);
     for (const auto& [finish, budget] : j->frontier)
-      t += "    " + days_text(n, finish) + "  " +
+      t += "    " + working_days_text(n.schedule, finish) + "  " +
            (std::isnan(budget) ? std::string("none") : six_digits(budget)) + "\n";
   }
   if (const auto& c = n.cash) {
