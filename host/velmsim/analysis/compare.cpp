@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 
 namespace velmsim {
 
@@ -51,10 +53,62 @@ std::string pair_name(const Input& x, const Input& y) {
   return na == nb ? na : na + " (B: " + nb + ")";
 }
 
+// What a task or a risk of a network draws, part by part: each part a draw,
+// or a constant (none: it takes no uniform).
+struct NetworkItem {
+  std::string name;
+  std::vector<std::optional<Draw>> draws;
+  std::vector<float> values;  // the constants
+  std::optional<std::size_t> task;
+};
+
+std::vector<NetworkItem> network_items(const TaskNetwork& net) {
+  std::vector<NetworkItem> items;
+  auto add = [](NetworkItem& item, const Amount& a) {
+    item.draws.push_back(a.draw);
+    item.values.push_back(a.draw ? 0.0f : a.value);
+  };
+  auto yesno = [](float p) {
+    Draw d;
+    d.dist = Dist::yesno;
+    d.arg[0] = p;
+    return d;
+  };
+  for (std::size_t t = 0; t < net.tasks.size(); ++t) {
+    const Task& task = net.tasks[t];
+    NetworkItem item{"task " + task.name, {}, {}, t};
+    if (task.p) add(item, {yesno(*task.p), 0.0f});
+    add(item, task.duration);
+    items.push_back(std::move(item));
+  }
+  for (const TaskRisk& risk : net.risks) {
+    NetworkItem item{"risk " + risk.name, {}, {}, std::nullopt};
+    add(item, {yesno(risk.p), 0.0f});
+    // An impact the risk does not have draws nothing, like a constant.
+    for (const auto* a : {&risk.delay, &risk.factor, &risk.cost}) add(item, a->value_or(Amount{}));
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+// Whether two network items take the same uniforms, and draw the same values.
+bool same_item_uniforms(const NetworkItem& x, const NetworkItem& y) {
+  if (x.draws.size() != y.draws.size()) return false;
+  for (std::size_t i = 0; i < x.draws.size(); ++i)
+    if (x.draws[i].has_value() != y.draws[i].has_value() ||
+        (x.draws[i] && !same_uniforms(*x.draws[i], *y.draws[i])))
+      return false;
+  return true;
+}
+
+bool same_item(const NetworkItem& x, const NetworkItem& y) {
+  return x.draws == y.draws && x.values == y.values;
+}
+
 // Whether input k's column is among those the plan's correlation reorders.
 bool reordered(const Plan& plan, std::size_t input) {
-  for (std::size_t c : plan.correlation.columns)
-    if (plan.model->columns[c].input == input) return true;
+  for (std::size_t v : plan.correlation.variables)
+    if (!plan.model->variable_task(v) && plan.model->columns[v].input == input) return true;
   return false;
 }
 
@@ -68,7 +122,7 @@ SharedDraws shared_draws(const Plan& pa, const Plan& pb) {
   // models reorder alike when they correlate the same columns to the same
   // target (the keys that shuffle the scores depend on the seed alone).
   const CorrelationPlan &ca = pa.correlation, &cb = pb.correlation;
-  const bool alike = ca.columns == cb.columns && ca.target.a == cb.target.a;
+  const bool alike = ca.variables == cb.variables && ca.target.a == cb.target.a;
   // Input k starts at the same place in both streams while every input
   // before it took the same number of uniforms in both.
   std::size_t k = 0;
@@ -84,6 +138,27 @@ SharedDraws shared_draws(const Plan& pa, const Plan& pb) {
   }
   for (std::size_t i = k; i < a.inputs.size(); ++i) s.unmatched_a.push_back(input_name(a.inputs[i]));
   for (std::size_t i = k; i < b.inputs.size(); ++i) s.unmatched_b.push_back(input_name(b.inputs[i]));
+  // A network's tasks and risks draw after every input, in file order: they
+  // are paired while every draw before them was.
+  const std::vector<NetworkItem> na = network_items(a.network), nb = network_items(b.network);
+  bool aligned = s.unmatched_a.empty() && s.unmatched_b.empty() &&
+                 (a.inputs.empty() || same_input_uniforms(a.inputs.back(), b.inputs.back()));
+  std::size_t j = 0;
+  for (; j < std::min(na.size(), nb.size()) && aligned; ++j) {
+    const NetworkItem &x = na[j], &y = nb[j];
+    aligned = same_item_uniforms(x, y);
+    if (!aligned) break;
+    const std::string name = x.name == y.name ? x.name : x.name + " (B: " + y.name + ")";
+    auto correlated = [](const CorrelationPlan& c, const Model& m, std::optional<std::size_t> t) {
+      return t && std::count(c.variables.begin(), c.variables.end(), m.columns.size() + *t) > 0;
+    };
+    if (!alike && (correlated(ca, a, x.task) || correlated(cb, b, y.task)))
+      s.reordered.push_back(name);
+    else
+      (same_item(x, y) ? s.same_values : s.same_start).push_back(name);
+  }
+  for (std::size_t i = j; i < na.size(); ++i) s.unmatched_a.push_back(na[i].name);
+  for (std::size_t i = j; i < nb.size(); ++i) s.unmatched_b.push_back(nb[i].name);
   return s;
 }
 

@@ -35,7 +35,7 @@ void rank_risks(const StatisticsPool& pool, const Model& model, const Network& n
   pool.for_each((n + kRun - 1) / kRun, [&](std::size_t run, const Statistics&) {
     const std::size_t first = run * kRun, rows = std::min(kRun, n - first);
     std::vector<NetworkDraws> draws(rows, NetworkDraws(net));
-    gather_network(s.network, first, draws);
+    gather_network(s.network, first, rows, draws);
     NetworkScratch w;
     for (std::size_t k = 0; k < risks; ++k)
       for (std::size_t j = 0; j < rows; ++j) {

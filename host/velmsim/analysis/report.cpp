@@ -37,18 +37,22 @@ CorrelationSummary correlation_summary(const Plan& plan, const Samples& s,
   c.given = rc.given;
   c.repaired = rc.repaired;
   c.largest_change = rc.largest_change;
-  const std::size_t k = rc.columns.size();
+  const std::size_t k = rc.variables.size();
   const auto n = static_cast<std::size_t>(s.n);
   c.achieved.assign(k * k, 1.0f);
   std::vector<std::pair<std::size_t, std::size_t>> pairs;
+  std::vector<const float*> data;  // a task's durations as drawn
   for (std::size_t i = 0; i < k; ++i) {
-    c.names.push_back(model.columns[rc.columns[i]].name);
+    const std::size_t v = rc.variables[i];
+    const auto task = model.variable_task(v);
+    c.names.push_back(model.variable_name(v));
+    c.tasks = c.tasks || task.has_value();
+    data.push_back((task ? s.network.drawn[*task] : s.columns[v]).data());
     for (std::size_t j = 0; j < i; ++j) pairs.emplace_back(i, j);
   }
   pool.for_each(pairs.size(), [&](std::size_t p, const Statistics& st) {
     const auto [i, j] = pairs[p];
-    c.achieved[i * k + j] = c.achieved[j * k + i] = st.spearman(
-        s.columns[rc.columns[i]].data(), s.columns[rc.columns[j]].data(), n);
+    c.achieved[i * k + j] = c.achieved[j * k + i] = st.spearman(data[i], data[j], n);
   });
   return c;
 }

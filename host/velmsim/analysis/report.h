@@ -32,7 +32,8 @@ struct Libraries {
 
 // A correlated model's target rank correlations beside those achieved.
 struct CorrelationSummary {
-  std::vector<std::string> names;  // the correlated columns, in draw order
+  std::vector<std::string> names;  // the correlated variables, in draw order
+  bool tasks = false;              // whether some are tasks (their durations as drawn)
   SquareMatrix target;             // the matrix the run used
   SquareMatrix given;              // as written (differs only after a repair)
   bool repaired = false;

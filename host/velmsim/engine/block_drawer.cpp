@@ -15,19 +15,6 @@ namespace velmsim {
 
 namespace {
 
-// Evaluates iteration i's outputs from its column values `row` into the
-// samples; on an output that is not finite, records the iteration in
-// `failure` and returns false.
-bool evaluate(Evaluator& f, const float* row, std::size_t columns, int i, Samples& s, float* out,
-              Failure& failure) {
-  const int bad = f.evaluate(row, out);
-  const auto u = static_cast<std::size_t>(i);
-  for (std::size_t k = 0; k < s.outputs.size(); ++k) s.outputs[k][u] = out[k];
-  if (bad < 0) return true;
-  failure = {i, bad, std::vector<float>(row, row + columns)};
-  return false;
-}
-
 // A barrier for the calling thread and the workers. A share of a block takes
 // tens of microseconds, about what it costs to wake a sleeping thread, so a
 // thread that arrives early first spins (yielding its core) for up to a
@@ -60,6 +47,18 @@ class Barrier {
   std::atomic<unsigned> generation_{0};
 };
 
+// The task figures that the formulas use, from an iteration's schedule,
+// rounded to single precision as the samples hold them.
+void task_figures(const FormulaProgram& f, const NetworkScratch& w, float* to) {
+  for (std::size_t i = 0; i < f.task_values.size(); ++i) {
+    const FormulaProgram::TaskValue& v = f.task_values[i];
+    const double x = v.field == TaskField::duration ? w.d[v.task]
+                     : v.field == TaskField::start  ? w.times.start[v.task]
+                                                    : w.times.finish[v.task];
+    to[i] = static_cast<float>(x);
+  }
+}
+
 }  // namespace
 
 // Iterations drawn row by row before they are stored column by column. A
@@ -75,12 +74,12 @@ struct BlockDrawer::Lane {
   Lane(const FormulaProgram& formulas, std::size_t columns, std::size_t risks,
        const TaskNetwork& network)
       : evaluator(formulas), tile(kTileRows * columns + 1), out(formulas.outputs.size() + 1),
-        impact(risks + 1), occurred(risks + 1), draws(kTileRows, NetworkDraws(network)),
-        schedules(kTileRows) {}
+        impact(risks + 1), tasks(formulas.task_values.size() + 1), occurred(risks + 1),
+        draws(kTileRows, NetworkDraws(network)), schedules(kTileRows) {}
   Evaluator evaluator;
   // Iterations' values, written by this thread alone: kTileRows rows of
-  // every column.
-  LineVector<float> tile, out, impact;
+  // every column; an iteration's outputs, risks and task figures.
+  LineVector<float> tile, out, impact, tasks;
   LineVector<std::uint8_t> occurred;
   std::optional<RankReorder> reorder;
   RankReorder::Order order;
@@ -93,13 +92,28 @@ struct BlockDrawer::Lane {
 };
 
 // Iteration i's outputs from its columns `row`: the task network's finish
-// and cost (scheduled when drawn) first, when the model has tasks, then the
-// formulas.
+// and cost (scheduled first) when the model has tasks, then the formulas,
+// which see the task figures in lane.tasks.
 bool BlockDrawer::outputs(Lane& lane, const float* row, int i, Samples& s, Failure& failure) {
   const auto u = static_cast<std::size_t>(i);
   for (std::size_t k = 0; k < model_.outputs.size() && model_.outputs[k].network; ++k)
     lane.out[k] = s.outputs[k][u];
-  return evaluate(lane.evaluator, row, model_.columns.size(), i, s, lane.out.data(), failure);
+  const int bad = lane.evaluator.evaluate(row, lane.tasks.data(), lane.out.data());
+  for (std::size_t k = 0; k < s.outputs.size(); ++k) s.outputs[k][u] = lane.out[k];
+  if (bad < 0) return true;
+  failure = {i, bad, std::vector<float>(row, row + model_.columns.size())};
+  return false;
+}
+
+// Schedules iteration i from its network draws in lane.draws[slot]: its
+// finish and cost to the samples, its task figures to lane.tasks.
+void BlockDrawer::schedule(Lane& lane, std::size_t slot, int i, Samples& s) {
+  const auto u = static_cast<std::size_t>(i);
+  NetworkScratch& w = lane.schedules[slot];
+  const auto [finish, cost] = schedule_of(model_, *plan_.network, lane.draws[slot], w);
+  s.outputs[0][u] = static_cast<float>(finish);
+  if (model_.network.costed()) s.outputs[1][u] = static_cast<float>(cost);
+  task_figures(plan_.formulas, w, lane.tasks.data());
 }
 
 // Draws iterations [begin, end) in the calling thread and evaluates their
@@ -117,9 +131,10 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
       float* to = s.columns[c].data() + first;
       for (std::size_t r = 0; r < rows; ++r) to[r] = lane.tile[r * nc + c];
     }
-    if (plan_.network)
-      store_network(model_, lane.draws, lane.schedules, static_cast<std::size_t>(first), rows,
-                    s.network);
+    if (!plan_.network) return;
+    store_draws(model_, lane.draws, static_cast<std::size_t>(first), rows, s.network);
+    if (!keys)
+      store_schedules(model_, lane.schedules, static_cast<std::size_t>(first), rows, s.network);
   };
   // Seeds of consecutive substreams differ by the factor 16807^65536: one
   // modular product per iteration after the first.
@@ -138,13 +153,10 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
     draw_iteration(sampling_, model_, row, lane.occurred.data(), lane.impact.data());
     const auto u = static_cast<std::size_t>(i);
     if (plan_.network) {
-      // The network's draws take no part in the rank reordering, so its
-      // schedule is made as soon as it is drawn.
+      // In a correlated model, the schedule waits for the reordering, which
+      // may move tasks' durations.
       draw_network(sampling_, model_, lane.draws[in_tile]);
-      const auto [finish, cost] =
-          schedule_of(model_, *plan_.network, lane.draws[in_tile], lane.schedules[in_tile]);
-      s.outputs[0][u] = static_cast<float>(finish);
-      if (model_.network.costed()) s.outputs[1][u] = static_cast<float>(cost);
+      if (!keys) schedule(lane, in_tile, i, s);
     }
     for (std::size_t r = 0; r < nr; ++r) {
       s.occurred[r][u] = lane.occurred[r];
@@ -157,13 +169,25 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
   }
 }
 
-// Evaluates the outputs of iterations [begin, end) from their drawn columns.
+// Schedules and evaluates iterations [begin, end) from the draws the samples
+// hold, a tile of iterations at a time.
 void BlockDrawer::evaluate_range(Lane& lane, int begin, int end, Samples& s, Failure& failure) {
   const std::size_t nc = model_.columns.size();
   float* row = lane.tile.data();
-  for (int i = begin; i < end; ++i) {
-    for (std::size_t c = 0; c < nc; ++c) row[c] = s.columns[c][static_cast<std::size_t>(i)];
-    if (!outputs(lane, row, i, s, failure)) return;
+  for (int first = begin; first < end; first += static_cast<int>(kTileRows)) {
+    const auto rows = std::min(kTileRows, static_cast<std::size_t>(end - first));
+    const auto f = static_cast<std::size_t>(first);
+    if (plan_.network) gather_network(s.network, f, rows, lane.draws);
+    std::size_t r = 0;
+    bool ok = true;
+    for (; r < rows && ok; ++r) {
+      const int i = first + static_cast<int>(r);
+      if (plan_.network) schedule(lane, r, i, s);
+      for (std::size_t c = 0; c < nc; ++c) row[c] = s.columns[c][f + r];
+      ok = outputs(lane, row, i, s, failure);
+    }
+    if (plan_.network) store_schedules(model_, lane.schedules, f, r, s.network);
+    if (!ok) return;
   }
 }
 
@@ -214,11 +238,15 @@ BlockDrawer::BlockDrawer(const Plan& plan, const SamplingExports& sampling)
     // VELMGETSEED would read there): the same whatever the threads, and
     // different from one another over the whole period.
     std::uint64_t step = static_cast<std::uint64_t>(key_seed(1, 0));
-    for (std::size_t c : plan.correlation.columns) {
+    for (std::size_t v : plan.correlation.variables) {
       key_steps_.push_back(step);
       step = times_mod(step, 16807);
-      const std::size_t input = model_.columns[c].input;
       int slot = -1;
+      if (model_.variable_task(v)) {
+        risk_slot_.push_back(slot);
+        continue;
+      }
+      const std::size_t input = model_.columns[v].input;
       for (std::size_t r = 0, risk = 0; r < model_.inputs.size(); ++r) {
         if (model_.inputs[r].kind != InputKind::risk) continue;
         if (r == input) slot = static_cast<int>(risk);
@@ -262,24 +290,25 @@ void BlockDrawer::run_phase(Phase phase, Samples& s) {
 }
 
 // A correlated block in the calling thread: drawn, with its keys; its scores
-// prepared; each correlated column's values handed out in the ranks of its
+// prepared; each correlated variable's values handed out in the ranks of its
 // transformed scores, a risk's occurrence and impact going with its value;
-// then its outputs evaluated.
+// then its schedules made and its outputs evaluated.
 void BlockDrawer::correlated_block(Lane& lane, int begin, int end, Samples& s, Failure& failure) {
   const auto b = static_cast<std::size_t>(begin), n = static_cast<std::size_t>(end - begin);
-  const std::vector<std::size_t>& columns = plan_.correlation.columns;
-  lane.keys.resize(n * columns.size());
+  const std::vector<std::size_t>& variables = plan_.correlation.variables;
+  lane.keys.resize(n * variables.size());
   draw_range(lane, begin, end, s, failure, lane.keys.data());
   std::vector<const std::uint32_t*> keys;
-  for (std::size_t j = 0; j < columns.size(); ++j) keys.push_back(lane.keys.data() + j * n);
+  for (std::size_t j = 0; j < variables.size(); ++j) keys.push_back(lane.keys.data() + j * n);
   lane.reorder->prepare(n, keys);
   const RankReorder::Order& order = lane.order;
   auto permute = [&](auto& x, auto& drawn) {
     drawn.assign(x.begin() + static_cast<long>(b), x.begin() + static_cast<long>(b + n));
     for (std::size_t r = 0; r < n; ++r) x[b + order.target[r]] = drawn[order.source[r]];
   };
-  for (std::size_t j = 0; j < columns.size(); ++j) {
-    float* x = s.columns[columns[j]].data() + b;
+  for (std::size_t j = 0; j < variables.size(); ++j) {
+    const auto task = model_.variable_task(variables[j]);
+    float* x = (task ? s.network.drawn[*task] : s.columns[variables[j]]).data() + b;
     lane.reorder->order(j, x, lane.order);
     for (std::size_t r = 0; r < n; ++r) x[order.target[r]] = order.sorted[r];
     if (risk_slot_[j] < 0) continue;
@@ -313,7 +342,7 @@ Failure BlockDrawer::draw(int begin, int end, Samples& s) {
     if (next.samples == &s && next.begin == begin && next.end == end) return next.failure;
     ahead_.clear();
   }
-  const auto limit = static_cast<int>(s.columns[plan_.correlation.columns[0]].size());
+  const auto limit = static_cast<int>(s.outputs[0].size());
   p.blocks.assign(1, {begin, end});
   for (int from = end; static_cast<int>(p.blocks.size()) < p.threads && from < limit;
        from = p.blocks.back().second)

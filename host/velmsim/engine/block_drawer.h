@@ -52,6 +52,7 @@ class BlockDrawer {
   void draw_range(Lane& lane, int begin, int end, Samples& s, Failure& failure, std::uint32_t* keys);
   void evaluate_range(Lane& lane, int begin, int end, Samples& s, Failure& failure);
   bool outputs(Lane& lane, const float* row, int i, Samples& s, Failure& failure);
+  void schedule(Lane& lane, std::size_t slot, int i, Samples& s);
   void correlated_block(Lane& lane, int begin, int end, Samples& samples, Failure& failure);
   const Plan& plan_;
   const Model& model_;

@@ -74,8 +74,9 @@ void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d)
   }
 }
 
-void gather_network(const NetworkSamples& s, std::size_t first, std::vector<NetworkDraws>& d) {
-  const std::size_t rows = d.size(), tasks = s.drawn.size(), risks = s.occurred.size();
+void gather_network(const NetworkSamples& s, std::size_t first, std::size_t rows,
+                    std::vector<NetworkDraws>& d) {
+  const std::size_t tasks = s.drawn.size(), risks = s.occurred.size();
   for (std::size_t t = 0; t < tasks; ++t)
     for (std::size_t r = 0; r < rows; ++r) {
       d[r].drawn[t] = s.drawn[t][first + r];
@@ -118,20 +119,14 @@ std::pair<double, double> schedule_of(const Model& model, const Network& network
   return {w.times.project_finish, cost};
 }
 
-void store_network(const Model& model, const std::vector<NetworkDraws>& d,
-                   const std::vector<NetworkScratch>& w, std::size_t first, std::size_t rows,
-                   NetworkSamples& s) {
+void store_draws(const Model& model, const std::vector<NetworkDraws>& d, std::size_t first,
+                 std::size_t rows, NetworkSamples& s) {
   const TaskNetwork& net = model.network;
   for (std::size_t t = 0; t < net.tasks.size(); ++t)
     for (std::size_t r = 0; r < rows; ++r) {
       const std::size_t i = first + r;
       s.drawn[t][i] = d[r].drawn[t];
       s.exists[t][i] = d[r].exists[t];
-      s.clamped[t][i] = d[r].exists[t] && d[r].drawn[t] < 0;
-      s.duration[t][i] = static_cast<float>(w[r].d[t]);
-      s.start[t][i] = static_cast<float>(w[r].times.start[t]);
-      s.finish[t][i] = static_cast<float>(w[r].times.finish[t]);
-      s.critical[t][i] = w[r].times.critical[t];
     }
   for (std::size_t k = 0; k < net.risks.size(); ++k)
     for (std::size_t r = 0; r < rows; ++r) {
@@ -140,6 +135,19 @@ void store_network(const Model& model, const std::vector<NetworkDraws>& d,
       if (!s.delay[k].empty()) s.delay[k][i] = d[r].delay[k];
       if (!s.factor[k].empty()) s.factor[k][i] = d[r].factor[k];
       if (!s.cost[k].empty()) s.cost[k][i] = d[r].cost[k];
+    }
+}
+
+void store_schedules(const Model& model, const std::vector<NetworkScratch>& w, std::size_t first,
+                     std::size_t rows, NetworkSamples& s) {
+  for (std::size_t t = 0; t < model.network.tasks.size(); ++t)
+    for (std::size_t r = 0; r < rows; ++r) {
+      const std::size_t i = first + r;
+      s.duration[t][i] = static_cast<float>(w[r].d[t]);
+      s.start[t][i] = static_cast<float>(w[r].times.start[t]);
+      s.finish[t][i] = static_cast<float>(w[r].times.finish[t]);
+      s.critical[t][i] = w[r].times.critical[t];
+      s.clamped[t][i] = s.exists[t][i] && s.drawn[t][i] < 0;
     }
 }
 

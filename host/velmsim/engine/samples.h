@@ -62,10 +62,11 @@ struct NetworkDraws {
 // it occurs, so that every iteration takes its uniforms the same way).
 void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d);
 
-// Iterations [first, first + d.size()) of the draws as the samples hold
-// them. Read a run of iterations at a time, task by task, so that reading
-// stays on few pages.
-void gather_network(const NetworkSamples& s, std::size_t first, std::vector<NetworkDraws>& d);
+// Iterations [first, first + rows) of the draws as the samples hold them,
+// into d[0, rows). Read a run of iterations at a time, task by task, so that
+// reading stays on few pages.
+void gather_network(const NetworkSamples& s, std::size_t first, std::size_t rows,
+                    std::vector<NetworkDraws>& d);
 
 // The schedule of one iteration from its draws, with risk `without` (when
 // given) not applied: the durations as used in w.d (at least 0, after the
@@ -79,11 +80,13 @@ std::pair<double, double> schedule_of(const Model& model, const Network& network
                                       const NetworkDraws& draws, NetworkScratch& w,
                                       std::optional<std::size_t> without = std::nullopt);
 
-// Stores iterations [first, first + rows) into the samples: their draws d[r]
-// and the schedules w[r] hold, task by task (a row at a time would put
-// nearly every store on a page of its own).
-void store_network(const Model& model, const std::vector<NetworkDraws>& d,
-                   const std::vector<NetworkScratch>& w, std::size_t first, std::size_t rows,
-                   NetworkSamples& s);
+// Stores iterations [first, first + rows) into the samples: their draws d[r],
+// and then the schedules w[r] made from the draws the samples hold (which
+// rank correlation may have reordered in between), task by task (a row at a
+// time would put nearly every store on a page of its own).
+void store_draws(const Model& model, const std::vector<NetworkDraws>& d, std::size_t first,
+                 std::size_t rows, NetworkSamples& s);
+void store_schedules(const Model& model, const std::vector<NetworkScratch>& w, std::size_t first,
+                     std::size_t rows, NetworkSamples& s);
 
 }  // namespace velmsim

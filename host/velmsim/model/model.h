@@ -121,13 +121,16 @@ struct TaskNetwork {
   bool costed() const;
 };
 
-// Target Spearman rank correlations between columns, as the file gives them
-// (pairs it leaves out are 0); the run checks or repairs the matrix.
+// Target Spearman rank correlations between variables, as the file gives
+// them (pairs it leaves out are 0); the run checks or repairs the matrix. A
+// variable is a column, or a task's drawn duration: variable v < the number
+// of columns is column v, and columns + t is task t, so that ascending
+// indices are in draw order.
 struct RankCorrelation {
-  std::vector<std::size_t> columns;  // the correlated columns, in draw order
-  SquareMatrix given;                // over `columns`
-  Position at;                       // the [correlation] table
-  bool empty() const { return columns.size() < 2; }
+  std::vector<std::size_t> variables;  // the correlated variables, ascending
+  SquareMatrix given;                  // over `variables`
+  Position at;                         // the [correlation] table
+  bool empty() const { return variables.size() < 2; }
 };
 
 // [run] as the file gives it: a value left out takes the command line's or
@@ -160,6 +163,10 @@ struct Model {
   // The columns' names, which every formula may use (besides base, when the
   // output has one, and the outputs before it).
   std::vector<std::string> column_names() const;
+  // The name of a correlated variable (see RankCorrelation), and the task it
+  // is, if it is one.
+  std::string variable_name(std::size_t v) const;
+  std::optional<std::size_t> variable_task(std::size_t v) const;
   // The outputs the reports summarise, in file order.
   std::vector<std::size_t> reported_outputs() const;
 };

@@ -51,10 +51,20 @@ class CorrelationReader {
   }
 
  private:
-  // The column called `name`, which may be correlated.
+  // The variable called `name`, which may be correlated: a column, or a
+  // task's drawn duration.
   std::optional<std::size_t> column(const std::string& name, Position at) {
+    const auto& tasks = m_.network.tasks;
+    const auto task = std::find_if(tasks.begin(), tasks.end(),
+                                   [&](const Task& t) { return t.name == name; });
     for (std::size_t c = 0; c < m_.columns.size(); ++c) {
       if (m_.columns[c].name != name) continue;
+      if (task != tasks.end()) {
+        diag_.error(at, "'" + name + "' names both an input and a task; rename one of them to "
+                        "correlate it");
+        failed_ = true;
+        return std::nullopt;
+      }
       const Input& in = m_.inputs[m_.columns[c].input];
       if (in.kind == InputKind::pair) {
         diag_.error(at, "'" + name + "' is a variable of the normal_pair '" + in.name +
@@ -65,12 +75,24 @@ class CorrelationReader {
       }
       return c;
     }
+    if (task != tasks.end()) {
+      if (!task->duration.draw) {
+        diag_.error(at, "task '" + shown_name(name) + "' has a fixed duration, which cannot be "
+                        "correlated; give it a distribution");
+        failed_ = true;
+        return std::nullopt;
+      }
+      return m_.columns.size() + static_cast<std::size_t>(task - tasks.begin());
+    }
     failed_ = true;
     // An input with errors has already been reported.
-    if (std::find(m_.unchecked_names.begin(), m_.unchecked_names.end(), name) ==
+    if (std::find(m_.unchecked_names.begin(), m_.unchecked_names.end(), name) !=
         m_.unchecked_names.end())
-      diag_.error(at, "unknown input '" + name + "' in [correlation]" +
-                          did_you_mean(name, m_.column_names()));
+      return std::nullopt;
+    std::vector<std::string> known = m_.column_names();
+    for (const Task& t : tasks) known.push_back(t.name);
+    diag_.error(at, std::string(tasks.empty() ? "unknown input '" : "unknown input or task '") +
+                        shown_name(name) + "' in [correlation]" + did_you_mean(name, known));
     return std::nullopt;
   }
 
@@ -156,16 +178,16 @@ class CorrelationReader {
     }
   }
 
-  // The given matrix over the named columns in draw order.
+  // The given matrix over the named variables in draw order.
   void build() {
     RankCorrelation& rc = m_.correlation;
     std::set<std::size_t> named;
     for (const auto& [ab, value] : entries_) named.insert({ab.first, ab.second});
-    rc.columns.assign(named.begin(), named.end());
-    rc.given = SquareMatrix::identity(rc.columns.size());
+    rc.variables.assign(named.begin(), named.end());
+    rc.given = SquareMatrix::identity(rc.variables.size());
     auto index = [&](std::size_t c) {
-      return static_cast<std::size_t>(std::lower_bound(rc.columns.begin(), rc.columns.end(), c) -
-                                      rc.columns.begin());
+      return static_cast<std::size_t>(std::lower_bound(rc.variables.begin(), rc.variables.end(), c) -
+                                      rc.variables.begin());
     };
     for (const auto& [ab, value] : entries_) {
       const std::size_t i = index(ab.first), j = index(ab.second);

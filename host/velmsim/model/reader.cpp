@@ -40,6 +40,16 @@ std::vector<std::string> Model::column_names() const {
   return names;
 }
 
+std::optional<std::size_t> Model::variable_task(std::size_t v) const {
+  if (v < columns.size()) return std::nullopt;
+  return v - columns.size();
+}
+
+std::string Model::variable_name(std::size_t v) const {
+  const auto task = variable_task(v);
+  return task ? network.tasks[*task].name : columns[v].name;
+}
+
 namespace {
 
 // Reads the model file into `text`; the error, if any. A model is a small

@@ -66,9 +66,9 @@ SquareMatrix nearest_correlation(const SquareMatrix& c, double floor) {
 CorrelationPlan plan_correlation(const Model& model, bool repair, Diagnostics& diag) {
   const RankCorrelation& rc = model.correlation;
   CorrelationPlan plan;
-  plan.columns = rc.columns;
+  plan.variables = rc.variables;
   plan.given = plan.target = rc.given;
-  if (rc.columns.empty()) return plan;
+  if (rc.variables.empty()) return plan;
   const double lowest = smallest_eigenvalue(rc.given);
   if (lowest >= kSemidefiniteTolerance) return plan;
   const std::string what = "the correlations in [correlation] cannot hold together: their "
@@ -80,13 +80,13 @@ CorrelationPlan plan_correlation(const Model& model, bool repair, Diagnostics& d
   }
   plan.target = nearest_correlation(rc.given);
   plan.repaired = true;
-  const std::size_t k = plan.columns.size();
+  const std::size_t k = plan.variables.size();
   for (std::size_t i = 0; i < k * k; ++i)
     plan.largest_change = std::max(plan.largest_change, std::fabs(plan.target.a[i] - plan.given.a[i]));
   std::string text = what + "; --repair uses the nearest correlation matrix (largest change " +
                      parameter_text(plan.largest_change) + "):\n  names = [";
   for (std::size_t i = 0; i < k; ++i)
-    text += (i ? ", \"" : "\"") + model.columns[plan.columns[i]].name + "\"";
+    text += (i ? ", \"" : "\"") + model.variable_name(plan.variables[i]) + "\"";
   text += "]\n  matrix = [";
   for (std::size_t i = 0; i < k; ++i) {
     text += i ? ",\n            [" : "[";

@@ -27,15 +27,16 @@ inline constexpr double kSemidefiniteTolerance = -1e-6;
 // entries are printed to six significant digits.
 SquareMatrix nearest_correlation(const SquareMatrix& c, double floor = 1e-5);
 
-// Target Spearman rank correlations between columns, induced by reordering
-// each block's draws.
+// Target Spearman rank correlations between variables (columns and tasks'
+// durations, as the model numbers them), induced by reordering each block's
+// draws.
 struct CorrelationPlan {
-  std::vector<std::size_t> columns;  // the correlated columns, in draw order
-  SquareMatrix target;               // over `columns`: the matrix the run uses
-  SquareMatrix given;                // as written, before a repair
+  std::vector<std::size_t> variables;  // the correlated variables, in draw order
+  SquareMatrix target;                 // over `variables`: the matrix the run uses
+  SquareMatrix given;                  // as written, before a repair
   bool repaired = false;
   double largest_change = 0;  // largest |target - given| entry after a repair
-  bool empty() const { return columns.size() < 2; }
+  bool empty() const { return variables.size() < 2; }
 };
 
 // The model's correlations as the run uses them. A matrix that is not

@@ -11,6 +11,27 @@ namespace velmsim {
 
 namespace {
 
+// Every task figure that a formula may name: those of each task whose name
+// is an identifier, within muParser's length of a name.
+std::vector<FormulaProgram::TaskValue> task_values_of(const Model& m) {
+  std::vector<FormulaProgram::TaskValue> values;
+  for (std::size_t t = 0; t < m.network.tasks.size(); ++t) {
+    const std::string& task = m.network.tasks[t].name;
+    if (!is_formula_name(task)) continue;
+    for (auto [field, suffix] : {std::pair{TaskField::duration, ".duration"},
+                                 std::pair{TaskField::start, ".start"},
+                                 std::pair{TaskField::finish, ".finish"}}) {
+      std::string name = task + suffix;
+      if (name.size() <= kMaxNameLength) values.push_back({t, field, std::move(name)});
+    }
+  }
+  return values;
+}
+
+// muParser's characters of a name, and the dot of a task's figures.
+constexpr const char* kNameCharsWithDot =
+    "0123456789_abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.";
+
 // The message for muParser's error `e` in the formula of `out`.
 std::string formula_message(const mu::Parser::exception_type& e, const Model& model,
                             const Output& out, std::size_t earlier,
@@ -26,8 +47,9 @@ std::string formula_message(const mu::Parser::exception_type& e, const Model& mo
   }
   // muParser reads an unknown name as far as the next operator.
   std::string name;
+  const bool tasks = !model.network.empty();
   for (char c : out.formula.substr(static_cast<std::size_t>(where))) {
-    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) break;
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || (tasks && c == '.'))) break;
     name += c;
   }
   if (name.empty()) name = e.GetToken();
@@ -51,8 +73,20 @@ std::string formula_message(const mu::Parser::exception_type& e, const Model& mo
   for (std::size_t k = 0; k < earlier; ++k) known.push_back(model.outputs[k].name);
   if (out.base) known.push_back("base");
   for (const std::string& b : builtin_names()) known.push_back(b);
-  return "unknown name '" + name + "' in the formula of '" + out.name + "'" +
-         did_you_mean(name, known);
+  for (const FormulaProgram::TaskValue& v : task_values_of(model)) known.push_back(v.name);
+  const std::string text = "unknown name '" + name + "' in the formula of '" + out.name + "'";
+  const std::string guess = did_you_mean(name, known);
+  if (!guess.empty()) return text + guess;
+  const auto dot = name.rfind('.');
+  if (tasks && dot != std::string::npos) {
+    const std::string task = name.substr(0, dot);
+    const auto& all = model.network.tasks;
+    if (std::any_of(all.begin(), all.end(), [&](const Task& t) { return t.name == task; }))
+      return text + (is_formula_name(task) ? "; a task's figures are .duration, .start and .finish"
+                                           : "; a task's figures can be used only when its name "
+                                             "is an identifier (letters, digits and _)");
+  }
+  return text;
 }
 
 }  // namespace
@@ -65,6 +99,9 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
   std::vector<std::string> names = program.variables;
   names.insert(names.end(), model.unchecked_names.begin(), model.unchecked_names.end());
   std::vector<double> values(names.size() + model.outputs.size(), 1.0);
+  const std::vector<FormulaProgram::TaskValue> task_values = task_values_of(model);
+  std::vector<double> task_slots(task_values.size(), 1.0);
+  std::vector<bool> used(task_values.size(), false);
   for (std::size_t earlier = 0; earlier < model.outputs.size(); ++earlier) {
     const Output& out = model.outputs[earlier];
     program.outputs.push_back({out.name, out.formula, out.base, out.network});
@@ -72,8 +109,11 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
     // Names that muParser would refuse are not defined: each has been
     // reported where it is declared.
     mu::Parser p;
+    if (!model.network.empty()) p.DefineNameChars(kNameCharsWithDot);
     for (std::size_t i = 0; i < names.size(); ++i)
       if (is_formula_name(names[i])) p.DefineVar(names[i], &values[i]);
+    for (std::size_t i = 0; i < task_values.size(); ++i)
+      p.DefineVar(task_values[i].name, &task_slots[i]);
     double base = 1.0;
     if (out.base) p.DefineVar("base", &base);
     for (std::size_t k = 0; k < earlier; ++k)
@@ -82,6 +122,9 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
     try {
       p.SetExpr(out.formula);
       p.Eval();
+      const auto& in_use = p.GetUsedVar();
+      for (std::size_t i = 0; i < task_values.size(); ++i)
+        if (in_use.count(task_values[i].name)) used[i] = true;
     } catch (const mu::Parser::exception_type& e) {
       // muParser's position may point one past the end of the formula.
       const int where = std::clamp(e.GetPos(), 0, static_cast<int>(out.formula.size()));
@@ -91,19 +134,25 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
       if (!message.empty()) diag.error(at, message);
     }
   }
+  for (std::size_t i = 0; i < task_values.size(); ++i)
+    if (used[i]) program.task_values.push_back(task_values[i]);
   return program;
 }
 
 Evaluator::Evaluator(const FormulaProgram& program) {
   variables_.assign(program.variables.size(), 0.0);
+  tasks_.assign(program.task_values.size(), 0.0);
   outputs_.assign(program.outputs.size(), 0.0);
   bases_.assign(program.outputs.size(), 0.0);
   for (const FormulaProgram::Formula& f : program.outputs) {
     given_.push_back(f.given);
     const std::size_t k = parsers_.size();
     auto p = std::make_unique<mu::Parser>();
+    if (!program.task_values.empty()) p->DefineNameChars(kNameCharsWithDot);
     for (std::size_t i = 0; i < variables_.size(); ++i)
       p->DefineVar(program.variables[i], &variables_[i]);
+    for (std::size_t i = 0; i < tasks_.size(); ++i)
+      p->DefineVar(program.task_values[i].name, &tasks_[i]);
     if (f.base) {
       bases_[k] = *f.base;
       p->DefineVar("base", &bases_[k]);
@@ -116,8 +165,9 @@ Evaluator::Evaluator(const FormulaProgram& program) {
 
 Evaluator::~Evaluator() = default;
 
-int Evaluator::evaluate(const float* row, float* out) {
+int Evaluator::evaluate(const float* row, const float* tasks, float* out) {
   for (std::size_t i = 0; i < variables_.size(); ++i) variables_[i] = row[i];
+  for (std::size_t i = 0; i < tasks_.size(); ++i) tasks_[i] = tasks[i];
   int bad = -1;
   for (std::size_t k = 0; k < parsers_.size(); ++k) {
     const double y = given_[k] ? out[k] : parsers_[k]->Eval();

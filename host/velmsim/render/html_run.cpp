@@ -428,7 +428,8 @@ std::string html_report(const Report& r) {
 
   if (const auto& c = r.correlation) {
     const std::size_t n = c->names.size();
-    h += "<h2 class=\"first\">Rank correlation of inputs</h2>\n<div class=\"tables\">\n";
+    h += std::string("<h2 class=\"first\">Rank correlation of inputs") +
+         (c->tasks ? " and tasks&#8217; drawn durations" : "") + "</h2>\n<div class=\"tables\">\n";
     h += "<div class=\"figure\"><h3>Target</h3>\n" +
          correlation_table(c->names, [&](std::size_t i, std::size_t j) { return c->target(i, j); }) +
          "</div>\n";
@@ -474,8 +475,9 @@ std::string html_report(const Report& r) {
     if (!o.histogram.tally.empty())
       h += "<div class=\"figure\"><h3>Histogram</h3>\n" + histogram(o) +
            histogram_note(o.histogram) + "</div>\n";
-    h += "<div class=\"figure\"><h3>Tornado: Spearman rank correlation of each input with " +
-         escape(o.name) + "</h3>\n" + tornado(o) + "</div>\n";
+    if (o.constant || !o.tornado.empty())  // a network without inputs has none
+      h += "<div class=\"figure\"><h3>Tornado: Spearman rank correlation of each input with " +
+           escape(o.name) + "</h3>\n" + tornado(o) + "</div>\n";
     h += "<div class=\"figure\"><h3>Convergence of the mean and P80</h3>\n" + convergence(r, k) +
          "</div>\n";
 

@@ -122,8 +122,11 @@ std::string text_report(const Report& r) {
   }
 
   if (const auto& c = r.correlation) {
-    t += format("\nRank correlation of inputs: the target, induced by reordering each block of %d\n"
-                "iterations, and the Spearman correlation achieved over all iterations\n",
+    t += format(c->tasks ? "\nRank correlation of inputs and tasks' drawn durations: the target, induced\n"
+                           "by reordering each block of %d iterations, and the Spearman correlation\n"
+                           "achieved over all iterations\n"
+                         : "\nRank correlation of inputs: the target, induced by reordering each block of %d\n"
+                           "iterations, and the Spearman correlation achieved over all iterations\n",
                 r.block);
     const std::size_t k = c->names.size();
     std::size_t width = 4;
@@ -202,7 +205,10 @@ std::string text_report(const Report& r) {
     }
 
     t += "\nTornado: Spearman rank correlation of each input with " + o.name + "\n";
-    if (o.constant) t += "  (none: " + o.name + " never varied)\n";
+    if (o.constant)
+      t += "  (none: " + o.name + " never varied)\n";
+    else if (o.tornado.empty())
+      t += "  (none: the model has no inputs; the task table gives each task's cruciality)\n";
     for (const Correlation& c : o.constant ? std::vector<Correlation>{} : o.tornado) {
       if (std::isnan(c.rho)) {
         t += format("  %-18s %7s (never varied)\n", c.name.c_str(), "n/a");

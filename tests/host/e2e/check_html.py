@@ -178,9 +178,14 @@ def check_report(velmsim, model, scratch, point_mass=None):
     with_drivers = sum(1 for o in report["outputs"]
                        if any(d["p80_allocation"] is not None for d in o["contingency_drivers"]))
     charts = [svg.get("data-chart") for svg in root.iter(NS + "svg")]
-    for kind in ("s-curve", "histogram", "tornado", "convergence"):
+    for kind in ("s-curve", "histogram", "convergence"):
         if charts.count(kind) != len(outputs):
             faults.append(f"{charts.count(kind)} {kind} charts for {len(outputs)} outputs")
+    # A network without inputs has no tornado: the task table ranks the tasks.
+    with_inputs = sum(1 for o in report["outputs"] if o["tornado"] or o["constant"])
+    if charts.count("tornado") != with_inputs:
+        faults.append(f"{charts.count('tornado')} tornado charts for {with_inputs} outputs "
+                      "with inputs")
     schedule = report.get("schedule")
     if schedule and charts.count("criticality") != 1:
         faults.append("a schedule without its criticality chart")

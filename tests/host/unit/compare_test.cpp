@@ -226,4 +226,49 @@ TEST(Compare, SharedDraws) {
   EXPECT_TRUE(both.reordered.empty());
 }
 
+// A network draws after the inputs: its tasks and risks are paired while
+// every input is, by the same rules.
+TEST(Compare, SharedNetworkDraws) {
+  const std::string a =
+      "[inputs]\nu = { dist = \"uniform\", min = 0, max = 1 }\n"
+      "[tasks]\na = { duration = { dist = \"triangular\", low = 1, mode = 2, high = 4 }, p = 0.5 }\n"
+      "b = { duration = 3, after = [\"a\"] }\n"
+      "[risks]\nr = { p = 0.3, tasks = [\"b\"], delay = { dist = \"uniform\", min = 1, max = 2 } }\n";
+  using Names = std::vector<std::string>;
+  struct Case {
+    const char* what;
+    std::string b;
+    Names same_values, same_start, reordered, unmatched_b;
+  };
+  const std::vector<Case> cases = {
+      {"identical", a, {"u", "task a", "task b", "risk r"}, {}, {}, {}},
+      {"task's p", replaced(a, "p = 0.5", "p = 0.7"), {"u", "task b", "risk r"}, {"task a"}, {}, {}},
+      {"task made certain", replaced(a, "p = 0.5", "p = 1"), {"u"}, {}, {}, {"task a", "task b", "risk r"}},
+      {"constant duration", replaced(a, "duration = 3", "duration = 5"), {"u", "task a", "risk r"},
+       {"task b"}, {}, {}},
+      {"input changed", replaced(a, "\"uniform\", min = 0, max = 1", "\"normal\", mean = 0, sd = 1"),
+       {}, {}, {}, {"u", "task a", "task b", "risk r"}},
+      {"task correlated in B", a + "[inputs.v]\ndist = \"uniform\"\nmin = 0\nmax = 1\n"
+                                   "[correlation]\nv.a = 0.5\n",
+       {"u"}, {}, {}, {"v", "task a", "task b", "risk r"}},
+  };
+  Model ma, mb;
+  const Plan pa = plan_of(ma, a);
+  for (const Case& c : cases) {
+    const Plan pb = plan_of(mb, c.b);
+    const SharedDraws s = shared_draws(pa, pb);
+    EXPECT_EQ(s.same_values, c.same_values) << c.what;
+    EXPECT_EQ(s.same_start, c.same_start) << c.what;
+    EXPECT_EQ(s.reordered, c.reordered) << c.what;
+    EXPECT_EQ(s.unmatched_b, c.unmatched_b) << c.what;
+  }
+  // The task correlated in B alone, with inputs alike: paired, reordered.
+  Model mc;
+  const std::string u_twice = replaced(a, "[tasks]", "v = { dist = \"uniform\", min = 0, max = 1 }\n[tasks]");
+  const Plan pc = plan_of(mc, u_twice);
+  const SharedDraws s = shared_draws(pc, plan_of(mb, u_twice + "[correlation]\nv.a = 0.5\n"));
+  EXPECT_EQ(s.reordered, (Names{"v", "task a"}));
+  EXPECT_EQ(s.same_values, (Names{"u", "task b", "risk r"}));
+}
+
 }  // namespace

@@ -265,20 +265,76 @@ TEST(NetworkRun, ScheduleFollowsTheDurationsAndTheLinks) {
             "\"Fit-out, \"\"phase 1\"\".finish\",\"Fit-out, \"\"phase 1\"\".critical\",finish");
 }
 
-// The same report for 1, 2 and 3 threads.
+// kNetwork with an input, a formula over the tasks' figures and rank
+// correlation between tasks' durations and with the input.
+const std::string kCorrelated = kNetwork + R"(
+[inputs]
+x = { dist = "uniform", min = 0, max = 1 }
+[outputs]
+lead = "e.start - a.finish + d.duration * x"
+[correlation]
+a.d = 0.7
+b.x = -0.5
+)";
+
+// Formulas see each iteration's task figures as the CSV gives them; the
+// correlation reorders the tasks' drawn durations before they are
+// scheduled, so the schedule still follows the links, and a duration drawn
+// below 0 is counted where it ended up.
+TEST(NetworkRun, FormulasAndCorrelationNameTasks) {
+  const auto r = run_text(kCorrelated);
+  const Csv csv = read_csv(csv_rows(r->model, r->samples()));
+  const NetworkSamples& s = r->samples().network;
+  for (std::size_t i = 0; i < csv.rows.size(); ++i) {
+    const double eps = 1e-4;
+    EXPECT_NEAR(csv.at(i, "lead"), csv.at(i, "e.start") - csv.at(i, "a.finish") +
+                                       csv.at(i, "d.duration") * csv.at(i, "x"), eps) << i;
+    EXPECT_NEAR(csv.at(i, "d.start"),
+                std::max({0.0, csv.at(i, "b.start") + 4 - csv.at(i, "d.duration"),
+                          csv.at(i, "c.finish")}), eps) << i;
+    // b, correlated with x, is hit by no risk: scheduled as reordered.
+    EXPECT_NEAR(csv.at(i, "b.duration"), std::max(0.0f, s.drawn[1][i]), eps) << i;
+    if (HasFailure()) return;
+  }
+  const CorrelationSummary& c = *r->report.correlation;
+  EXPECT_EQ(c.names, (std::vector<std::string>{"x", "a", "b", "d"}));
+  EXPECT_TRUE(c.tasks);
+  EXPECT_NEAR(c.achieved[1 * 4 + 3], 0.7, 0.03);
+  EXPECT_NEAR(c.achieved[0 * 4 + 2], -0.5, 0.03);
+  const auto b = std::find_if(r->report.network->tasks.begin(), r->report.network->tasks.end(),
+                              [](const TaskLine& t) { return t.name == "b"; });
+  EXPECT_EQ(b->clamped, std::count_if(s.drawn[1].begin(), s.drawn[1].begin() + 3000,
+                                      [](float d) { return d < 0; }));
+  EXPECT_GT(b->clamped, 0);
+  auto first = [](const std::string& m) { return m.substr(0, m.find('\n')); };
+  EXPECT_EQ(first(messages(replaced(kCorrelated, "a.finish", "a.finsh"))),
+            "m.toml:23:19: error: unknown name 'a.finsh' in the formula of 'lead'; did you mean "
+            "'a.finish'?");
+  EXPECT_EQ(first(messages(replaced(kCorrelated, "a.d = 0.7", "c.d = 0.7"))),
+            "m.toml:25:1: error: task 'c' has a fixed duration, which cannot be correlated; give "
+            "it a distribution");
+  EXPECT_NE(messages(replaced(kCorrelated, "x = {", "a = {"))
+                .find("m.toml:25:1: error: 'a' names both an input and a task; rename one of them "
+                      "to correlate it\n"),
+            std::string::npos);
+}
+
+// The same report for 1, 2 and 3 threads, with and without correlation.
 TEST(NetworkRun, ThreadCountChangesNothing) {
-  std::string one;
-  for (int threads : {1, 2, 3}) {
-    Overrides o;
-    o.threads = threads;
-    auto r = run_text(kNetwork, o);
-    r->report.threads = 1;
-    const std::string all = json_report(r->report) + text_report(r->report) +
-                            csv_rows(r->model, r->samples());
-    if (threads == 1)
-      one = all;
-    else
-      EXPECT_EQ(all, one) << threads << " threads";
+  for (const std::string& model : {kNetwork, kCorrelated}) {
+    std::string one;
+    for (int threads : {1, 2, 3}) {
+      Overrides o;
+      o.threads = threads;
+      auto r = run_text(model, o);
+      r->report.threads = 1;
+      const std::string all = json_report(r->report) + text_report(r->report) +
+                              csv_rows(r->model, r->samples());
+      if (threads == 1)
+        one = all;
+      else
+        EXPECT_EQ(all, one) << threads << " threads";
+    }
   }
 }
 

@@ -219,7 +219,7 @@ TEST(ModelReader, HoldsTheModelInDrawOrder) {
 
   EXPECT_EQ(m.shares, (std::vector<std::size_t>{4, 1}));
   // Over z, r, a.
-  EXPECT_EQ(m.correlation.columns, (std::vector<std::size_t>{0, 3, 4}));
+  EXPECT_EQ(m.correlation.variables, (std::vector<std::size_t>{0, 3, 4}));
   EXPECT_EQ(m.correlation.given.a, (std::vector<double>{1, 0, 0.4, 0, 1, -0.2, 0.4, -0.2, 1}));
 }
 
