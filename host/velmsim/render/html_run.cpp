@@ -33,8 +33,15 @@ std::string histogram(const OutputSummary& o) {
   return histogram_chart(o.histogram, o.name, "Histogram of " + o.name, marks_of(o));
 }
 
-std::string s_curve(const OutputSummary& o) {
+// The S-curve of an output; a schedule's finish, given its calendar with a
+// start, also has the date under each tick of working days.
+std::string s_curve(const OutputSummary& o, const Schedule* calendar = nullptr) {
+  const bool dates = calendar != nullptr && calendar->start;
   Frame f;
+  if (dates) {
+    f.height += 16;
+    f.bottom += 16;
+  }
   f.x0 = o.stat[5];
   f.x1 = o.stat[6] > o.stat[5] ? o.stat[6] : o.stat[5] + 1;
   for (const Mark& m : marks_of(o)) {  // keep base and target in view when near
@@ -43,8 +50,13 @@ std::string s_curve(const OutputSummary& o) {
     if (m.value > f.x1 && m.value < f.x1 + 0.25 * span) f.x1 = m.value;
   }
   std::string s = svg_open(f, "s-curve", "S-curve of " + o.name);
-  s += axes(f, ticks(f.x0, f.x1), {0, 0.2, 0.4, 0.6, 0.8, 1.0}, o.name,
+  const std::vector<double> xt = ticks(f.x0, f.x1);
+  s += axes(f, xt, {0, 0.2, 0.4, 0.6, 0.8, 1.0},
+            dates ? o.name + " (working days from the start, and the date each ends on)" : o.name,
             "probability of a value at most this", true);
+  for (double v : dates ? xt : std::vector<double>{})
+    s += format("<text class=\"tick\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
+                f.x(v), f.height - f.bottom + 33, date_text(date_after(*calendar, v)).c_str());
   std::string points = format("%.1f,%.1f ", f.x(o.stat[5]), f.y(0));
   for (const auto& [v, p] : o.curve) points += format("%.1f,%.1f ", f.x(v), f.y(p));
   points += format("%.1f,%.1f", f.x(o.stat[6]), f.y(1));
@@ -471,7 +483,8 @@ std::string html_report(const Report& r) {
     // Each heading with its chart or table in one figure, which printing
     // keeps on one page.
     h += "<div class=\"figure\"><h3>S-curve: probability that " + escape(o.name) +
-         " is at most a value</h3>\n" + s_curve(o) + "</div>\n";
+         " is at most a value</h3>\n" +
+         s_curve(o, r.network && k == 0 ? &r.network->schedule : nullptr) + "</div>\n";
     if (!o.histogram.tally.empty())
       h += "<div class=\"figure\"><h3>Histogram</h3>\n" + histogram(o) +
            histogram_note(o.histogram) + "</div>\n";

@@ -187,6 +187,10 @@ def check_report(velmsim, model, scratch, point_mass=None):
         faults.append(f"{charts.count('tornado')} tornado charts for {with_inputs} outputs "
                       "with inputs")
     schedule = report.get("schedule")
+    if schedule and schedule["start"]:
+        curve = next(svg for svg in root.iter(NS + "svg") if svg.get("data-chart") == "s-curve")
+        if not any(re.fullmatch(r"\d{4}-\d\d-\d\d", t.text or "") for t in curve.iter(NS + "text")):
+            faults.append("a dated schedule's finish S-curve without dates under its ticks")
     if schedule and charts.count("criticality") != 1:
         faults.append("a schedule without its criticality chart")
     if schedule and schedule["joint_confidence"] is not None and \
