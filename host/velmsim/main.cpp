@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   if (const int status = velmsim::cli::parse_command_line(argc, argv, command); status >= 0)
     return status;
   try {
+    if (command.convert) return velmsim::cli::convert_command(command);
     return command.compare ? velmsim::cli::compare_command(command)
                            : velmsim::cli::run_command(command);
   } catch (const velmsim::cli::CommandError& e) {

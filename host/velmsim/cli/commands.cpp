@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 #include <unistd.h>
@@ -13,6 +14,8 @@
 #include "host/velmsim/engine/exports.h"
 #include "host/velmsim/engine/run.h"
 #include "host/velmsim/model/model.h"
+#include "host/velmsim/model/import_network.h"
+#include "host/velmsim/plan/imported_plan.h"
 #include "host/velmsim/plan/plan.h"
 #include "host/velmsim/render/format.h"
 #include "host/velmsim/render/render.h"
@@ -158,6 +161,27 @@ int compare_command(const CommandLine& c) {
   files.write({{"--json", [&](const auto& out) { out(compare_json(comparison)); }},
                {"--html", [&](const auto& out) { out(compare_html(comparison)); }}});
   return print_report(compare_text(comparison));
+}
+
+// A schedule file converted to standard output: its network as a model, or
+// its plan as velmsim dates it. What the plan does not model is noted on
+// standard error.
+int convert_command(const CommandLine& c) {
+  Diagnostics diag;
+  const auto f = read_schedule_file(c.schedule, diag);
+  std::optional<ImportedNetwork> n;
+  std::optional<Network> network;
+  if (f && !diag.has_errors()) {
+    n = network_of(*f, f->file, diag);
+    network = imported_network(*f, *n, diag);
+  }
+  std::fputs(diag.render("", "").c_str(), stderr);
+  if (!network || diag.has_errors()) return 2;
+  const std::string name = std::filesystem::path(c.schedule).stem().string();
+  const std::string out = c.to == "csv" ? schedule_plan_csv(*f, planned_dates(*f, *n, *network))
+                                        : schedule_model_toml(*f, *n, name);
+  std::fputs(out.c_str(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace velmsim::cli

@@ -10,5 +10,6 @@ namespace velmsim::cli {
 
 int run_command(const CommandLine& c);
 int compare_command(const CommandLine& c);
+int convert_command(const CommandLine& c);
 
 }  // namespace velmsim::cli

@@ -137,6 +137,13 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
   compare->add_option("A", c.a, "the first model file")->required();
   compare->add_option("B", c.b, "the second model file")->required();
   shared_options(*compare, c, true);
+  CLI::App* convert = app.add_subcommand(
+      "convert", "write a schedule saved by a scheduling program (project XML or a table "
+                 "export) as a velmsim model, or its plan as velmsim dates it, to standard output");
+  convert->add_option("FILE", c.schedule, "the schedule file")->required();
+  convert->add_option("--to", c.to, "toml: the network as a model; csv: the plan, a row per task")
+      ->required()
+      ->check(CLI::IsMember({"toml", "csv"}));
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -150,6 +157,7 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
     return refuse(std::string(e.what()) + " (try --help)");
   }
   c.compare = compare->parsed();
+  c.convert = convert->parsed();
   if (c.compare)
     for (const CLI::Option* option : app.get_options())
       if (option->count() > 0 && option->get_name() != "--help")

@@ -1,5 +1,6 @@
 // velmsim's command line: `velmsim [MODEL] [options]` runs or checks a
-// model, `velmsim compare A B [options]` compares two. Each option is
+// model, `velmsim compare A B [options]` compares two, `velmsim convert FILE
+// --to toml|csv` converts a scheduling program's file. Each option is
 // declared once; compare takes those that apply to it.
 #pragma once
 
@@ -11,6 +12,8 @@ namespace velmsim::cli {
 
 struct CommandLine {
   bool compare = false;
+  bool convert = false;
+  std::string schedule, to;  // convert: the schedule file, and toml or csv
   std::string model;  // run: the model file
   std::string a, b;   // compare: the two model files
   bool check = false;

@@ -26,12 +26,20 @@ std::vector<std::string> lines_of(const std::string& text) {
 
 }  // namespace
 
-std::string Diagnostics::render(const std::string& file, const std::string& text) const {
+int Diagnostics::add_file(std::string path, std::string text) {
+  files_.emplace_back(std::move(path), std::move(text));
+  return static_cast<int>(files_.size());
+}
+
+std::string Diagnostics::render(const std::string& model_file, const std::string& model_text) const {
   std::vector<Diagnostic> sorted = list_;
   std::stable_sort(sorted.begin(), sorted.end(), [](const Diagnostic& a, const Diagnostic& b) {
+    if (a.file != b.file) return a.file < b.file;
     return a.at.line != b.at.line ? a.at.line < b.at.line : a.at.column < b.at.column;
   });
-  const std::vector<std::string> lines = lines_of(text);
+  std::vector<std::vector<std::string>> texts(files_.size() + 1);
+  texts[0] = lines_of(model_text);
+  for (std::size_t f = 0; f < files_.size(); ++f) texts[f + 1] = lines_of(files_[f].second);
   std::string out;
   std::size_t errors = 0, left_out = 0;
   for (const Diagnostic& d : sorted) {
@@ -39,8 +47,13 @@ std::string Diagnostics::render(const std::string& file, const std::string& text
       ++left_out;
       continue;
     }
+    const auto f = static_cast<std::size_t>(d.file);
+    const std::string& file = f == 0 ? model_file : files_[f - 1].first;
+    const std::vector<std::string>& lines = texts[f];
     out += file;
-    if (d.at.line > 0) {
+    if (!d.where.empty()) {
+      out += ": " + d.where;
+    } else if (d.at.line > 0) {
       out += ':';
       out += std::to_string(d.at.line);
       out += ':';
@@ -48,7 +61,7 @@ std::string Diagnostics::render(const std::string& file, const std::string& text
     }
     out += d.warning ? ": warning: " : ": error: ";
     out += d.message + "\n";
-    if (d.at.line > 0 && static_cast<std::size_t>(d.at.line) <= lines.size()) {
+    if (d.where.empty() && d.at.line > 0 && static_cast<std::size_t>(d.at.line) <= lines.size()) {
       std::string source = lines[static_cast<std::size_t>(d.at.line - 1)];
       int column = d.at.column;
       // A long line is shown as the stretch around the column, cut with "...".
@@ -74,7 +87,7 @@ std::string Diagnostics::render(const std::string& file, const std::string& text
     }
   }
   if (left_out > 0)
-    out += file + ": " + std::to_string(left_out) + " more error" + (left_out == 1 ? "" : "s") +
+    out += model_file + ": " + std::to_string(left_out) + " more error" + (left_out == 1 ? "" : "s") +
            " not shown\n";
   return out;
 }

@@ -89,6 +89,10 @@ struct Task {
   std::vector<Position> after_at;  // where each is written
   std::optional<float> p;       // the chance that it exists in an iteration
   double fixed_cost = 0.0, cost_per_day = 0.0;
+  double not_before = 0.0;      // its earliest start, in working days (a date constraint)
+  // In a schedule read from a scheduling program's file: the task's UID (or
+  // code), ID, own name and WBS, by which [tasks] and [risks] may choose it.
+  std::string uid, id, title, wbs;
 };
 
 // A risk of the register: occurs once per iteration with probability p and
@@ -114,6 +118,7 @@ struct Schedule {
 
 struct TaskNetwork {
   Schedule schedule;
+  std::string file;  // the scheduling program's file it was read from, if any
   std::vector<Task> tasks;  // in the order of the file
   std::vector<TaskRisk> risks;
   bool empty() const { return tasks.empty(); }
@@ -181,6 +186,15 @@ inline constexpr std::size_t kMaxNameLength = 100;
 // Letters, digits and _, starting with a letter or _, at most kMaxNameLength
 // characters: a name a formula can use.
 bool is_formula_name(const std::string& s);
+
+// Reads a file that a model needs (a `kind` file: the model, a schedule)
+// of at most `limit` bytes into `text`; the error, if any. Anything else
+// given by mistake (a directory, a pipe, /dev/zero) is refused without being
+// read, and no more than the limit and one byte is ever read.
+inline constexpr std::size_t kMaxModelBytes = std::size_t{16} << 20;
+inline constexpr std::size_t kMaxScheduleBytes = std::size_t{256} << 20;
+std::optional<std::string> read_limited_file(const std::string& path, const std::string& kind,
+                                           std::string& text, std::size_t limit);
 
 // Reads and checks the model in `path`. Problems are added to `diagnostics`;
 // the model may be run only when it has none.

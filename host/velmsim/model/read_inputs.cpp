@@ -208,6 +208,33 @@ bool read_risk(Reader& r, const toml::table& t, Input& in, const std::string& wh
 
 }  // namespace
 
+std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const std::string& who,
+                                       Position at, double planned, bool report) {
+  Diagnostics quiet;
+  Reader silent(quiet);
+  Position dist_at;
+  const auto dist = dist_of(report ? r : silent, t, who, at, dist_at);
+  if (!dist) return std::nullopt;
+  const Dist d = dist->dist ? dist->dist->id : Dist::yesno;
+  if (d != Dist::uniform && d != Dist::triangular && d != Dist::normal) {
+    if (report)
+      r.diagnostics().error(dist_at, who + " must be a uniform, triangular or normal "
+                                           "distribution of fractions of the planned duration");
+    return std::nullopt;
+  }
+  // Checked as fractions (a positive scale keeps every condition), then read
+  // as the duration they make: a location x becomes planned (1 + x), a
+  // spread sd becomes planned sd.
+  if (report) return read_draw(r, t, *dist->dist, who, at);
+  toml::table scaled = t;
+  for (auto&& [key, node] : t) {
+    if (key.str() == "dist" || !node.is_number()) continue;
+    const double x = node.value<double>().value_or(0.0);
+    scaled.insert_or_assign(key, key.str() == "sd" ? planned * x : planned * (1 + x));
+  }
+  return read_draw(silent, scaled, *dist->dist, who, at);
+}
+
 std::optional<Amount> read_amount(Reader& r, const toml::node& node, const std::string& who) {
   Amount a;
   const toml::table* t = node.as_table();

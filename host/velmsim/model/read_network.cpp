@@ -99,10 +99,23 @@ std::optional<PendingLink> read_link(Reader& r, const toml::node& n, const std::
 void read_schedule(const toml::table& t, Reader& r, Model& m) {
   Diagnostics& diag = r.diagnostics();
   Schedule& s = m.network.schedule;
-  r.unknown_keys(t, {"start", "workdays", "holidays", "target", "budget", "confidence"},
+  r.unknown_keys(t, {"file", "uncertainty", "start", "workdays", "holidays", "target", "budget",
+                     "confidence"},
                  "in [schedule]");
-  if (const toml::node* n = t.get("start")) s.start = read_date(r, *n, "'start'");
-  if (const toml::node* n = t.get("workdays")) {
+  const bool from_file = t.get("file") != nullptr;
+  if (from_file) {
+    // The file's calendar is the schedule's.
+    for (const char* key : {"start", "workdays", "holidays"})
+      if (const toml::node* n = t.get(key))
+        diag.error(pos(n->source()), std::string("'") + key + "' comes from the schedule file; "
+                                     "leave it out beside 'file'");
+    import_schedule(t, r, m);
+  } else if (const toml::node* u = t.get("uncertainty")) {
+    diag.error(pos(u->source()), "'uncertainty' spreads the durations of a schedule read from "
+                                 "'file'; give each task of [tasks] its own distribution");
+  }
+  if (const toml::node* n = t.get("start"); n && !from_file) s.start = read_date(r, *n, "'start'");
+  if (const toml::node* n = t.get("workdays"); n && !from_file) {
     const toml::array* a = n->as_array();
     if (a == nullptr || a->empty()) {
       diag.error(pos(n->source()), "'workdays' must be a list of weekdays such as [\"Mon\", "
@@ -123,7 +136,7 @@ void read_schedule(const toml::table& t, Reader& r, Model& m) {
         s.workdays = Schedule{}.workdays;  // each entry was refused above
     }
   }
-  if (const toml::node* n = t.get("holidays")) {
+  if (const toml::node* n = t.get("holidays"); n && !from_file) {
     if (const toml::array* a = n->as_array()) {
       for (const toml::node& e : *a)
         if (auto d = read_date(r, e, "each holiday")) s.holidays.push_back(*d);
@@ -172,7 +185,7 @@ void read_tasks(const toml::table& tasks, Reader& r, Model& m) {
                  who + " must be a table such as { duration = 10, after = [\"design\"] }");
       continue;
     }
-    r.unknown_keys(*t, {"duration", "planned", "after", "p", "cost"}, "for a task");
+    r.unknown_keys(*t, {"duration", "planned", "after", "p", "cost", "not_before"}, "for a task");
     if (const toml::node* d = t->get("duration")) {
       if (auto a = read_amount(r, *d, "the duration of " + who)) {
         task.duration = *a;
@@ -190,6 +203,24 @@ void read_tasks(const toml::table& tasks, Reader& r, Model& m) {
           task.planned = *x;
         else
           diag.error(pos(n->source()), "'planned' of " + who + " must be at least 0, not " +
+                                           parameter_text(*x));
+      }
+    }
+    if (const toml::node* n = t->get("not_before")) {
+      // A date, or working days from the start: the task starts no earlier.
+      const Schedule& s = m.network.schedule;
+      if (n->is_date()) {
+        const auto day = read_date(r, *n, "'not_before' of " + who);
+        if (!s.start)
+          diag.error(pos(n->source()), "'not_before' as a date needs the schedule's 'start'; or "
+                                       "give it as a number of working days");
+        else if (day)
+          task.not_before = std::max(0, working_days_through(s, *day - 1));
+      } else if (auto x = r.number(*n, "'not_before' of " + who)) {
+        if (*x >= 0)
+          task.not_before = *x;
+        else
+          diag.error(pos(n->source()), "'not_before' of " + who + " must be at least 0, not " +
                                            parameter_text(*x));
       }
     }
@@ -287,12 +318,14 @@ void read_task_risks(const toml::table& risks, Reader& r, Model& m) {
     } else {
       for (const toml::node& e : *names)
         if (auto name = r.string(e, "each task of " + who))
-          if (auto task = find_task(r, m, *name, pos(e.source()), "in 'tasks' of " + who)) {
-            if (std::find(risk.tasks.begin(), risk.tasks.end(), *task) != risk.tasks.end()) {
-              diag.error(pos(e.source()), who + " names task '" + shown_name(*name) + "' twice");
+          for (std::size_t task : chosen_tasks(r, m, *name, pos(e.source()), "in 'tasks' of " + who)) {
+            if (std::find(risk.tasks.begin(), risk.tasks.end(), task) != risk.tasks.end()) {
+              diag.error(pos(e.source()), who + " names task '" + shown_name(m.network.tasks[task].name) +
+                                              "' twice");
               ok = false;
+              continue;
             }
-            risk.tasks.push_back(*task);
+            risk.tasks.push_back(task);
           }
     }
     for (auto [key_name, into] : {std::pair{"delay", &risk.delay}, std::pair{"factor", &risk.factor},

@@ -50,17 +50,9 @@ std::string Model::variable_name(std::size_t v) const {
   return task ? network.tasks[*task].name : columns[v].name;
 }
 
-namespace {
-
-// Reads the model file into `text`; the error, if any. A model is a small
-// text file: anything else given by mistake (a directory, a pipe, /dev/zero)
-// is refused without being read, and no more than the limit and one byte is
-// ever read.
-std::optional<std::string> read_file(const std::string& path, std::string& text) {
-  constexpr std::size_t kLimit = std::size_t{16} << 20;
-  const auto failed = [] {
-    return std::string("cannot read the model file: ") + std::strerror(errno);
-  };
+std::optional<std::string> read_limited_file(const std::string& path, const std::string& kind,
+                                           std::string& text, std::size_t limit) {
+  const auto failed = [&] { return "cannot read the " + kind + " file: " + std::strerror(errno); };
   // Without O_NONBLOCK, opening a pipe would wait for a writer.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return failed();
@@ -69,18 +61,18 @@ std::optional<std::string> read_file(const std::string& path, std::string& text)
   if (::fstat(fd, &st) != 0) {
     error = failed();
   } else if (!S_ISREG(st.st_mode)) {
-    error = "the model file is not a regular file";
+    error = "the " + kind + " file is not a regular file";
   } else {
     char buffer[1 << 16];
     for (;;) {
-      const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, kLimit + 1 - text.size()));
+      const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit + 1 - text.size()));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) error = failed();
       if (n <= 0) break;
       text.append(buffer, static_cast<std::size_t>(n));
-      if (text.size() > kLimit) {
-        error = "the model file is larger than 16 MiB (16777216 bytes), the largest model "
-                "velmsim reads";
+      if (text.size() > limit) {
+        error = "the " + kind + " file is larger than " + std::to_string(limit >> 20) + " MiB (" +
+                std::to_string(limit) + " bytes), the largest " + kind + " velmsim reads";
         break;
       }
     }
@@ -89,11 +81,9 @@ std::optional<std::string> read_file(const std::string& path, std::string& text)
   return error;
 }
 
-}  // namespace
-
 Model read_model(const std::string& path, Diagnostics& diag) {
   std::string text;
-  if (const auto error = read_file(path, text)) {
+  if (const auto error = read_limited_file(path, "model", text, kMaxModelBytes)) {
     Model m;
     m.path = path;
     diag.error({}, *error);
@@ -139,20 +129,27 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
   NameClaims names;
   // A task network may stand alone: its finish (and cost) are outputs.
   const toml::table* tasks = section("tasks");
-  const bool network = tasks != nullptr && !tasks->empty();
+  const toml::table* schedule = section("schedule");
+  const bool imported = schedule != nullptr && schedule->get("file") != nullptr;
+  const bool network = (tasks != nullptr && !tasks->empty()) || imported;
   const toml::table* inputs = section("inputs");
   if (inputs != nullptr && !inputs->empty())
     read_inputs(*inputs, r, names, m);
   else if (!network)
     diag.error({1, 1}, "the model has no inputs: add an [inputs] table with at least one input, "
                        "or a [tasks] table");
-  if (const toml::table* t = section("schedule")) {
+  if (schedule != nullptr) {
     if (!network)
       diag.error(pos(root.get("schedule")->source()),
-                 "[schedule] is the calendar of a task network: the model needs a [tasks] table");
-    read_schedule(*t, r, m);
+                 "[schedule] is the calendar of a task network: the model needs a [tasks] table "
+                 "or a schedule 'file'");
+    read_schedule(*schedule, r, m);
   }
-  if (network) read_tasks(*tasks, r, m);
+  if (imported && tasks != nullptr)
+    read_task_overrides(*tasks, r, m);
+  else if (network && !imported)
+    read_tasks(*tasks, r, m);
+  if (imported && m.network.empty()) return m;  // the file could not be read
   if (const toml::table* t = section("risks")) {
     if (network)
       read_task_risks(*t, r, m);

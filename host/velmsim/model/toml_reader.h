@@ -91,4 +91,21 @@ void add_network_outputs(Reader& r, NameClaims& names, Model& m);
 // risk's impact; `who` names it in messages.
 std::optional<Amount> read_amount(Reader& r, const toml::node& node, const std::string& who);
 
+// A uniform, triangular or normal distribution of fractions of a planned
+// duration (low = -0.1: 10 % shorter), as the distribution of the duration
+// itself; problems are reported only with `report`.
+std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const std::string& who,
+                                       Position at, double planned, bool report);
+
+// A schedule read from a scheduling program's file ([schedule] file): its
+// tasks and calendar become the model's network, each task's duration its
+// planned one or drawn from `uncertainty`. [tasks] then overrides tasks
+// chosen by name, UID, ID or WBS prefix ("wbs:2.3").
+void import_schedule(const toml::table& schedule, Reader& r, Model& m);
+void read_task_overrides(const toml::table& t, Reader& r, Model& m);
+// The tasks a name chooses: one by name, or in an imported schedule by UID,
+// ID, name or WBS prefix; an error at `at` when none.
+std::vector<std::size_t> chosen_tasks(Reader& r, const Model& m, const std::string& name,
+                                      Position at, const std::string& where);
+
 }  // namespace velmsim::reader

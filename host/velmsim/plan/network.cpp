@@ -66,7 +66,7 @@ void Network::pass(const double* d, const std::uint8_t* exists, Times& x) const 
   x.critical.resize(tasks_);
   double end = 0.0;
   for (const std::size_t t : order_) {
-    double es = 0.0;
+    double es = earliest_.empty() ? 0.0 : earliest_[t];
     for (std::size_t k = in_begin_[t]; k < in_begin_[t + 1]; ++k) {
       const Link& l = in_[k];
       switch (l.type) {

@@ -7,7 +7,8 @@
 //   FS: ES >= EF(pred) + lag      SS: ES >= ES(pred) + lag
 //   FF: EF >= EF(pred) + lag      SF: EF >= ES(pred) + lag
 // The forward pass, in topological order, gives each task its early start
-// ES >= 0 and early finish EF = ES + d; the project's finish is the largest
+// ES >= 0 (or its earliest start, when constrained) and early finish
+// EF = ES + d; the project's finish is the largest
 // EF. The backward pass from that finish gives each task its late finish
 // LF (at most the project's finish, and as each link to a successor allows),
 // late start LS = LF - d and total float LS - ES. A task that exists is
@@ -17,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "host/velmsim/model/model.h"
@@ -36,6 +38,10 @@ class Network {
 
   std::size_t tasks() const { return tasks_; }
 
+  // The earliest start of each task, in days (a date constraint); 0 for all
+  // unless set.
+  void set_earliest(std::vector<double> earliest) { earliest_ = std::move(earliest); }
+
   // One iteration's times of every task, in days from the start.
   struct Times {
     std::vector<double> start, finish, total_float;
@@ -54,6 +60,7 @@ class Network {
   // successors, `task` then being the successor), flat, by task.
   std::vector<std::size_t> in_begin_, out_begin_;
   std::vector<Link> in_, out_;
+  std::vector<double> earliest_;  // empty: 0 for every task
 };
 
 }  // namespace velmsim

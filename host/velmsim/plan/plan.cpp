@@ -50,6 +50,12 @@ void plan_network(const Model& model, Plan& plan, Diagnostics& diag) {
   for (const Task& t : net.tasks) after.push_back(t.after);
   std::vector<std::size_t> cycle;
   plan.network = Network::make(after, cycle);
+  if (std::any_of(net.tasks.begin(), net.tasks.end(), [](const Task& t) { return t.not_before > 0; }) &&
+      plan.network) {
+    std::vector<double> earliest;
+    for (const Task& t : net.tasks) earliest.push_back(t.not_before);
+    plan.network->set_earliest(std::move(earliest));
+  }
   if (!plan.network) {
     // Told from the task written first.
     std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());

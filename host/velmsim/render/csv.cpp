@@ -4,18 +4,14 @@
 
 namespace velmsim {
 
-namespace {
-
-// A header field as CSV writes it: quoted, with its quotes doubled, when it
-// holds a comma, a quote or a line break (a task's name may hold any).
-std::string field(const std::string& name) {
+// A field as CSV writes it: quoted, with its quotes doubled, when it holds a
+// comma, a quote or a line break (a task's name may hold any).
+std::string csv_field(const std::string& name) {
   if (name.find_first_of(",\"\r\n") == std::string::npos) return name;
   std::string quoted = "\"";
   for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
   return quoted + "\"";
 }
-
-}  // namespace
 
 void csv_rows(const Model& model, const Samples& s,
               const std::function<void(std::string_view)>& out) {
@@ -26,15 +22,15 @@ void csv_rows(const Model& model, const Samples& s,
   for (const Column& c : model.columns) t += "," + c.name;
   for (const Task& task : net.tasks) {
     for (const char* part : {".duration", ".start", ".finish", ".critical"})
-      t += "," + field(task.name + part);
-    if (task.p) t += "," + field(task.name + ".exists");
+      t += "," + csv_field(task.name + part);
+    if (task.p) t += "," + csv_field(task.name + ".exists");
   }
   for (std::size_t r = 0; r < net.risks.size(); ++r) {
     const std::string& name = net.risks[r].name;
-    t += "," + field(name + ".occurred");
-    if (!w.delay[r].empty()) t += "," + field(name + ".delay");
-    if (!w.factor[r].empty()) t += "," + field(name + ".factor");
-    if (!w.cost[r].empty()) t += "," + field(name + ".cost");
+    t += "," + csv_field(name + ".occurred");
+    if (!w.delay[r].empty()) t += "," + csv_field(name + ".delay");
+    if (!w.factor[r].empty()) t += "," + csv_field(name + ".factor");
+    if (!w.cost[r].empty()) t += "," + csv_field(name + ".cost");
   }
   for (const Output& o : model.outputs) t += "," + o.name;
   t += "\n";

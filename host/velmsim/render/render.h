@@ -10,7 +10,9 @@
 #include "host/velmsim/analysis/compare.h"
 #include "host/velmsim/analysis/report.h"
 #include "host/velmsim/engine/samples.h"
+#include "host/velmsim/model/import_network.h"
 #include "host/velmsim/model/model.h"
+#include "host/velmsim/plan/imported_plan.h"
 
 namespace velmsim {
 
@@ -26,6 +28,17 @@ std::string html_report(const Report& r);
 void csv_rows(const Model& model, const Samples& samples,
               const std::function<void(std::string_view)>& out);
 std::string csv_rows(const Model& model, const Samples& samples);
+// A CSV field: quoted, its quotes doubled, when it holds a comma, a quote or
+// a line break.
+std::string csv_field(const std::string& s);
+
+// A schedule read from a scheduling program's file, converted: its plan as
+// velmsim dates it, one row per task (id, name, start, finish as local
+// date-times); and its network as a velmsim model, to which uncertainty can
+// be added by hand.
+std::string schedule_plan_csv(const ScheduleFile& f, const std::vector<PlannedTask>& plan);
+std::string schedule_model_toml(const ScheduleFile& f, const ImportedNetwork& n,
+                                const std::string& name);
 
 std::string compare_text(const Comparison& c);
 std::string compare_json(const Comparison& c);
