@@ -59,7 +59,8 @@ class Reader {
   Reader(const std::string& text, int file, Diagnostics& diag)
       : lines_(text), file_(file), diag_(diag) {}
 
-  Position at(const pugi::xml_node& n) const { return lines_.at(n.offset_debug()); }
+  // An element's place: its '<' (pugixml tells where its name starts).
+  Position at(const pugi::xml_node& n) const { return lines_.at(n.offset_debug() - 1); }
   void error(const pugi::xml_node& n, const std::string& message) {
     diag_.error_in(file_, at(n), message);
   }

@@ -9,6 +9,7 @@
 // file has bytes.
 #include "host/velmsim/model/xer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <unordered_set>
@@ -34,10 +35,9 @@ class Converter {
   Converter& operator=(const Converter&) = delete;
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
   // Converts what it can of [*in, *in + *in_left) into [*out, *out + *out_left),
-  // moving the pointers on; false at a sequence it cannot convert or complete.
-  bool step(char** in, std::size_t* in_left, char** out, std::size_t* out_left) {
-    if (iconv(cd_, in, in_left, out, out_left) != static_cast<std::size_t>(-1)) return true;
-    return errno == E2BIG;
+  // moving the pointers on; false where it stopped short (errno tells why).
+  bool convert(char** in, std::size_t* in_left, char** out, std::size_t* out_left) {
+    return iconv(cd_, in, in_left, out, out_left) != static_cast<std::size_t>(-1);
   }
 
  private:
@@ -57,7 +57,7 @@ bool is_utf8(std::string_view s) {
   while (in_left > 0) {
     char* out = buffer;
     std::size_t out_left = sizeof buffer;
-    if (!c.step(&in, &in_left, &out, &out_left)) return false;
+    if (!c.convert(&in, &in_left, &out, &out_left) && errno != E2BIG) return false;
   }
   return true;
 }
@@ -75,8 +75,8 @@ std::optional<std::string> from_windows_1252(std::string_view s) {
   std::size_t in_left = s.size();
   char* out = text.data();
   std::size_t out_left = text.size();
-  while (in_left > 0) {
-    if (c.step(&in, &in_left, &out, &out_left)) continue;
+  while (in_left > 0 && out_left >= kReplacement.size()) {
+    if (c.convert(&in, &in_left, &out, &out_left)) continue;
     for (const char b : kReplacement) *out++ = b;
     out_left -= kReplacement.size();
     ++in;
@@ -134,7 +134,7 @@ class Reader {
   void run(std::string_view text) {
     std::size_t pos = 0;
     bool ended = false;
-    for (std::size_t number = 1; pos < text.size() || number == 1; ++number) {
+    for (std::size_t number = 1; pos < text.size(); ++number) {
       std::size_t end = text.find('\n', pos);
       if (end == std::string_view::npos) end = text.size();
       std::string_view line = text.substr(pos, end - pos);
@@ -180,8 +180,9 @@ class Reader {
   }
 
   void table(std::string_view name) {
-    if (name.empty()) problem("a %T line without a table name");
-    if (const Table* earlier = file_.table(name); earlier && !name.empty())
+    if (name.empty())
+      problem("a %T line without a table name");
+    else if (const Table* earlier = file_.table(name))
       problem("a second table " + shown(name) + " (the first on line " +
               std::to_string(earlier->line) + ")");
     file_.tables.push_back({std::string(name), line_, {}, {}});

@@ -1,0 +1,162 @@
+// Schedules saved by scheduling programs: working time to the minute, the
+// project XML reader's located mistakes and its encodings, and a model that
+// runs a schedule file with uncertainty, overrides and risks laid over it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "host/velmsim/model/calendar.h"
+#include "host/velmsim/model/import_network.h"
+#include "host/velmsim/plan/imported_plan.h"
+#include "host/velmsim/render/render.h"
+#include "tests/host/unit/support.h"
+
+namespace {
+
+using namespace velmsim_unit;
+
+const std::string kSmall = std::string(VELM_SCHEDULES_DIR) + "/handmade_small.xml";
+
+double at(int y, unsigned m, unsigned d, int h, int min = 0) {
+  return instant(day_number(y, m, d), h * 60 + min);
+}
+
+// Monday to Friday, 08:00-12:00 and 13:00-17:00, Friday 2027-03-05 off.
+WorkTime office() {
+  WorkTime w;
+  for (std::size_t d = 0; d < 5; ++d) w.week[d] = {{480, 720}, {780, 1020}};
+  w.days[day_number(2027, 3, 5)] = {};
+  return w;
+}
+
+TEST(WorkTime, StartsAndFinishesOnTheWorkingIntervals) {
+  const WorkTime w = office();
+  const double monday = at(2027, 3, 1, 8);
+  // Four hours: lunch at the boundary; a finish stays at 12:00, a start
+  // moves to 13:00.
+  EXPECT_EQ(w.after(monday, 240, true), at(2027, 3, 1, 12));
+  EXPECT_EQ(w.after(monday, 240, false), at(2027, 3, 1, 13));
+  // Four days and an hour: over the holiday and the weekend.
+  EXPECT_EQ(w.after(monday, 4 * 480 + 60, false), at(2027, 3, 8, 9));
+  EXPECT_EQ(w.after(monday, 4 * 480, true), at(2027, 3, 4, 17));
+  EXPECT_EQ(w.between(monday, at(2027, 3, 8, 9)), 4 * 480 + 60);
+  EXPECT_EQ(w.between(at(2027, 3, 8, 9), monday), -(4 * 480 + 60));
+  EXPECT_EQ(w.before(at(2027, 3, 8, 9), 120, true), at(2027, 3, 4, 16));
+  EXPECT_EQ(instant_text(at(2027, 3, 8, 9, 30)), "2027-03-08T09:30");
+}
+
+// The plan of a small file by hand: Design 20 h from Monday 08:00 ends
+// Wednesday 12:00; Build 44 h from 13:00 ends, over the Friday holiday and
+// the weekend, Thursday 11 March 17:00; Done follows the summary (all of
+// its tasks) a day later, a milestone at Friday 12 March 17:00.
+TEST(ScheduleFile, PlanOfAHandWorkedFile) {
+  Diagnostics diag;
+  const auto f = read_schedule_file(kSmall, diag);
+  ASSERT_TRUE(f && !diag.has_errors()) << diag.render("", "");
+  const ImportedNetwork n = network_of(*f, f->file, diag);
+  ASSERT_EQ(n.network.tasks.size(), 3u);  // the summary is not a task
+  const auto network = imported_network(*f, n, diag);
+  ASSERT_TRUE(network.has_value());
+  EXPECT_EQ(schedule_plan_csv(*f, planned_dates(*f, n, *network)),
+            "id,name,start,finish\n"
+            "2,Design,2027-03-01T08:00,2027-03-03T12:00\n"
+            "3,Build,2027-03-03T13:00,2027-03-11T17:00\n"
+            "4,Done,2027-03-12T17:00,2027-03-12T17:00\n");
+  EXPECT_EQ(n.network.schedule.holidays, std::vector<int>{day_number(2027, 3, 5)});
+}
+
+// UTF-16 with its byte-order mark reads as UTF-8, and names keep their
+// letters.
+TEST(ScheduleFile, Utf16Files) {
+  std::string text = replaced(slurp(kSmall), "<Name>Design</Name>", "<Name>Caf\xC3\xA9</Name>");
+  text = replaced(text, "encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
+  std::string bytes = "\xFF\xFE";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\xC3') {  // é, U+00E9
+      bytes += "\xE9";
+      bytes += '\0';
+      ++i;
+      continue;
+    }
+    bytes += text[i];
+    bytes += '\0';
+  }
+  Diagnostics diag;
+  const ScheduleFile f = read_project_xml("u.xml", bytes, diag);
+  EXPECT_FALSE(diag.has_errors()) << diag.render("", "");
+  ASSERT_EQ(f.tasks.size(), 4u);
+  EXPECT_EQ(f.tasks[1].name, "Caf\xC3\xA9");
+}
+
+TEST(ScheduleFile, MistakesAreLocated) {
+  const std::string small = slurp(kSmall);
+  struct Case {
+    std::string text, message;
+  };
+  const std::vector<Case> cases = {
+      {replaced(small, "</Tasks>", "</Task>"), "s.xml:26:3: error: not well-formed XML: Start-end tags mismatch"},
+      {replaced(small, "<PredecessorUID>2</PredecessorUID>", "<PredecessorUID>9</PredecessorUID>"),
+       "s.xml:24:191: error: task 3 ('Build') follows task UID 9, which the file does not hold"},
+      {replaced(small, "<Duration>PT20H0M0S</Duration>", "<Duration>twenty</Duration>"),
+       "s.xml:23:162: error: <Duration> must be a duration such as PT40H0M0S, not 'twenty'"},
+      {replaced(small, "<Type>1</Type></PredecessorLink></Task>\n<Task><UID>4",
+                "<Type>7</Type></PredecessorLink></Task>\n<Task><UID>4"),
+       "s.xml:24:242: error: unknown link type '7': 0 (FF), 1 (FS), 2 (SF) or 3 (SS)"},
+      {"<Schedule/>", "s.xml:1:1: error: not a project XML file: its root element is not <Project>"},
+  };
+  for (const Case& c : cases) {
+    Diagnostics diag;
+    read_project_xml("s.xml", c.text, diag);
+    const std::string got = diag.render("", "");
+    EXPECT_EQ(got.substr(0, got.find('\n')), c.message);
+  }
+}
+
+// A model over the file: the uncertainty spreads every planned duration, a
+// task chosen by UID takes its own distribution, one chosen by WBS its cost,
+// a risk hits a task chosen by name; and the same network converted to a
+// model file runs to the same figures.
+TEST(ScheduleFile, ModelsRunAScheduleFile) {
+  const std::string model = "[model]\nname = \"Small\"\n[schedule]\nfile = \"" + kSmall +
+                            "\"\nuncertainty = { dist = \"triangular\", low = -0.1, mode = 0, high = 0.25 }\n"
+                            "[tasks]\n\"3\" = { duration = { dist = \"uniform\", min = 4, max = 9 } }\n"
+                            "\"wbs:1\" = { cost = { per_day = 1000 } }\n"
+                            "[risks]\nrain = { p = 0.3, tasks = [\"Design\"], delay = 1 }\n"
+                            "[run]\niterations = 500\n";
+  const auto r = run_text(model);
+  const TaskNetwork& net = r->model.network;
+  ASSERT_EQ(net.tasks.size(), 3u);
+  const Draw& design = *net.tasks[0].duration.draw;  // 2.5 days: 2.25, 2.5, 3.125
+  EXPECT_EQ(design.dist, Dist::triangular);
+  EXPECT_EQ(net.tasks[1].duration.draw->dist, Dist::uniform);
+  EXPECT_FALSE(net.tasks[2].duration.draw);  // a milestone keeps 0
+  EXPECT_EQ(net.tasks[0].cost_per_day, 1000);
+  EXPECT_EQ(net.tasks[2].cost_per_day, 0);
+  EXPECT_EQ(net.risks[0].tasks, std::vector<std::size_t>{0});
+  EXPECT_DOUBLE_EQ(r->report.network->plan_finish, 9);  // 2.5 + 5.5 + 1 (lag)
+  // Mistakes over the file: a UID it does not hold, a WBS with no task.
+  EXPECT_NE(messages(replaced(model, "\"3\" =", "\"33\" =")).find("unknown task '33' in [tasks]"),
+            std::string::npos);
+  EXPECT_NE(messages(replaced(model, "wbs:1", "wbs:7")).find("no task of the schedule has a WBS "
+                                                            "code under '7' in [tasks]"),
+            std::string::npos);
+  EXPECT_NE(messages(replaced(model, "[schedule]\n", "[schedule]\nstart = 2027-01-01\n"))
+                .find("'start' comes from the schedule file"),
+            std::string::npos);
+}
+
+// velmsim convert --to toml writes a model whose plan is the file's.
+TEST(ScheduleFile, ConvertedModelKeepsThePlan) {
+  Diagnostics diag;
+  const auto f = read_schedule_file(kSmall, diag);
+  const ImportedNetwork n = network_of(*f, f->file, diag);
+  const std::string toml = schedule_model_toml(*f, n, "small");
+  const auto converted = run_text(toml + "[run]\niterations = 100\n");
+  ASSERT_TRUE(converted->report.network.has_value()) << toml;
+  EXPECT_DOUBLE_EQ(converted->report.network->plan_finish, 9);
+  EXPECT_EQ(converted->model.network.schedule.holidays, n.network.schedule.holidays);
+}
+
+}  // namespace
