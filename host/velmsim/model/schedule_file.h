@@ -62,6 +62,10 @@ struct ScheduleFile {
 // is added to `diag` as `path`, and its problems located in it.
 ScheduleFile read_project_xml(const std::string& path, const std::string& bytes, Diagnostics& diag);
 
+// Reads an XER export (tab-separated tables) from its bytes, added to `diag`
+// as `path`; its problems are located by table and row.
+ScheduleFile read_xer_schedule(const std::string& path, const std::string& bytes, Diagnostics& diag);
+
 // Reads the schedule file at `path`, of either format (told by its first
 // bytes), and checks it: a link to a missing task, a duration or lag that is
 // not finite, a cycle. Nothing when it could not be read.
