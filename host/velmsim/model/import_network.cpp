@@ -67,6 +67,7 @@ ImportedNetwork network_of(const ScheduleFile& f, int file, Diagnostics& diag) {
     if (ft.progressed)
       note(ft, "progress is not modelled: its remaining duration is planned from the start");
     if (ft.elapsed) note(ft, "an elapsed duration is planned in working time");
+    if (ft.manual) note(ft, "scheduled by hand in the file; velmsim plans it by its links");
     if (ft.own_calendar) note(ft, "its own calendar is not modelled: it works the project's");
     index[k] = n.network.tasks.size();
     n.network.tasks.push_back(std::move(t));

@@ -189,16 +189,30 @@ void read_calendar(Reader& r, const pugi::xml_node& calendars, const std::string
     }
     for (int d = first; d <= last; ++d) into.days[d] = s;
   };
+  // Exceptions are days of type 0 among the weekdays, each a span of days;
+  // newer files also write them as <Exception>s, recurring ones by rule, and
+  // the weekdays' spans then hold every occurrence. A file with <Exception>s
+  // alone is read from their spans when they recur daily.
+  bool expanded = false;
   for (pugi::xml_node day : cal.child("WeekDays").children("WeekDay")) {
     const int type = std::atoi(Reader::text(day, "DayType").c_str());
     const bool working = Reader::text(day, "DayWorking") == "1";
     const WorkTime::Shifts s = working ? shifts_of(day) : WorkTime::Shifts{};
-    if (type >= 1 && type <= 7)
+    if (type >= 1 && type <= 7) {
       into.week[static_cast<std::size_t>(weekday_of_type(type))] = s;
-    else if (type == 0 && day.child("TimePeriod"))
+    } else if (type == 0 && day.child("TimePeriod")) {
       each_day(day.child("TimePeriod"), s);
+      expanded = true;
+    }
   }
   for (pugi::xml_node e : cal.child("Exceptions").children("Exception")) {
+    if (expanded) break;
+    const std::string type = Reader::text(e, "Type");
+    if (!type.empty() && type != "1") {
+      r.note(e, "the calendar's recurring exception '" + Reader::text(e, "Name") +
+                    "' is not modelled: its days are working days");
+      continue;
+    }
     const bool working = Reader::text(e, "DayWorking") == "1";
     each_day(e.child("TimePeriod"), working ? shifts_of(e) : WorkTime::Shifts{});
   }
@@ -280,6 +294,7 @@ ScheduleFile read_project_xml(const std::string& path, const std::string& bytes,
       continue;
     }
     task.progressed = !Reader::text(t, "ActualStart").empty();
+    task.manual = Reader::text(t, "Manual") == "1";
     task.percent_complete = r.number(t, "PercentComplete").value_or(0);
     const auto work = r.duration_of(t, task.progressed ? "RemainingDuration" : "Duration");
     task.work = work.value_or(0);

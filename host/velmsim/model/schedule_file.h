@@ -32,6 +32,7 @@ struct FileTask {
   std::string constraint_text;  // the file's own kind, for the notes
   double percent_complete = 0;
   bool progressed = false;       // has an actual start
+  bool manual = false;           // scheduled by hand: its program keeps its dates
   bool own_calendar = false;     // a calendar other than the project's
   bool elapsed = false;          // an elapsed duration
   Position at;                   // its line in the file (a table row: `where`)

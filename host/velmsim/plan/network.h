@@ -37,6 +37,8 @@ class Network {
                                      std::vector<std::size_t>& cycle);
 
   std::size_t tasks() const { return tasks_; }
+  // The tasks in topological order: each after its predecessors.
+  const std::vector<std::size_t>& order() const { return order_; }
 
   // The earliest start of each task, in days (a date constraint); 0 for all
   // unless set.
