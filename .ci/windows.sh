@@ -20,9 +20,10 @@ installed() {
   [[ $(dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null |
        grep -c '^install ok installed$') -eq ${#packages[@]} ]]
 }
-# The packages cannot be had when the package index itself fails (a mirror
-# in the middle of a sync): the step is skipped with apt's error rather than
-# failing CI. Once the packages are present, every failure fails CI.
+# The packages cannot be had when the package index itself fails, or their
+# download does (a mirror in the middle of a sync): the step is skipped with
+# apt's error rather than failing CI. Any other failure to install them, and
+# every failure once they are present, fails CI.
 skip() {
   local error
   error=$(grep -m1 '^E:' <<<"$1" || true)
@@ -35,7 +36,14 @@ else
   if ! log=$(apt_get update -qq 2>&1); then skip "$log"; fi
   if ! log=$(apt_get install -y -qq --no-install-recommends "${packages[@]}" 2>&1 >/dev/null) &&
      ! installed; then
-    skip "$log"
+    # Packages that could not be downloaded from the mirror are skipped like
+    # the index; anything else (a package that does not exist, a broken
+    # dependency) fails CI.
+    if grep -qE 'Failed to fetch|Hash Sum mismatch|unexpected size|Temporary failure resolving|Could not connect|Unable to fetch' <<<"$log"; then
+      skip "$log"
+    fi
+    echo "$log" >&2
+    exit 1
   fi
 fi
 

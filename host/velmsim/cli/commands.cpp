@@ -180,8 +180,7 @@ int convert_command(const CommandLine& c) {
   const std::string name = std::filesystem::path(c.schedule).stem().string();
   const std::string out = c.to == "csv" ? schedule_plan_csv(*f, planned_dates(*f, *n, *network))
                                         : schedule_model_toml(*f, *n, name);
-  std::fputs(out.c_str(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return print_report(out);
 }
 
 }  // namespace velmsim::cli

@@ -273,8 +273,14 @@ void ReportFiles::write(const std::map<std::string, Render>& renders) {
 }
 
 int print_report(const std::string& text) {
-  std::fputs(text.c_str(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  // A write may fail when the buffer fills as well as at the flush: either
+  // leaves the stream's error flag set.
+  errno = 0;
+  const bool written = std::fputs(text.c_str(), stdout) >= 0;
+  if (std::fflush(stdout) == 0 && written && !std::ferror(stdout)) return 0;
+  std::fprintf(stderr, "velmsim: error: cannot write the report to standard output: %s\n",
+               std::strerror(errno != 0 ? errno : EIO));
+  return 1;
 }
 
 }  // namespace velmsim::cli

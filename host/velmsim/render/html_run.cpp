@@ -1,5 +1,7 @@
 // The report of a run as one HTML page: inline SVG charts (S-curve,
-// histogram, tornado, convergence, contingency drivers) and the tables.
+// histogram, tornado, convergence) and the tables; a schedule's section and
+// an output's contingency drivers come from html_schedule.cpp and
+// html_drivers.cpp.
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -8,6 +10,7 @@
 #include "host/velmsim/model/calendar.h"
 #include "host/velmsim/render/format.h"
 #include "host/velmsim/render/html_page.h"
+#include "host/velmsim/render/html_sections.h"
 #include "host/velmsim/render/render.h"
 
 namespace velmsim {
@@ -93,55 +96,6 @@ std::string tornado(const OutputSummary& o) {
   return s + "</svg>\n";
 }
 
-// Each driver's P80 allocation as a horizontal bar from zero, in the order of
-// the drivers table (largest tail excess first), inputs and risks in their
-// own colours (the legend above the bars), the amount printed at the bar's
-// end.
-std::string allocation_chart(const OutputSummary& o) {
-  double lo = 0, hi = 0;
-  std::vector<std::string> names;
-  for (const Driver& d : o.drivers) {
-    names.push_back(d.name);
-    if (!std::isnan(d.allocation)) {
-      lo = std::min(lo, d.allocation);
-      hi = std::max(hi, d.allocation);
-    }
-  }
-  Frame f;
-  f.left = name_margin(names);
-  f.right = 30;
-  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.drivers.size());
-  const double pad = 0.2 * (hi - lo);  // room for the amounts beyond the longest bars
-  f.x0 = lo < 0 ? lo - pad : 0;
-  f.x1 = hi > 0 ? hi + pad : 0;
-  if (!(f.x1 > f.x0)) f.x1 = f.x0 + 1;
-  std::string s = svg_open(f, "drivers", "P80 allocation of " + o.name);
-  const std::string unit = o.currency.empty() ? "" : " (" + o.currency + ")";
-  s += axes(f, ticks(f.x0, f.x1), {}, "part of P80 − mean" + unit, "");
-  for (std::size_t i = 0; i < o.drivers.size(); ++i) {
-    const Driver& d = o.drivers[i];
-    const double y = f.top + 26.0 * static_cast<double>(i);
-    s += row_name(f, y, d.name);
-    if (std::isnan(d.allocation)) {
-      s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">n/a</text>\n", f.x(0) + 4, y + 15);
-      continue;
-    }
-    s += row_bar(f, y, d.allocation, d.risk ? "risk" : "pos",
-                 amount(d.allocation, std::max(-lo, hi)));
-  }
-  const auto risks =
-      std::count_if(o.drivers.begin(), o.drivers.end(), [](const Driver& d) { return d.risk; });
-  if (risks > 0 && static_cast<std::size_t>(risks) < o.drivers.size()) {
-    s += format("<text class=\"legend pos\" x=\"%.1f\" y=\"%.1f\">input</text>",
-                f.width - f.right - 70, f.top - 6);
-    s += format("<text class=\"legend risk\" x=\"%.1f\" y=\"%.1f\">risk</text>\n",
-                f.width - f.right - 24, f.top - 6);
-  }
-  s += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.x(0),
-              f.top, f.x(0), f.height - f.bottom);
-  return s + "</svg>\n";
-}
-
 std::string convergence(const Report& r, std::size_t k) {
   // The checks' mean and P80, then the report's own over every iteration
   // when the last check came before the last iteration.
@@ -216,201 +170,8 @@ std::string correlation_table(const std::vector<std::string>& names,
   return h;
 }
 
-// The contingency drivers of an output: the P80 allocation chart and the
-// table, with what the columns mean.
-std::string drivers(const OutputSummary& o, const std::string& money) {
-  std::string h =
-      "<h3>Contingency drivers: each one&#8217;s part in the iterations at or above P80</h3>\n";
-  if (o.constant) return h + "<p class=\"note\">None: " + escape(o.name) + " never varied.</p>\n";
-  if (o.drivers.empty())
-    return h + "<p class=\"note\">None: the model has no risk events and names no inputs in "
-               "<code>shares</code>.</p>\n";
-  const bool shared = o.tail_excess != 0.0;
-  if (shared) h += allocation_chart(o);
-  auto percent = [](double x) {
-    return std::isnan(x) ? std::string("n/a") : format("%.1f%%", 100.0 * x);
-  };
-  h += "<table class=\"grid\"><tr><th>driver</th><th>kind</th><th class=\"n\">tail excess</th>"
-       "<th class=\"n\">share</th><th class=\"n\">P80 allocation" + money + "</th>"
-       "<th class=\"n\">share of variance</th></tr>\n";
-  double excess = 0, allocation = 0;  // the largest, for the amounts' form
-  for (const Driver& d : o.drivers) {
-    excess = std::max(excess, std::fabs(d.excess));
-    if (!std::isnan(d.allocation)) allocation = std::max(allocation, std::fabs(d.allocation));
-  }
-  for (const Driver& d : o.drivers)
-    h += format("<tr><td>%s</td><td>%s</td><td class=\"n\">%s</td><td class=\"n\">%s</td>"
-                "<td class=\"n\">%s</td><td class=\"n\">%s</td></tr>\n",
-                escape(d.name).c_str(), d.risk ? "risk" : "input", amount(d.excess, excess).c_str(),
-                percent(d.share).c_str(), amount(d.allocation, allocation).c_str(),
-                percent(d.variance_share).c_str());
-  h += "</table>\n";
-  // Built by concatenation: names and amounts can make it longer than format() takes.
-  const std::string name = escape(o.name);
-  if (!shared)
-    return h + "<p class=\"note\">Every iteration is at or above P80 (" + name + " is at its "
-               "minimum in at least 80% of them): there is no tail to share.</p>\n";
-  h += "<p class=\"note\">The tail is the " + std::to_string(o.tail) + " iterations with " + name +
-       " &#8805; P80. Tail excess: the mean over the tail less the mean over all iterations. "
-       "Share: of the tail&#8217;s own excess, E[" + name + " | tail] &#8722; E[" + name + "] = " +
-       amount(o.tail_excess) + money + ", to which the excesses of a sum add up. P80 allocation: "
-       "share &#215; (P80 &#8722; mean) = share &#215; " +
-       amount(o.p80_minus_mean) + money +
-       ". Share of variance: &#961;&#178; over the sum of &#961;&#178; of every input.</p>\n";
-  return h;
-}
-
 }  // namespace
 
-// Cost against finish, one dot per iteration (those meeting both target
-// and budget in green), the target and budget as a cross-hair, and the
-// joint-confidence frontier.
-std::string joint_chart(const NetworkSummary& n, const JointConfidence& j) {
-  Frame f;
-  f.height = 360;
-  double x_lo = INFINITY, x_hi = -INFINITY, y_lo = INFINITY, y_hi = -INFINITY;
-  for (const auto& [x, y] : j.points) {
-    x_lo = std::min(x_lo, static_cast<double>(x));
-    x_hi = std::max(x_hi, static_cast<double>(x));
-    y_lo = std::min(y_lo, static_cast<double>(y));
-    y_hi = std::max(y_hi, static_cast<double>(y));
-  }
-  const std::optional<double> target = n.schedule.target, budget = n.schedule.budget;
-  if (x_lo >= x_hi) x_hi = x_lo + 1;
-  if (y_lo >= y_hi) y_hi = y_lo + 1;
-  f.x0 = x_lo - 0.03 * (x_hi - x_lo);
-  f.x1 = x_hi + 0.03 * (x_hi - x_lo);
-  f.y0 = y_lo - 0.05 * (y_hi - y_lo);
-  f.y1 = y_hi + 0.05 * (y_hi - y_lo);
-  std::string s = svg_open(f, "joint", "Cost against finish");
-  s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "finish (working days)", "cost");
-  for (const auto& [x, y] : j.points) {
-    const bool meets = target && budget && x <= *target && y <= *budget;
-    s += format("<circle class=\"%s\" cx=\"%.1f\" cy=\"%.1f\" r=\"1.8\"/>", meets ? "meets" : "dot",
-                f.x(x), f.y(y));
-  }
-  s += "\n";
-  if (target && *target > f.x0 && *target < f.x1)
-    s += format("<line class=\"mark target\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
-                f.x(*target), f.top, f.x(*target), f.height - f.bottom);
-  if (budget && *budget > f.y0 && *budget < f.y1)
-    s += format("<line class=\"mark target\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
-                f.left, f.y(*budget), f.width - f.right, f.y(*budget));
-  std::string frontier;
-  for (const auto& [x, y] : j.frontier)
-    if (!std::isnan(y) && y > f.y0 && y < f.y1) frontier += format("%.1f,%.1f ", f.x(x), f.y(y));
-  if (!frontier.empty()) s += "<polyline class=\"frontier\" points=\"" + frontier + "\"/>";
-  s += format("<text class=\"legend\" x=\"%.1f\" y=\"%.1f\" fill=\"#c53030\">frontier at %.0f%%</text>",
-              f.width - f.right - 130, f.top + 12, 100.0 * j.confidence);
-  s += "</svg>\n";
-  std::string note = format("%zu iterations drawn", j.points.size());
-  if (j.jcl)
-    note += format("; green: finish &#8804; target and cost &#8804; budget, P = %.1f%% (the joint "
-                   "confidence)", 100.0 * *j.jcl);
-  return "<div class=\"figure\"><h3>Joint confidence: cost against finish</h3>\n" + s +
-         "<p class=\"note\">" + note + ". Red lines: the target and the budget. The frontier: for "
-         "each finish from P50 to P95, the smallest budget that meets both with the chance " +
-         format("%.0f%%", 100.0 * j.confidence) + ".</p></div>\n";
-}
-
-// The cost spent by the end of each period, at P10, P50 and P90.
-std::string cash_chart(const CashFlow& c, const std::string& currency) {
-  Frame f;
-  f.x0 = 0;
-  f.x1 = c.ends.empty() ? 1 : c.ends.back();
-  f.y0 = 0;
-  f.y1 = c.p90.empty() ? 1 : std::max(1.0, 1.05 * *std::max_element(c.p90.begin(), c.p90.end()));
-  std::string s = svg_open(f, "cash", "Cumulative cost");
-  s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "working days from the start",
-            "cost spent" + (currency.empty() ? "" : " (" + currency + ")"));
-  for (const auto& [values, css] : {std::pair{&c.p10, "p10"}, std::pair{&c.p50, "p50line"},
-                                    std::pair{&c.p90, "p90"}}) {
-    std::string line = format("%.1f,%.1f ", f.x(0), f.y(0));
-    for (std::size_t b = 0; b < c.ends.size(); ++b)
-      line += format("%.1f,%.1f ", f.x(c.ends[b]), f.y((*values)[b]));
-    s += std::string("<polyline class=\"") + css + "\" points=\"" + line + "\"/>";
-  }
-  s += "</svg>\n";
-  std::string table = "<table class=\"grid\"><thead><tr><th>to</th><th class=\"n\">working days</th>"
-                      "<th class=\"n\">P10</th><th class=\"n\">P50</th><th class=\"n\">P90</th>"
-                      "</tr></thead>\n";
-  for (std::size_t b = 0; b < c.ends.size(); ++b)
-    table += "<tr><td>" + (c.end_dates.empty() ? std::string() : date_text(c.end_dates[b])) +
-             "</td><td class=\"n\">" + escape(six_digits(c.ends[b])) + "</td><td class=\"n\">" +
-             amount(c.p10[b]) + "</td><td class=\"n\">" + amount(c.p50[b]) + "</td><td class=\"n\">" +
-             amount(c.p90[b]) + "</td></tr>\n";
-  return std::string("<div class=\"figure\"><h3>Cash flow: cost spent by the end of each ") +
-         c.period + "</h3>\n" + s +
-         "<p class=\"note\">Solid: P50; dashed: P10 and P90 (each period's own percentiles). A "
-         "task's cost is spent evenly over its span, a risk's at the start of its first task.</p>\n" +
-         table + "</table></div>\n";
-}
-
-// The criticality of the most critical tasks (as many as the table lists),
-// one bar each, most critical at the top.
-std::string criticality_chart(const std::vector<TaskLine>& tasks, std::size_t shown) {
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < shown; ++i) names.push_back(tasks[i].name);
-  Frame f;
-  f.left = name_margin(names);
-  f.right = 60;
-  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(shown);
-  f.x0 = 0;
-  f.x1 = 1;
-  std::string s = svg_open(f, "criticality", "Criticality of the most critical tasks");
-  s += axes(f, {0, 0.25, 0.5, 0.75, 1}, {}, "criticality index (share of iterations critical)", "");
-  for (std::size_t i = 0; i < shown; ++i) {
-    const double y = f.top + 26.0 * static_cast<double>(i);
-    s += row_name(f, y, tasks[i].name);
-    s += row_bar(f, y, tasks[i].criticality, "pos", format("%.1f%%", 100.0 * tasks[i].criticality));
-  }
-  return s + "</svg>\n";
-}
-
-// The schedule's figures and the most critical tasks.
-std::string schedule_section(const Report& r) {
-  const NetworkSummary& n = *r.network;
-  const OutputSummary& finish = r.outputs.front();
-  auto days = [&](double d) { return escape(working_days_text(n.schedule, d)); };
-  std::string h = "<h2 class=\"first\">Schedule</h2>\n<div class=\"tables\">\n"
-                  "<div class=\"figure\"><table class=\"grid\">\n";
-  auto row = [&](const std::string& k, const std::string& v) {
-    h += "<tr><td>" + k + "</td><td class=\"n\">" + v + "</td></tr>\n";
-  };
-  if (n.start) row("Start", date_text(*n.start));
-  row("Plan finish (planned durations, every task, no risk)", days(n.plan_finish));
-  row("P(finish &#8804; plan)", format("%.1f%%", 100.0 * n.plan_confidence));
-  for (const auto& [p, v] : finish.percentiles) row("P" + exact_text(p) + " finish", days(v));
-  row("Merge bias (P50 &#8722; plan)", escape(six_digits(static_cast<double>(finish.p50) - n.plan_finish)) +
-                                            " working days");
-  if (finish.target) {
-    row("Target", days(*finish.target));
-    row("P(finish &#8804; target)", format("%.1f%%", 100.0 * finish.below_target.value_or(0)));
-  }
-  const std::size_t shown = std::min<std::size_t>(25, n.tasks.size());
-  h += "</table></div>\n</div>\n<div class=\"figure\"><h3>Criticality of the most critical tasks</h3>\n" +
-       criticality_chart(n.tasks, shown) + "</div>\n";
-  h += "<div class=\"figure\"><h3>Tasks, most critical first</h3>"
-       "<table class=\"grid\">\n<thead><tr><th>task</th><th class=\"n\">criticality</th>"
-       "<th class=\"n\">cruciality</th><th class=\"n\">SSI</th><th class=\"n\">mean finish</th>"
-       "<th class=\"n\">P80 finish</th></tr></thead>\n";
-  for (std::size_t i = 0; i < shown; ++i) {
-    const TaskLine& k = n.tasks[i];
-    h += "<tr><td>" + escape(k.name) + "</td><td class=\"n\">" +
-         format("%.1f%%", 100.0 * k.criticality) + "</td><td class=\"n\">" +
-         (std::isnan(k.cruciality) ? "n/a" : format("%+.3f", static_cast<double>(k.cruciality))) +
-         "</td><td class=\"n\">" + (std::isnan(k.sensitivity) ? "n/a" : format("%.3f", k.sensitivity)) +
-         "</td><td class=\"n\">" + escape(six_digits(k.mean_finish)) + "</td><td class=\"n\">" +
-         escape(six_digits(k.p80_finish)) + "</td></tr>\n";
-  }
-  h += "</table>\n<p class=\"note\">Criticality: the share of iterations in which the task is on "
-       "the critical path (total float at most 1e-6 days). Cruciality: Spearman rank correlation "
-       "of its duration with the finish. SSI: criticality &#215; sd of the duration / sd of the "
-       "finish.</p></div>\n";
-  if (const auto& j = n.joint) h += joint_chart(n, *j);
-  if (const auto& c = n.cash) h += cash_chart(*c, r.currency);
-  return h;
-}
 
 std::string html_report(const Report& r) {
   const std::string money = r.currency.empty() ? "" : " " + escape(r.currency);
@@ -543,7 +304,7 @@ std::string html_report(const Report& r) {
                     std::isnan(k2.rho) ? "n/a" : format("%+.3f", static_cast<double>(k2.rho)).c_str());
       h += "</table></div>\n";
     }
-    h += "<div class=\"figure\">" + drivers(o, money) + "</div>\n";
+    h += "<div class=\"figure\">" + drivers_section(o, money) + "</div>\n";
     h += "</section>\n";
   }
 

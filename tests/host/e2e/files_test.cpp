@@ -175,6 +175,13 @@ TEST_F(Velmsim, ReportsAreWrittenAllOrNone) {
     EXPECT_EQ(slurp(file(name)), "old\n") << name;
   EXPECT_EQ(names_ending(".part"), std::vector<std::string>{});
 
+  // The text report to a full standard output: told, status 1.
+  const std::string err = file("full.err").string();
+  const int raw = std::system((std::string(VELMSIM_PATH) + " " + args + " >/dev/full 2>" + err).c_str());
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  EXPECT_EQ(slurp(err), "velmsim: error: cannot write the report to standard output: No space "
+                        "left on device\n");
+
   const Result missing = run(args + " --csv " + file("none/r.csv").string());
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.out, "");
