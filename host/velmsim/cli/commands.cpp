@@ -168,7 +168,7 @@ int compare_command(const CommandLine& c) {
 // standard error.
 int convert_command(const CommandLine& c) {
   Diagnostics diag;
-  const auto f = read_schedule_file(c.schedule, diag);
+  const auto f = read_schedule_file(c.schedule, diag, c.encoding);
   std::optional<ImportedNetwork> n;
   std::optional<Network> network;
   if (f && !diag.has_errors()) {

@@ -144,6 +144,9 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
   convert->add_option("--to", c.to, "toml: the network as a model; csv: the plan, a row per task")
       ->required()
       ->check(CLI::IsMember({"toml", "csv"}));
+  convert->add_option("--encoding", c.encoding,
+                      "the code page an XER file was saved in, such as windows-1251 (default: "
+                      "UTF-8 when the file is, else windows-1252)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -13,7 +13,7 @@ namespace velmsim::cli {
 struct CommandLine {
   bool compare = false;
   bool convert = false;
-  std::string schedule, to;  // convert: the schedule file, and toml or csv
+  std::string schedule, to, encoding;  // convert: the file, toml or csv, an XER code page
   std::string model;  // run: the model file
   std::string a, b;   // compare: the two model files
   bool check = false;

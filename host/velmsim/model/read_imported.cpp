@@ -64,7 +64,10 @@ void import_schedule(const toml::table& schedule, Reader& r, Model& m) {
   if (!name) return;
   std::filesystem::path path(*name);
   if (path.is_relative()) path = std::filesystem::path(m.path).parent_path() / path;
-  const auto f = read_schedule_file(path.string(), diag);
+  std::string code_page;
+  if (const toml::node* e = schedule.get("encoding"))
+    code_page = r.string(*e, "'encoding'").value_or("");
+  const auto f = read_schedule_file(path.string(), diag, code_page);
   if (!f || diag.has_errors()) return;
   ImportedNetwork n = network_of(*f, f->file, diag);
   if (n.network.tasks.empty()) {

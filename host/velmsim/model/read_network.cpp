@@ -99,7 +99,7 @@ std::optional<PendingLink> read_link(Reader& r, const toml::node& n, const std::
 void read_schedule(const toml::table& t, Reader& r, Model& m) {
   Diagnostics& diag = r.diagnostics();
   Schedule& s = m.network.schedule;
-  r.unknown_keys(t, {"file", "uncertainty", "start", "workdays", "holidays", "target", "budget",
+  r.unknown_keys(t, {"file", "encoding", "uncertainty", "start", "workdays", "holidays", "target", "budget",
                      "confidence"},
                  "in [schedule]");
   const bool from_file = t.get("file") != nullptr;

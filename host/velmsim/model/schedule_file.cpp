@@ -1,8 +1,30 @@
 #include "host/velmsim/model/schedule_file.h"
 
+#include <iconv.h>
+
 namespace velmsim {
 
-std::optional<ScheduleFile> read_schedule_file(const std::string& path, Diagnostics& diag) {
+namespace {
+
+// `bytes` in `code_page` as UTF-8, by the C library's converter.
+std::optional<std::string> utf8_from(const std::string& code_page, const std::string& bytes) {
+  iconv_t cd = iconv_open("UTF-8", code_page.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(bytes.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t in_left = bytes.size(), out_left = out.size();
+  char* to = out.data();
+  const std::size_t r = iconv(cd, &in, &in_left, &to, &out_left);
+  iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+}  // namespace
+
+std::optional<ScheduleFile> read_schedule_file(const std::string& path, Diagnostics& diag,
+                                               const std::string& code_page) {
   std::string bytes;
   if (const auto error = read_limited_file(path, "schedule", bytes, kMaxScheduleBytes)) {
     diag.error_in(diag.add_file(path, ""), {}, *error);
@@ -10,8 +32,16 @@ std::optional<ScheduleFile> read_schedule_file(const std::string& path, Diagnost
   }
   // A table export starts with its header line or its first table.
   const std::size_t first = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  if (bytes.compare(first, 6, "ERMHDR") == 0 || bytes.compare(first, 3, "%T\t") == 0)
-    return read_xer_schedule(path, bytes, diag);
+  if (bytes.compare(first, 6, "ERMHDR") == 0 || bytes.compare(first, 3, "%T\t") == 0) {
+    if (code_page.empty()) return read_xer_schedule(path, bytes, diag);
+    const auto text = utf8_from(code_page, bytes);
+    if (!text) {
+      diag.error_in(diag.add_file(path, ""), {}, "the file cannot be read in the code page '" +
+                                                     code_page + "'");
+      return std::nullopt;
+    }
+    return read_xer_schedule(path, *text, diag);
+  }
   return read_project_xml(path, bytes, diag);
 }
 

@@ -70,6 +70,9 @@ ScheduleFile read_xer_schedule(const std::string& path, const std::string& bytes
 // Reads the schedule file at `path`, of either format (told by its first
 // bytes), and checks it: a link to a missing task, a duration or lag that is
 // not finite, a cycle. Nothing when it could not be read.
-std::optional<ScheduleFile> read_schedule_file(const std::string& path, Diagnostics& diag);
+// An XER file's text is taken in `code_page` when given (an iconv name such
+// as "windows-1251"), else as its reader decides.
+std::optional<ScheduleFile> read_schedule_file(const std::string& path, Diagnostics& diag,
+                                               const std::string& code_page = "");
 
 }  // namespace velmsim

@@ -112,6 +112,11 @@ TEST(ScheduleFile, PlansReproduceTheProgramsDates) {
     ASSERT_TRUE(x && !d.has_errors()) << name << d.render("", "");
     EXPECT_FALSE(x->tasks.empty()) << name;
   }
+  // A code page the file does not name, given: Cyrillic names.
+  const auto cyrillic = read_schedule_file(std::string(VELM_SCHEDULES_DIR) + "/aspose_encoding1251.xer",
+                                           diag, "windows-1251");
+  ASSERT_TRUE(cyrillic.has_value());
+  EXPECT_EQ(cyrillic->tasks[0].name, "\xD0\x97\xD0\xB0\xD0\xB4\xD0\xB0\xD1\x87\xD0\xB0 1");  // Задача 1
 }
 
 // UTF-16 with its byte-order mark reads as UTF-8, and names keep their
