@@ -112,6 +112,22 @@ TEST(ScheduleFile, PlansReproduceTheProgramsDates) {
     ASSERT_TRUE(x && !d.has_errors()) << name << d.render("", "");
     EXPECT_FALSE(x->tasks.empty()) << name;
   }
+  // A table export's task in progress: its remaining 66 hours planned from
+  // the data date end where the program dated them, on a calendar of its
+  // own (stored early start 2023-10-06 08:00, early finish 2023-10-18 10:00).
+  {
+    Diagnostics d;
+    const auto x = read_schedule_file(
+        std::string(VELM_SCHEDULES_DIR) + "/aspose_MultiprojectWithExternal.xer", d, "windows-1251");
+    const ImportedNetwork n = network_of(*x, x->file, d);
+    const auto network = imported_network(*x, n, d);
+    ASSERT_TRUE(network.has_value());
+    const auto plan = planned_dates(*x, n, *network);
+    ASSERT_EQ(plan.size(), 1u);
+    EXPECT_EQ(instant_text(plan[0].start), instant_text(*x->tasks[0].start));
+    EXPECT_EQ(instant_text(plan[0].finish), "2023-10-18T10:00");
+    EXPECT_EQ(instant_text(*x->tasks[0].finish), "2023-10-18T10:00");
+  }
   // A code page the file does not name, given: Cyrillic names.
   const auto cyrillic = read_schedule_file(std::string(VELM_SCHEDULES_DIR) + "/aspose_encoding1251.xer",
                                            diag, "windows-1251");
@@ -166,6 +182,32 @@ TEST(ScheduleFile, MistakesAreLocated) {
   }
 }
 
+// A table export's mistakes, located by table and row, all reported.
+TEST(ScheduleFile, TableExportMistakesAreLocated) {
+  std::string x = slurp(std::string(VELM_SCHEDULES_DIR) + "/handmade_small.xer");
+  x = replaced(x, "PR_FS\t8", "PR_XX\t8");
+  x = replaced(x, "\t44\t44\t", "\tlong\t44\t");
+  x = replaced(x, "%R\t1\t2\t1\t1\t1\tPR_FS", "%R\t1\t9\t1\t1\t1\tPR_FS");
+  Diagnostics diag;
+  read_xer_schedule("s.xer", x, diag);
+  EXPECT_EQ(diag.render("", ""),
+            "s.xer: table TASK, row 2: error: target_drtn_hr_cnt must be a number of hours, not 'long'\n"
+            "s.xer: table TASKPRED, row 1: error: a link between task_id 1 and task_id 9, which the "
+            "file does not both hold\n"
+            "s.xer: table TASKPRED, row 2: error: unknown link type 'PR_XX': PR_FS, PR_SS, PR_FF or PR_SF\n");
+  // A cycle, named in order from the task written first.
+  std::string cyclic = replaced(slurp(std::string(VELM_SCHEDULES_DIR) + "/handmade_small.xer"),
+                                "%R\t1\t2\t1\t1\t1\tPR_FS", "%R\t1\t1\t3\t1\t1\tPR_FS");
+  cyclic = replaced(cyclic, "%E", "%R\t3\t2\t1\t1\t1\tPR_SS\t0\r\n%E");
+  Diagnostics d;
+  const ScheduleFile f = read_xer_schedule("c.xer", cyclic, d);
+  const ImportedNetwork n = network_of(f, f.file, d);
+  EXPECT_FALSE(imported_network(f, n, d).has_value());
+  EXPECT_EQ(d.render("", ""), "c.xer: table TASK, row 1: error: the tasks' links make a cycle: "
+                              "'A1000 Design' -> 'A1010 Build \"A\"' -> 'A1020 Done' -> 'A1000 "
+                              "Design' (each comes after the one before it)\n");
+}
+
 // A model over the file: the uncertainty spreads every planned duration, a
 // task chosen by UID takes its own distribution, one chosen by WBS its cost,
 // a risk hits a task chosen by name; and the same network converted to a
@@ -199,16 +241,25 @@ TEST(ScheduleFile, ModelsRunAScheduleFile) {
             std::string::npos);
 }
 
-// velmsim convert --to toml writes a model whose plan is the file's.
+// velmsim convert --to toml writes a model whose plan and runs are the
+// file's.
 TEST(ScheduleFile, ConvertedModelKeepsThePlan) {
   Diagnostics diag;
   const auto f = read_schedule_file(kSmall, diag);
   const ImportedNetwork n = network_of(*f, f->file, diag);
   const std::string toml = schedule_model_toml(*f, n, "small");
-  const auto converted = run_text(toml + "[run]\niterations = 100\n");
+  const std::string risk = "[risks]\nr = { p = 0.5, tasks = [\"TASK\"], delay = { dist = "
+                           "\"uniform\", min = 1, max = 4 } }\n[run]\niterations = 300\n";
+  const auto converted = run_text(toml + replaced(risk, "TASK", "3 Build"));
   ASSERT_TRUE(converted->report.network.has_value()) << toml;
   EXPECT_DOUBLE_EQ(converted->report.network->plan_finish, 9);
   EXPECT_EQ(converted->model.network.schedule.holidays, n.network.schedule.holidays);
+  // The same report as the file run with the same risk, but for the model's
+  // own name and digest.
+  auto direct = run_text("[model]\nname = \"small\"\n[schedule]\nfile = \"" + kSmall + "\"\n" +
+                         replaced(risk, "TASK", "3"));
+  direct->report.model_sha256 = converted->report.model_sha256;
+  EXPECT_EQ(text_report(direct->report), text_report(converted->report));
 }
 
 }  // namespace
