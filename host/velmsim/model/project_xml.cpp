@@ -178,6 +178,10 @@ void read_calendar(Reader& r, const pugi::xml_node& calendars, const std::string
   if (!cal || depth > 8) return;
   const std::string base = Reader::text(cal, "BaseCalendarUID");
   if (!base.empty() && base != "-1" && base != uid) read_calendar(r, calendars, base, into, depth + 1);
+  // Days of exceptions written at most: a calendar of a century of holidays
+  // and working Saturdays, and far fewer than a hostile file could ask for.
+  constexpr long kMaxExceptionDays = 1'000'000;
+  long written = 0;
   auto each_day = [&](const pugi::xml_node& period, const WorkTime::Shifts& s) {
     const auto from = r.instant_of(period, "FromDate"), to = r.instant_of(period, "ToDate");
     if (!from || !to) return;
@@ -185,6 +189,12 @@ void read_calendar(Reader& r, const pugi::xml_node& calendars, const std::string
     const int last = static_cast<int>(std::floor(*to / 1440));
     if (last - first > WorkTime::kSearchDays) {
       r.error(period, "an exception of the calendar spans more than 50 years");
+      return;
+    }
+    if (written > kMaxExceptionDays) return;
+    written += last - first + 1;
+    if (written > kMaxExceptionDays) {
+      r.error(period, "the calendar's exceptions cover more than a million days");
       return;
     }
     for (int d = first; d <= last; ++d) into.days[d] = s;

@@ -1,5 +1,6 @@
 #include "host/velmsim/model/work_time.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -48,7 +49,8 @@ bool WorkTime::works() const {
 double WorkTime::between(double from, double to) const {
   if (to < from) return -between(to, from);
   double total = 0;
-  for (int day = day_of(from), last = day_of(to); day <= last; ++day) {
+  const int last = std::min(day_of(to), day_of(from) + kWalkDays);
+  for (int day = day_of(from); day <= last; ++day) {
     const double base = instant(day, 0);
     for (const auto& [a, b] : shifts(day)) {
       const double lo = std::max(from, base + a), hi = std::min(to, base + b);
@@ -60,7 +62,7 @@ double WorkTime::between(double from, double to) const {
 
 double WorkTime::after(double from, double work, bool late) const {
   const int first = day_of(from);
-  for (int day = first, idle = 0; idle < kSearchDays; ++day) {
+  for (int day = first, idle = 0; idle < kSearchDays && day - first < kWalkDays; ++day) {
     const double base = instant(day, 0);
     bool worked = false;
     for (const auto& [a, b] : shifts(day)) {
@@ -78,7 +80,7 @@ double WorkTime::after(double from, double work, bool late) const {
 
 double WorkTime::before(double from, double work, bool late) const {
   const int first = day_of(from);
-  for (int day = first, idle = 0; idle < kSearchDays; --day) {
+  for (int day = first, idle = 0; idle < kSearchDays && first - day < kWalkDays; --day) {
     const double base = instant(day, 0);
     const Shifts& s = shifts(day);
     bool worked = false;

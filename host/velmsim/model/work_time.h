@@ -42,6 +42,9 @@ class WorkTime {
   // Days searched for working time before giving up: a calendar whose
   // exceptions remove every working day for this long has none.
   static constexpr int kSearchDays = 366 * 50;
+  // Days walked at most by one question: schedules span years, not
+  // centuries; beyond this the answer is taken as working all day.
+  static constexpr int kWalkDays = 366 * 300;
 };
 
 // Minutes since 1970-01-01T00:00 of a date and time of day.
