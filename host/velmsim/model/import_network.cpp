@@ -43,6 +43,10 @@ ImportedNetwork network_of(const ScheduleFile& f, int file, Diagnostics& diag) {
   auto note = [&](const FileTask& t, const std::string& what) {
     diag.warning_in(file, t.at, "task " + t.uid + " ('" + t.name + "'): " + what, t.where);
   };
+  auto note_link = [&](const FileLink& l, const std::string& what) {
+    const FileTask& t = f.tasks[l.to];
+    diag.warning_in(file, l.at, "task " + t.uid + " ('" + t.name + "'): " + what, l.where);
+  };
   for (std::size_t k = 0; k < f.tasks.size(); ++k) {
     const FileTask& ft = f.tasks[k];
     if (ft.summary) continue;
@@ -68,6 +72,7 @@ ImportedNetwork network_of(const ScheduleFile& f, int file, Diagnostics& diag) {
       note(ft, "progress is not modelled: its remaining duration is planned from the start");
     if (ft.elapsed) note(ft, "an elapsed duration is planned in working time");
     if (ft.manual) note(ft, "scheduled by hand in the file; velmsim plans it by its links");
+    if (ft.levelled) note(ft, "its delay by resource levelling is not modelled");
     if (ft.own_calendar) note(ft, "its own calendar is not modelled: it works the project's");
     index[k] = n.network.tasks.size();
     n.network.tasks.push_back(std::move(t));
@@ -78,13 +83,13 @@ ImportedNetwork network_of(const ScheduleFile& f, int file, Diagnostics& diag) {
     return f.tasks[k].summary ? under[k] : std::vector<std::size_t>{k};
   };
   for (const FileLink& l : f.links) {
-    if (l.elapsed) note(f.tasks[l.to], "an elapsed lag is planned in working time");
+    if (l.elapsed) note_link(l, "an elapsed lag is planned in working time");
     // A summary starts with the earliest task under it; the network's
     // passes take the latest of a task's predecessors, so a link from a
     // summary's start waits for every task under it to start.
     if (f.tasks[l.from].summary && (l.type == LinkType::SS || l.type == LinkType::SF))
-      note(f.tasks[l.to], "a link from the start of summary task " + f.tasks[l.from].uid +
-                              " is planned from the start of each task under it");
+      note_link(l, "a link from the start of summary task " + f.tasks[l.from].uid +
+                       " is planned from the start of each task under it");
     for (std::size_t to : ends(l.to))
       for (std::size_t from : ends(l.from)) {
         if (from == to) continue;

@@ -305,6 +305,7 @@ ScheduleFile read_project_xml(const std::string& path, const std::string& bytes,
     }
     task.progressed = !Reader::text(t, "ActualStart").empty();
     task.manual = Reader::text(t, "Manual") == "1";
+    task.levelled = r.number(t, "LevelingDelay").value_or(0) != 0;
     task.percent_complete = r.number(t, "PercentComplete").value_or(0);
     const auto work = r.duration_of(t, task.progressed ? "RemainingDuration" : "Duration");
     task.work = work.value_or(0);
@@ -355,9 +356,9 @@ ScheduleFile read_project_xml(const std::string& path, const std::string& bytes,
       }
       const double lag = r.number(l, "LinkLag").value_or(0);
       const int format = std::atoi(Reader::text(l, "LagFormat").c_str());
-      // A lag in percent holds the percentage of the predecessor's duration
-      // in tenths; other lags are in tenths of a minute.
-      link.lag = percent_format(format) ? lag / 1000 * s.tasks[link.from].work : lag / 10;
+      // A lag in percent holds the percentage of the predecessor's duration;
+      // other lags are in tenths of a minute.
+      link.lag = percent_format(format) ? lag / 100 * s.tasks[link.from].work : lag / 10;
       link.elapsed = elapsed_format(format);
       s.links.push_back(link);
     }

@@ -33,6 +33,7 @@ struct FileTask {
   double percent_complete = 0;
   bool progressed = false;       // has an actual start
   bool manual = false;           // scheduled by hand: its program keeps its dates
+  bool levelled = false;         // delayed by resource levelling
   bool own_calendar = false;     // a calendar other than the project's
   bool elapsed = false;          // an elapsed duration
   Position at;                   // its line in the file (a table row: `where`)

@@ -158,6 +158,26 @@ TEST(ScheduleFile, Utf16Files) {
   EXPECT_EQ(f.tasks[1].name, "Caf\xC3\xA9");
 }
 
+// Lags in percent of the predecessor's duration, and elapsed ones (planned
+// in working time, and noted where they are written).
+TEST(ScheduleFile, LagFormats) {
+  const std::string small = slurp(kSmall);
+  const std::string percent = replaced(small, "<Type>1</Type></PredecessorLink></Task>\n<Task><UID>4",
+                                       "<Type>1</Type><LinkLag>50</LinkLag><LagFormat>19</LagFormat>"
+                                       "</PredecessorLink></Task>\n<Task><UID>4");
+  Diagnostics diag;
+  const ScheduleFile f = read_project_xml("p.xml", percent, diag);
+  ASSERT_EQ(f.links.size(), 2u);
+  EXPECT_EQ(f.links[0].lag, 600);  // half of Design's 20 hours
+  const ScheduleFile e = read_project_xml(
+      "e.xml", replaced(small, "<LagFormat>7</LagFormat>", "<LagFormat>8</LagFormat>"), diag);
+  EXPECT_TRUE(e.links[1].elapsed);
+  network_of(e, e.file, diag);
+  EXPECT_NE(diag.render("", "").find("e.xml:25:211: warning: task 4 ('Done'): an elapsed lag is "
+                                     "planned in working time"),
+            std::string::npos);
+}
+
 TEST(ScheduleFile, MistakesAreLocated) {
   const std::string small = slurp(kSmall);
   struct Case {
