@@ -68,6 +68,7 @@ void import_schedule(const toml::table& schedule, Reader& r, Model& m) {
   if (const toml::node* e = schedule.get("encoding"))
     code_page = r.string(*e, "'encoding'").value_or("");
   const auto f = read_schedule_file(path.string(), diag, code_page);
+  if (!f) diag.error(pos(file->source()), "the schedule file '" + shown_name(*name) + "' cannot be read");
   if (!f || diag.has_errors()) return;
   ImportedNetwork n = network_of(*f, f->file, diag);
   if (n.network.tasks.empty()) {
