@@ -214,6 +214,7 @@ NetworkSummary summarise_network(const StatisticsPool& pool, const Model& model,
   const std::size_t count = net.tasks.size();
   NetworkSummary r;
   r.schedule = net.schedule;
+  r.file = net.file;
   r.start = net.schedule.start;
 
   std::vector<double> planned;

@@ -68,6 +68,7 @@ struct CashFlow {
 struct NetworkSummary {
   std::optional<int> start;  // the first working day (a day number), when given
   Schedule schedule;
+  std::string file;  // the scheduling program's file it was read from, if any
   // The plan: the critical-path finish of the planned durations, every task
   // present and no risk; and the share of iterations finishing by then.
   double plan_finish = 0, plan_confidence = 0;

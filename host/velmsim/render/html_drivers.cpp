@@ -64,13 +64,15 @@ std::string allocation_chart(const OutputSummary& o) {
 
 }  // namespace
 
-std::string drivers_section(const OutputSummary& o, const std::string& money) {
+std::string drivers_section(const OutputSummary& o, const std::string& money, bool network) {
   std::string h =
       "<h3>Contingency drivers: each one&#8217;s part in the iterations at or above P80</h3>\n";
   if (o.constant) return h + "<p class=\"note\">None: " + escape(o.name) + " never varied.</p>\n";
   if (o.drivers.empty())
-    return h + "<p class=\"note\">None: the model has no risk events and names no inputs in "
-               "<code>shares</code>.</p>\n";
+    return h + (network ? "<p class=\"note\">None: no input is a risk event or in <code>shares</code>; "
+                          "the schedule&#8217;s risks are ranked by elimination above.</p>\n"
+                        : "<p class=\"note\">None: the model has no risk events and names no inputs "
+                          "in <code>shares</code>.</p>\n");
   const bool shared = o.tail_excess != 0.0;
   if (shared) h += allocation_chart(o);
   auto percent = [](double x) {

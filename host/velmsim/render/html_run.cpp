@@ -304,7 +304,7 @@ std::string html_report(const Report& r) {
                     std::isnan(k2.rho) ? "n/a" : format("%+.3f", static_cast<double>(k2.rho)).c_str());
       h += "</table></div>\n";
     }
-    h += "<div class=\"figure\">" + drivers_section(o, money) + "</div>\n";
+    h += "<div class=\"figure\">" + drivers_section(o, money, r.network.has_value()) + "</div>\n";
     h += "</section>\n";
   }
 

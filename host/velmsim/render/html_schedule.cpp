@@ -132,6 +132,7 @@ std::string schedule_section(const Report& r) {
   auto row = [&](const std::string& k, const std::string& v) {
     h += "<tr><td>" + k + "</td><td class=\"n\">" + v + "</td></tr>\n";
   };
+  if (!n.file.empty()) row("Read from", "<code>" + escape(n.file) + "</code>");
   if (n.start) row("Start", date_text(*n.start));
   row("Plan finish (planned durations, every task, no risk)", days(n.plan_finish));
   row("P(finish &#8804; plan)", format("%.1f%%", 100.0 * n.plan_confidence));

@@ -13,7 +13,8 @@ namespace velmsim {
 // model has tasks.
 std::string schedule_section(const Report& r);
 
-// The P80 allocation chart of an output's drivers and their table.
-std::string drivers_section(const OutputSummary& o, const std::string& money);
+// The P80 allocation chart of an output's drivers and their table; `network`
+// when the model's schedule ranks its own risks.
+std::string drivers_section(const OutputSummary& o, const std::string& money, bool network);
 
 }  // namespace velmsim

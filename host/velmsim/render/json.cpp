@@ -94,6 +94,7 @@ std::string json_report(const Report& r) {
                         {"p10", c->p10[b]}, {"p50", c->p50[b]}, {"p90", c->p90[b]}});
     }
     j["schedule"] = {{"start", n->start ? Json(date_text(*n->start)) : Json(nullptr)},
+                     {"file", n->file.empty() ? Json(nullptr) : Json(n->file)},
                      {"cash_flow", cash},
                      {"plan_finish", number(n->plan_finish)},
                      {"plan_confidence", number(n->plan_confidence)},

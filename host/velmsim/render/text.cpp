@@ -21,6 +21,7 @@ std::string schedule_section(const Report& r, std::size_t shown_tasks) {
   std::string t = format("\n== Schedule: %zu tasks", n.tasks.size());
   if (n.start) t += ", from " + date_text(*n.start);
   t += "\n";
+  if (!n.file.empty()) t += "  read from         " + n.file + "\n";
   t += "  plan finish       " + working_days_text(n.schedule, n.plan_finish) +
        "\n                    (planned durations, every task present, no risk)\n";
   t += format("  P(finish <= plan) %.1f %%\n", 100.0 * n.plan_confidence);
@@ -233,7 +234,9 @@ std::string text_report(const Report& r) {
     if (o.constant) {
       t += "  (none: " + o.name + " never varied)\n";
     } else if (o.drivers.empty()) {
-      t += "  (none: the model has no risk events and names no inputs in [run] shares)\n";
+      t += r.network ? "  (none: no input is a risk event or in [run] shares; the schedule's risks\n"
+                       "  are ranked by elimination above)\n"
+                     : "  (none: the model has no risk events and names no inputs in [run] shares)\n";
     } else {
       t += format("  tail: the %d iterations with %s >= P80%s\n", o.tail, o.name.c_str(),
                   o.tail_excess == 0.0 ? ", which is every one: nothing to share" : "");
