@@ -23,9 +23,10 @@ struct Failure {
 // its own stream of the threaded edition and its own formula evaluator; each
 // iteration draws from its own substream. With one_stream, the calling
 // thread's stream goes on from block to block. In a correlated model, the
-// whole block is drawn first, its correlated columns reordered, and then the
-// outputs evaluated, all by one thread: with more, each takes one of the
-// blocks that follow, drawn ahead of the calls that ask for them.
+// whole block is drawn first, its correlated variables reordered, and then
+// the network scheduled and the outputs evaluated, all by one thread: with
+// more, each takes one of the blocks that follow, drawn ahead of the calls
+// that ask for them.
 class BlockDrawer {
  public:
   BlockDrawer(const Plan& plan, const SamplingExports& sampling);

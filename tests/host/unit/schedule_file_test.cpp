@@ -281,6 +281,16 @@ TEST(ScheduleFile, ConvertedModelKeepsThePlan) {
   direct->report.model_sha256 = converted->report.model_sha256;
   direct->report.network->file.clear();
   EXPECT_EQ(text_report(direct->report), text_report(converted->report));
+  // Constraints become not_before: a file whose tasks start no earlier than
+  // their dates plans alike converted.
+  const std::string dated = std::string(VELM_SCHEDULES_DIR) + "/mpxj_task-links-project2010-mspdi.xml";
+  const auto g = read_schedule_file(dated, diag);
+  const std::string constrained = schedule_model_toml(*g, network_of(*g, g->file, diag), "links");
+  EXPECT_NE(constrained.find("not_before = 1.0"), std::string::npos);
+  const auto from_file = run_text("[schedule]\nfile = \"" + dated + "\"\n[run]\niterations = 20\n");
+  const auto from_toml = run_text(constrained + "[run]\niterations = 20\n");
+  EXPECT_EQ(from_toml->report.network->plan_finish, from_file->report.network->plan_finish);
+  EXPECT_EQ(from_toml->report.network->plan_finish, 12);  // task 10 ends 2014-11-03, working day 12
 }
 
 }  // namespace
