@@ -67,9 +67,12 @@ void import_schedule(const toml::table& schedule, Reader& r, Model& m) {
   std::string code_page;
   if (const toml::node* e = schedule.get("encoding"))
     code_page = r.string(*e, "'encoding'").value_or("");
+  // Errors of the model before this point do not stop the file's reading:
+  // every error is reported.
+  const std::size_t errors = diag.error_count();
   const auto f = read_schedule_file(path.string(), diag, code_page);
   if (!f) diag.error(pos(file->source()), "the schedule file '" + shown_name(*name) + "' cannot be read");
-  if (!f || diag.has_errors()) return;
+  if (!f || diag.error_count() > errors) return;
   ImportedNetwork n = network_of(*f, f->file, diag);
   if (n.network.tasks.empty()) {
     diag.error(pos(file->source()), "the schedule in '" + shown_name(*name) + "' has no tasks "

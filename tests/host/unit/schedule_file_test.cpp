@@ -251,8 +251,11 @@ TEST(ScheduleFile, ModelsRunAScheduleFile) {
   EXPECT_EQ(net.risks[0].tasks, std::vector<std::size_t>{0});
   EXPECT_DOUBLE_EQ(r->report.network->plan_finish, 9);  // 2.5 + 5.5 + 1 (lag)
   // Mistakes over the file: a UID it does not hold, a WBS with no task.
-  EXPECT_NE(messages(replaced(model, "\"3\" =", "\"33\" =")).find("unknown task '33' in [tasks]"),
-            std::string::npos);
+  // An error earlier in the model does not hide those after the file.
+  const std::string two = messages(replaced(replaced(model, "\"3\" =", "\"33\" ="),
+                                            "name = \"Small\"", "name = 5"));
+  EXPECT_NE(two.find("unknown task '33' in [tasks]"), std::string::npos) << two;
+  EXPECT_NE(two.find("'name' must be a text in quotes"), std::string::npos);
   EXPECT_NE(messages(replaced(model, "wbs:1", "wbs:7")).find("no task of the schedule has a WBS "
                                                             "code under '7' in [tasks]"),
             std::string::npos);
