@@ -8,7 +8,6 @@
 #include <cstring>
 #include <map>
 
-#include <iconv.h>
 #include <pugixml.hpp>
 
 #include "host/velmsim/model/calendar.h"
@@ -17,24 +16,6 @@
 namespace velmsim {
 
 namespace {
-
-// The text of a file saved as UTF-16 (with its byte-order mark) in UTF-8, by
-// the C library's converter; the same text pugixml would parse, so that its
-// offsets are offsets into this text.
-std::optional<std::string> utf8_of_utf16(const std::string& bytes) {
-  iconv_t cd = iconv_open("UTF-8", "UTF-16");  // the byte-order mark says which end
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(bytes.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t in_left = bytes.size(), out_left = out.size();
-  char* to = out.data();
-  const std::size_t r = iconv(cd, &in, &in_left, &to, &out_left);
-  iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1)) return std::nullopt;
-  out.resize(out.size() - out_left);
-  if (out.compare(0, 3, "\xEF\xBB\xBF") == 0) out.erase(0, 3);
-  return out;
-}
 
 // Line and column of a byte offset.
 class Lines {
@@ -246,7 +227,10 @@ ScheduleFile read_project_xml(const std::string& path, const std::string& bytes,
   const bool utf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                                            (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
   if (utf16) {
-    const auto converted = utf8_of_utf16(bytes);
+    // The byte-order mark says which end; pugixml parses the same UTF-8, so
+    // its offsets are offsets into this text.
+    auto converted = utf8_from("UTF-16", bytes);
+    if (converted && converted->compare(0, 3, "\xEF\xBB\xBF") == 0) converted->erase(0, 3);
     if (!converted) {
       const int file = diag.add_file(path, "");
       diag.error_in(file, {}, "the file starts as UTF-16 but holds text that is not");

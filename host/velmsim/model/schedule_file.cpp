@@ -1,27 +1,36 @@
 #include "host/velmsim/model/schedule_file.h"
 
+#include <cerrno>
+
 #include <iconv.h>
 
 namespace velmsim {
 
-namespace {
-
-// `bytes` in `code_page` as UTF-8, by the C library's converter.
 std::optional<std::string> utf8_from(const std::string& code_page, const std::string& bytes) {
   iconv_t cd = iconv_open("UTF-8", code_page.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  std::string out(bytes.size() * 4 + 16, '\0');
+  // Converted into a buffer that grows when the text needs more room.
+  std::string out(bytes.size() + 16, '\0');
   char* in = const_cast<char*>(bytes.data());
-  std::size_t in_left = bytes.size(), out_left = out.size();
-  char* to = out.data();
-  const std::size_t r = iconv(cd, &in, &in_left, &to, &out_left);
+  std::size_t in_left = bytes.size(), done = 0;
+  bool ok = true;
+  while (in_left > 0) {
+    char* to = out.data() + done;
+    std::size_t out_left = out.size() - done;
+    const std::size_t r = iconv(cd, &in, &in_left, &to, &out_left);
+    done = out.size() - out_left;
+    if (r != static_cast<std::size_t>(-1)) break;
+    if (errno != E2BIG) {
+      ok = false;
+      break;
+    }
+    out.resize(out.size() + out.size() / 2 + 16);
+  }
   iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1)) return std::nullopt;
-  out.resize(out.size() - out_left);
+  if (!ok) return std::nullopt;
+  out.resize(done);
   return out;
 }
-
-}  // namespace
 
 std::optional<ScheduleFile> read_schedule_file(const std::string& path, Diagnostics& diag,
                                                const std::string& code_page) {

@@ -59,6 +59,10 @@ struct ScheduleFile {
   std::vector<FileLink> links;
 };
 
+// `bytes` in `code_page` (an iconv name) as UTF-8, by the C library's
+// converter; nothing when they are not text of that code page.
+std::optional<std::string> utf8_from(const std::string& code_page, const std::string& bytes);
+
 // Reads a project XML file (the interchange format of desktop schedulers,
 // saved as UTF-8 or UTF-16 with a byte-order mark) from its bytes. The file
 // is added to `diag` as `path`, and its problems located in it.
