@@ -77,6 +77,29 @@ void make_beta(const Parameters& p, const T& who, const Refuse& refuse, Draw& d)
            greater(who, "max", "min", static_cast<float>(d.lo), static_cast<float>(d.hi)));
 }
 
+// PERT on [min, max] with its mode: a beta with shapes
+// alpha = 1 + lambda (mode - min) / (max - min) and
+// beta = 1 + lambda (max - mode) / (max - min), computed in double and passed
+// in single precision, mapped onto [min, max] in double and rounded once. The
+// mode is kept beside the shapes for the plan.
+void make_pert(const Parameters& p, const T& who, const Refuse& refuse, Draw& d) {
+  const double lo = p["min"], mo = p["mode"], hi = p["max"];
+  const double lambda = p.has("lambda") ? p["lambda"] : 4.0;
+  if (!(lo < hi)) refuse("max", greater(who, "max", "min", p["min"], p["max"]));
+  if (!(mo >= lo && mo <= hi))
+    refuse("mode", "'mode' of " + who + " must lie between 'min' (" + parameter_text(p["min"]) +
+                       ") and 'max' (" + parameter_text(p["max"]) + "), not " + parameter_text(p["mode"]));
+  if (!(lambda > 0 && lambda <= 1000))
+    refuse("lambda", "'lambda' of " + who + " (the weight of the mode) must lie in (0, 1000], not " +
+                         parameter_text(lambda));
+  const double span = hi - lo > 0 ? hi - lo : 1.0;
+  d.arg = {static_cast<float>(1.0 + lambda * (mo - lo) / span),
+           static_cast<float>(1.0 + lambda * (hi - mo) / span), p["mode"]};
+  d.scaled = true;
+  d.lo = lo;
+  d.hi = hi;
+}
+
 void make_geometric(const Parameters& p, const T& who, const Refuse& refuse, Draw& d) {
   if (!(p["p"] > 0 && p["p"] < 1))
     refuse("p", "'p' of " + who +
@@ -173,6 +196,9 @@ const std::vector<Distribution>& distributions() {
        [](const Draw& d) { return 1.0 / d.arg[0]; }},
       {Dist::yesno, "yesno", {"p"}, {}, make_yesno, nullptr, "VELMYESNO", Call::count,
        Uniforms::one_unless_certain, 1.0, kThreadedEdition, false, nullptr, first_argument},
+      {Dist::pert, "pert", {"min", "mode", "max"}, {"lambda"}, make_pert, nullptr, "VELMBETA",
+       Call::two_reals, Uniforms::by_parameters, 2.6, kBothEditions, true, nullptr,
+       [](const Draw& d) { return static_cast<double>(d.arg[2]); }},
   };
   return table;
 }

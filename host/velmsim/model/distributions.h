@@ -18,7 +18,7 @@
 
 namespace velmsim {
 
-enum class Dist { uniform, normal, lognormal, triangular, beta, geometric, yesno };
+enum class Dist { uniform, normal, lognormal, triangular, beta, geometric, yesno, pert };
 
 // One variate: the export's single-precision arguments in the export's
 // order, and, when `scaled`, its value x mapped onto [lo, hi] as
@@ -95,7 +95,7 @@ struct Distribution {
 // Every distribution, in the order of Dist.
 const std::vector<Distribution>& distributions();
 inline const Distribution& distribution(Dist d) { return distributions()[static_cast<std::size_t>(d)]; }
-inline constexpr std::size_t kDistributionCount = 7;
+inline constexpr std::size_t kDistributionCount = 8;
 
 // The distribution called `name`, or null.
 const Distribution* find_distribution(const std::string& name);

@@ -216,19 +216,19 @@ std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const st
   const auto dist = dist_of(report ? r : silent, t, who, at, dist_at);
   if (!dist) return std::nullopt;
   const Dist d = dist->dist ? dist->dist->id : Dist::yesno;
-  if (d != Dist::uniform && d != Dist::triangular && d != Dist::normal) {
+  if (d != Dist::uniform && d != Dist::triangular && d != Dist::pert && d != Dist::normal) {
     if (report)
-      r.diagnostics().error(dist_at, who + " must be a uniform, triangular or normal "
+      r.diagnostics().error(dist_at, who + " must be a uniform, triangular, PERT or normal "
                                            "distribution of fractions of the planned duration");
     return std::nullopt;
   }
   // Checked as fractions (a positive scale keeps every condition), then read
   // as the duration they make: a location x becomes planned (1 + x), a
-  // spread sd becomes planned sd.
+  // spread sd becomes planned sd; PERT's weight of the mode stays.
   if (report) return read_draw(r, t, *dist->dist, who, at);
   toml::table scaled = t;
   for (auto&& [key, node] : t) {
-    if (key.str() == "dist" || !node.is_number()) continue;
+    if (key.str() == "dist" || key.str() == "lambda" || !node.is_number()) continue;
     const double x = node.value<double>().value_or(0.0);
     scaled.insert_or_assign(key, key.str() == "sd" ? planned * x : planned * (1 + x));
   }

@@ -91,7 +91,7 @@ void add_network_outputs(Reader& r, NameClaims& names, Model& m);
 // risk's impact; `who` names it in messages.
 std::optional<Amount> read_amount(Reader& r, const toml::node& node, const std::string& who);
 
-// A uniform, triangular or normal distribution of fractions of a planned
+// A uniform, triangular, PERT or normal distribution of fractions of a planned
 // duration (low = -0.1: 10 % shorter), as the distribution of the duration
 // itself; problems are reported only with `report`.
 std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const std::string& who,

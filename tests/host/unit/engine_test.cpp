@@ -114,6 +114,32 @@ TEST(Engine, SamplesAreTheExportsOnEachSubstream) {
   }
 }
 
+// A PERT input is the beta export with shapes alpha = 1 + 4 (mode - min) /
+// (max - min) and beta = 1 + 4 (max - mode) / (max - min), in single
+// precision, mapped onto [min, max] in double and rounded once; lambda
+// weighs the mode. Its plan is the mode.
+TEST(Engine, PertIsTheBetaOfItsShapes) {
+  const auto r = run_text("[inputs]\nd = { dist = \"pert\", min = 10, mode = 13, max = 30 }\n"
+                          "w = { dist = \"pert\", min = 0, mode = 1, max = 2, lambda = 9 }\n"
+                          "[outputs]\ny = \"d + w\"\n[run]\niterations = 200\nseed = 31\n");
+  const DirectExports& x = direct();
+  const float a = 1.6f, b = 4.4f, a9 = 5.5f, b9 = 5.5f;  // 1 + 4 * 3/20, 1 + 4 * 17/20; 1 + 9/2
+  for (int i = 0; i < 200; ++i) {
+    const std::int32_t seed = substream_seed(31, i);
+    x.set_seed(&seed);
+    const double d = 10.0 + 20.0 * static_cast<double>(x.beta(&a, &b));
+    const double w = 2.0 * static_cast<double>(x.beta(&a9, &b9));
+    ASSERT_EQ(r->samples().columns[0][static_cast<std::size_t>(i)], static_cast<float>(d)) << i;
+    ASSERT_EQ(r->samples().columns[1][static_cast<std::size_t>(i)], static_cast<float>(w)) << i;
+  }
+  EXPECT_EQ(distribution(Dist::pert).planned(r->model.inputs[0].draw), 13);
+  EXPECT_NE(messages("[inputs]\nd = { dist = \"pert\", min = 10, mode = 31, max = 30 }\n"
+                     "[outputs]\ny = \"d\"\n")
+                .find("m.toml:2:39: error: 'mode' of input 'd' must lie between 'min' (10) and "
+                      "'max' (30), not 31"),
+            std::string::npos);
+}
+
 // The statistics edition samples on the same substreams, through its own
 // exports.
 TEST(Engine, StatsSamplerUsesTheStatisticsEdition) {

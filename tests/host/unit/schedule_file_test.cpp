@@ -229,21 +229,26 @@ TEST(ScheduleFile, TableExportMistakesAreLocated) {
 }
 
 // A model over the file: the uncertainty spreads every planned duration, a
-// task chosen by UID takes its own distribution, one chosen by WBS its cost,
-// a risk hits a task chosen by name; and the same network converted to a
-// model file runs to the same figures.
+// task chosen by name its own PERT of fractions, one chosen by UID its own
+// distribution, those under a WBS code their cost; a risk hits a task
+// chosen by name.
 TEST(ScheduleFile, ModelsRunAScheduleFile) {
   const std::string model = "[model]\nname = \"Small\"\n[schedule]\nfile = \"" + kSmall +
                             "\"\nuncertainty = { dist = \"triangular\", low = -0.1, mode = 0, high = 0.25 }\n"
                             "[tasks]\n\"3\" = { duration = { dist = \"uniform\", min = 4, max = 9 } }\n"
+                            "\"Design\" = { uncertainty = { dist = \"pert\", min = -0.2, mode = 0, max = 0.4, lambda = 2 } }\n"
                             "\"wbs:1\" = { cost = { per_day = 1000 } }\n"
                             "[risks]\nrain = { p = 0.3, tasks = [\"Design\"], delay = 1 }\n"
                             "[run]\niterations = 500\n";
   const auto r = run_text(model);
   const TaskNetwork& net = r->model.network;
   ASSERT_EQ(net.tasks.size(), 3u);
-  const Draw& design = *net.tasks[0].duration.draw;  // 2.5 days: 2.25, 2.5, 3.125
-  EXPECT_EQ(design.dist, Dist::triangular);
+  const Draw& design = *net.tasks[0].duration.draw;  // 2.5 days: 2, 2.5, 3.5, lambda 2
+  EXPECT_EQ(design.dist, Dist::pert);
+  EXPECT_EQ(design.lo, 2);
+  EXPECT_EQ(design.hi, 3.5);
+  EXPECT_EQ(design.arg[2], 2.5f);
+  EXPECT_FLOAT_EQ(design.arg[0], 1 + 2 * 0.5f / 1.5f);
   EXPECT_EQ(net.tasks[1].duration.draw->dist, Dist::uniform);
   EXPECT_FALSE(net.tasks[2].duration.draw);  // a milestone keeps 0
   EXPECT_EQ(net.tasks[0].cost_per_day, 1000);
