@@ -27,8 +27,8 @@ SamplingExports::SamplingExports(const velm_host::Library& l, unsigned edition)
     : set_seed(bind<decltype(set_seed)>(l, "VELMSETSEED", kBothEditions, edition)),
       get_seed(bind<decltype(get_seed)>(l, "VELMGETSEED", kBothEditions, edition)) {
   for (const Distribution& d : distributions())
-    samplers[static_cast<std::size_t>(d.id)] = {bind<AnyExport>(l, d.export_name, d.editions, edition),
-                                                d.call};
+    samplers[static_cast<std::size_t>(d.id)] = {
+        d.export_name ? bind<AnyExport>(l, d.export_name, d.editions, edition) : nullptr, d.call};
   const Kind& pair = kind(InputKind::pair);
   const Kind& risk = kind(InputKind::risk);
   crnormal = bind<decltype(crnormal)>(l, pair.export_name, pair.editions, edition);

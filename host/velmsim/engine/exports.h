@@ -45,6 +45,7 @@ struct SamplingExports {
         v = reinterpret_cast<decltype(&VELMTRIANG)>(s.export_)(&d.arg[0], &d.arg[1], &d.arg[2]);
         break;
       case Call::count: v = static_cast<float>(reinterpret_cast<decltype(&VELMGEOMETRIC)>(s.export_)(&d.arg[0])); break;
+      case Call::none: v = d.arg[0]; break;
     }
     return d.scaled ? static_cast<float>(d.lo + (d.hi - d.lo) * static_cast<double>(v)) : v;
   }

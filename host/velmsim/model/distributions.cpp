@@ -100,6 +100,10 @@ void make_pert(const Parameters& p, const T& who, const Refuse& refuse, Draw& d)
   d.hi = hi;
 }
 
+// A value that every iteration takes as it is: an activity whose three
+// estimates agree, a rate held fixed. It draws nothing.
+void make_constant(const Parameters& p, const T&, const Refuse&, Draw& d) { d.arg = {p["value"]}; }
+
 void make_geometric(const Parameters& p, const T& who, const Refuse& refuse, Draw& d) {
   if (!(p["p"] > 0 && p["p"] < 1))
     refuse("p", "'p' of " + who +
@@ -199,6 +203,8 @@ const std::vector<Distribution>& distributions() {
       {Dist::pert, "pert", {"min", "mode", "max"}, {"lambda"}, make_pert, nullptr, "VELMBETA",
        Call::two_reals, Uniforms::by_parameters, 2.6, kBothEditions, true, nullptr,
        [](const Draw& d) { return static_cast<double>(d.arg[2]); }},
+      {Dist::constant, "constant", {"value"}, {}, make_constant, nullptr, nullptr, Call::none,
+       Uniforms::fixed, 0.0, kBothEditions, false, nullptr, first_argument},
   };
   return table;
 }

@@ -18,7 +18,7 @@
 
 namespace velmsim {
 
-enum class Dist { uniform, normal, lognormal, triangular, beta, geometric, yesno, pert };
+enum class Dist { uniform, normal, lognormal, triangular, beta, geometric, yesno, pert, constant };
 
 // One variate: the export's single-precision arguments in the export's
 // order, and, when `scaled`, its value x mapped onto [lo, hi] as
@@ -40,6 +40,7 @@ enum class Call {
   two_reals,    // float f(const float*, const float*)
   three_reals,  // float f(const float*, const float*, const float*)
   count,        // int32_t f(const float*), taken as a float
+  none,         // no export: the value itself, drawing nothing
 };
 
 // How many uniforms one draw takes, as far as the pairing of two models'
@@ -80,7 +81,7 @@ struct Distribution {
   // silently mangle in a draw the conditions accept; null when nothing.
   void (*edition_check)(const Draw& d, unsigned edition, const std::string& who,
                         const Refuse& refuse, const Warn& warn);
-  const char* export_name;
+  const char* export_name;  // null for a value that is not drawn
   Call call;
   Uniforms uniforms;
   double mean_uniforms;  // uniforms one draw takes on average (measured from the stream)
@@ -95,7 +96,7 @@ struct Distribution {
 // Every distribution, in the order of Dist.
 const std::vector<Distribution>& distributions();
 inline const Distribution& distribution(Dist d) { return distributions()[static_cast<std::size_t>(d)]; }
-inline constexpr std::size_t kDistributionCount = 8;
+inline constexpr std::size_t kDistributionCount = 9;
 
 // The distribution called `name`, or null.
 const Distribution* find_distribution(const std::string& name);
@@ -110,7 +111,7 @@ enum class InputKind { plain, pair, risk };
 struct Kind {
   InputKind kind;
   const char* name;
-  const char* export_name;  // the export it needs besides its distributions'
+  const char* export_name;  // null for a value that is not drawn  // the export it needs besides its distributions'
   unsigned editions;
   double mean_uniforms;  // uniforms it takes on average besides its distributions'
 };

@@ -118,7 +118,7 @@ TEST(Engine, SamplesAreTheExportsOnEachSubstream) {
 // (max - min) and beta = 1 + 4 (max - mode) / (max - min), in single
 // precision, mapped onto [min, max] in double and rounded once; lambda
 // weighs the mode. Its plan is the mode.
-TEST(Engine, PertIsTheBetaOfItsShapes) {
+TEST(Engine, PertAndConstantInputs) {
   const auto r = run_text("[inputs]\nd = { dist = \"pert\", min = 10, mode = 13, max = 30 }\n"
                           "w = { dist = \"pert\", min = 0, mode = 1, max = 2, lambda = 9 }\n"
                           "[outputs]\ny = \"d + w\"\n[run]\niterations = 200\nseed = 31\n");
@@ -133,6 +133,16 @@ TEST(Engine, PertIsTheBetaOfItsShapes) {
     ASSERT_EQ(r->samples().columns[1][static_cast<std::size_t>(i)], static_cast<float>(w)) << i;
   }
   EXPECT_EQ(distribution(Dist::pert).planned(r->model.inputs[0].draw), 13);
+  // A constant draws nothing: the inputs after it keep their draws.
+  const auto c = run_text("[inputs]\nk = { dist = \"constant\", value = 4.5 }\n"
+                          "d = { dist = \"pert\", min = 10, mode = 13, max = 30 }\n"
+                          "w = { dist = \"pert\", min = 0, mode = 1, max = 2, lambda = 9 }\n"
+                          "[outputs]\ny = \"k + d + w\"\n[run]\niterations = 200\nseed = 31\n");
+  for (std::size_t i = 0; i < 200; ++i) {
+    ASSERT_EQ(c->samples().columns[0][i], 4.5f);
+    ASSERT_EQ(c->samples().columns[1][i], r->samples().columns[0][i]) << i;
+    ASSERT_EQ(c->samples().columns[2][i], r->samples().columns[1][i]) << i;
+  }
   EXPECT_NE(messages("[inputs]\nd = { dist = \"pert\", min = 10, mode = 31, max = 30 }\n"
                      "[outputs]\ny = \"d\"\n")
                 .find("m.toml:2:39: error: 'mode' of input 'd' must lie between 'min' (10) and "

@@ -34,11 +34,11 @@ TEST(ModelReader, ModelErrorsAreLocated) {
       {"unknown distribution, nothing close: the table's names, then the kinds",
        in + "a = { dist = \"poisson\", mean = 1 }\n",
        "4:14: error: unknown distribution 'poisson'; known: uniform, normal, lognormal, "
-       "triangular, beta, geometric, yesno, pert, normal_pair, risk\n"
+       "triangular, beta, geometric, yesno, pert, constant, normal_pair, risk\n"
        "a = { dist = \"poisson\", mean = 1 }\n             ^\n"},
       {"no dist", in + "a = { mean = 1, sd = 2 }\n",
        "4:1: error: input 'a' needs 'dist', one of uniform, normal, lognormal, triangular, beta, "
-       "geometric, yesno, pert, normal_pair, risk\na = { mean = 1, sd = 2 }\n^\n"},
+       "geometric, yesno, pert, constant, normal_pair, risk\na = { mean = 1, sd = 2 }\n^\n"},
       {"unknown key", in + "a = { dist = \"normal\", mean = 1, sdd = 2 }\n",
        "4:1: error: input 'a' needs 'sd' for a normal distribution\n"
        "a = { dist = \"normal\", mean = 1, sdd = 2 }\n^\n"
