@@ -1,31 +1,18 @@
 #include "host/velmsim/plan/imported_plan.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <string>
 
 namespace velmsim {
 
 std::optional<Network> imported_network(const ScheduleFile& f, const ImportedNetwork& n,
                                         Diagnostics& diag) {
-  std::vector<std::vector<Link>> after;
-  for (const Task& t : n.network.tasks) after.push_back(t.after);
   std::vector<std::size_t> cycle;
-  auto network = Network::make(after, cycle);
+  auto network = Network::of_tasks(n.network.tasks, cycle);
   if (!network) {
-    std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
-    std::string path;
-    for (std::size_t t : cycle) path += "'" + n.network.tasks[t].name + "' -> ";
     const FileTask& first = f.tasks[n.from[cycle.front()]];
-    diag.error_in(f.file, first.at, "the tasks' links make a cycle: " + path + "'" +
-                                        n.network.tasks[cycle.front()].name +
-                                        "' (each comes after the one before it)", first.where);
-    return std::nullopt;
+    diag.error_in(f.file, first.at, cycle_message(n.network.tasks, cycle), first.where);
   }
-  std::vector<double> earliest;
-  for (const Task& t : n.network.tasks) earliest.push_back(t.not_before);
-  network->set_earliest(std::move(earliest));
   return network;
 }
 

@@ -59,6 +59,30 @@ std::optional<Network> Network::make(const std::vector<std::vector<Link>>& after
   return n;
 }
 
+std::optional<Network> Network::of_tasks(const std::vector<Task>& tasks,
+                                         std::vector<std::size_t>& cycle) {
+  std::vector<std::vector<Link>> after;
+  for (const Task& t : tasks) after.push_back(t.after);
+  auto n = make(after, cycle);
+  if (!n) {
+    std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
+    return n;
+  }
+  if (std::any_of(tasks.begin(), tasks.end(), [](const Task& t) { return t.not_before > 0; })) {
+    std::vector<double> earliest;
+    for (const Task& t : tasks) earliest.push_back(t.not_before);
+    n->set_earliest(std::move(earliest));
+  }
+  return n;
+}
+
+std::string cycle_message(const std::vector<Task>& tasks, const std::vector<std::size_t>& cycle) {
+  std::string path;
+  for (std::size_t t : cycle) path += "'" + tasks[t].name + "' -> ";
+  return "the tasks' links make a cycle: " + path + "'" + tasks[cycle.front()].name +
+         "' (each comes after the one before it)";
+}
+
 void Network::pass(const double* d, const std::uint8_t* exists, Times& x) const {
   x.start.resize(tasks_);
   x.finish.resize(tasks_);

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,11 @@ class Network {
   // last of the first) are then in `cycle`.
   static std::optional<Network> make(const std::vector<std::vector<Link>>& after,
                                      std::vector<std::size_t>& cycle);
+  // The network of a model's tasks, with their earliest starts; none when
+  // their links make a cycle, whose tasks are then in `cycle` from the one
+  // written first.
+  static std::optional<Network> of_tasks(const std::vector<Task>& tasks,
+                                         std::vector<std::size_t>& cycle);
 
   std::size_t tasks() const { return tasks_; }
   // The tasks in topological order: each after its predecessors.
@@ -64,5 +70,10 @@ class Network {
   std::vector<Link> in_, out_;
   std::vector<double> earliest_;  // empty: 0 for every task
 };
+
+// The message for a cycle of `tasks`, as of_tasks gives it: "the tasks'
+// links make a cycle: 'a' -> 'b' -> 'a' (each comes after the one before
+// it)".
+std::string cycle_message(const std::vector<Task>& tasks, const std::vector<std::size_t>& cycle);
 
 }  // namespace velmsim

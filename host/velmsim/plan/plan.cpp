@@ -46,25 +46,10 @@ void check_sampler(const Model& model, Diagnostics& diag) {
 void plan_network(const Model& model, Plan& plan, Diagnostics& diag) {
   const TaskNetwork& net = model.network;
   if (net.empty()) return;
-  std::vector<std::vector<Link>> after;
-  for (const Task& t : net.tasks) after.push_back(t.after);
   std::vector<std::size_t> cycle;
-  plan.network = Network::make(after, cycle);
-  if (std::any_of(net.tasks.begin(), net.tasks.end(), [](const Task& t) { return t.not_before > 0; }) &&
-      plan.network) {
-    std::vector<double> earliest;
-    for (const Task& t : net.tasks) earliest.push_back(t.not_before);
-    plan.network->set_earliest(std::move(earliest));
-  }
-  if (!plan.network) {
-    // Told from the task written first.
-    std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
-    std::string path;
-    for (std::size_t t : cycle) path += "'" + net.tasks[t].name + "' -> ";
-    diag.error(net.tasks[cycle.front()].at, "the tasks' links make a cycle: " + path + "'" +
-                                                net.tasks[cycle.front()].name +
-                                                "' (each comes after the one before it)");
-  }
+  plan.network = Network::of_tasks(net.tasks, cycle);
+  // Told from the task written first.
+  if (!plan.network) diag.error(net.tasks[cycle.front()].at, cycle_message(net.tasks, cycle));
   if (plan.sampler == Sampler::stats) {
     for (const Task& t : net.tasks)
       if (t.p)

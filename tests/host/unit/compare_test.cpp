@@ -55,6 +55,17 @@ Plan plan_of(Model& model, const std::string& text) {
   return plan;
 }
 
+using Names = std::vector<std::string>;
+
+// The pairing of two models' draws against what a case expects of it.
+void expect_shared(const SharedDraws& s, const Names& same_values, const Names& same_start,
+                   const Names& reordered, const Names& unmatched_b, const std::string& what) {
+  EXPECT_EQ(s.same_values, same_values) << what;
+  EXPECT_EQ(s.same_start, same_start) << what;
+  EXPECT_EQ(s.reordered, reordered) << what;
+  EXPECT_EQ(s.unmatched_b, unmatched_b) << what;
+}
+
 // Outputs that differ by a constant: B - A never varies, and its statistics
 // and percentiles are that constant with nothing printed by the library
 // (which would warn about such data); B's [run] values that A's replace are
@@ -179,7 +190,6 @@ TEST(Compare, SharedDraws) {
       "g = { dist = \"geometric\", p = 0.2 }\n"
       "[outputs]\ny = \"u + n + b + r + g\"\n";
   const std::string corr = "[correlation]\nu.n = 0.5\n";
-  using Names = std::vector<std::string>;
   struct Case {
     const char* what;
     std::string b;
@@ -212,11 +222,8 @@ TEST(Compare, SharedDraws) {
   for (const Case& c : cases) {
     const Plan pb = plan_of(mb, c.b);
     const SharedDraws s = shared_draws(pa, pb);
-    EXPECT_EQ(s.same_values, c.same_values) << c.what;
-    EXPECT_EQ(s.same_start, c.same_start) << c.what;
-    EXPECT_EQ(s.reordered, c.reordered) << c.what;
+    expect_shared(s, c.same_values, c.same_start, c.reordered, c.unmatched_b, c.what);
     EXPECT_EQ(s.unmatched_a, c.unmatched_a) << c.what;
-    EXPECT_EQ(s.unmatched_b, c.unmatched_b) << c.what;
   }
   // Both correlated alike: paired as though neither were.
   Model mc;
@@ -234,7 +241,6 @@ TEST(Compare, SharedNetworkDraws) {
       "[tasks]\na = { duration = { dist = \"triangular\", low = 1, mode = 2, high = 4 }, p = 0.5 }\n"
       "b = { duration = 3, after = [\"a\"] }\n"
       "[risks]\nr = { p = 0.3, tasks = [\"b\"], delay = { dist = \"uniform\", min = 1, max = 2 } }\n";
-  using Names = std::vector<std::string>;
   struct Case {
     const char* what;
     std::string b;
@@ -256,11 +262,8 @@ TEST(Compare, SharedNetworkDraws) {
   const Plan pa = plan_of(ma, a);
   for (const Case& c : cases) {
     const Plan pb = plan_of(mb, c.b);
-    const SharedDraws s = shared_draws(pa, pb);
-    EXPECT_EQ(s.same_values, c.same_values) << c.what;
-    EXPECT_EQ(s.same_start, c.same_start) << c.what;
-    EXPECT_EQ(s.reordered, c.reordered) << c.what;
-    EXPECT_EQ(s.unmatched_b, c.unmatched_b) << c.what;
+    expect_shared(shared_draws(pa, pb), c.same_values, c.same_start, c.reordered, c.unmatched_b,
+                  c.what);
   }
   // The task correlated in B alone, with inputs alike: paired, reordered.
   Model mc;
