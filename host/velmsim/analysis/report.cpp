@@ -84,6 +84,12 @@ Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpo
   r.converged = run.converged;
   r.trace = trace;
   r.columns = model.column_names();
+  for (const DrawNote& note : model.draw_notes) {
+    DrawLine& line = r.draws.emplace_back(DrawLine{note, 0});
+    if (note.redraw_slot < 0) continue;
+    const auto& counts = run.samples.redraws[static_cast<std::size_t>(note.redraw_slot)];
+    for (int i = 0; i < run.samples.n; ++i) line.redraws += counts[static_cast<std::size_t>(i)];
+  }
   if (!plan.correlation.empty()) r.correlation = correlation_summary(plan, run.samples, pool);
   if (plan.network) r.network = summarise_network(pool, model, *plan.network, run.samples);
   const std::vector<std::size_t> reported = model.reported_outputs();

@@ -43,6 +43,13 @@ struct CorrelationSummary {
   std::vector<float> achieved;
 };
 
+// A draw whose parameters were solved for, or that is truncated, with the
+// redraws its truncation took over the run's iterations.
+struct DrawLine {
+  DrawNote note;
+  std::uint64_t redraws = 0;
+};
+
 struct Report {
   std::string version, model_path, model_sha256, model_name, currency;
   std::optional<double> base, target;
@@ -54,6 +61,7 @@ struct Report {
   std::optional<double> precision;
   bool converged = false;
   std::vector<std::string> columns;
+  std::vector<DrawLine> draws;
   std::optional<CorrelationSummary> correlation;
   std::optional<NetworkSummary> network;
   int listed_tasks = 25;  // the tasks the text report lists; 0: all

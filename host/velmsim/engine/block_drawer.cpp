@@ -71,16 +71,18 @@ constexpr std::size_t kTileRows = 16;
 // One thread's own evaluator and, in a correlated model, its reordering of
 // a block and the block's shuffle keys.
 struct BlockDrawer::Lane {
-  Lane(const FormulaProgram& formulas, std::size_t columns, std::size_t risks,
+  Lane(const FormulaProgram& formulas, std::size_t columns, std::size_t risks, int truncated,
        const TaskNetwork& network)
       : evaluator(formulas), tile(kTileRows * columns + 1), out(formulas.outputs.size() + 1),
         impact(risks + 1), tasks(formulas.task_values.size() + 1), occurred(risks + 1),
+        redraws(static_cast<std::size_t>(truncated) + 1),
         draws(kTileRows, NetworkDraws(network)), schedules(kTileRows) {}
   Evaluator evaluator;
   // Iterations' values, written by this thread alone: kTileRows rows of
   // every column; an iteration's outputs, risks and task figures.
   LineVector<float> tile, out, impact, tasks;
   LineVector<std::uint8_t> occurred;
+  LineVector<std::uint32_t> redraws;  // each truncated draw's, in an iteration
   std::optional<RankReorder> reorder;
   RankReorder::Order order;
   std::vector<std::uint32_t> keys;  // [correlated column][iteration of the block]
@@ -150,18 +152,20 @@ void BlockDrawer::draw_range(Lane& lane, int begin, int end, Samples& s, Failure
             static_cast<std::uint32_t>(times_mod(next, key_steps_[j]));
     next = times_mod(next, stride);
     if (!plan_.one_stream) sampling_.set_seed(&substream);
-    draw_iteration(sampling_, model_, row, lane.occurred.data(), lane.impact.data());
+    draw_iteration(sampling_, model_, row, lane.occurred.data(), lane.impact.data(),
+                   lane.redraws.data());
     const auto u = static_cast<std::size_t>(i);
     if (plan_.network) {
       // In a correlated model, the schedule waits for the reordering, which
       // may move tasks' durations.
-      draw_network(sampling_, model_, lane.draws[in_tile]);
+      draw_network(sampling_, model_, lane.draws[in_tile], lane.redraws.data());
       if (!keys) schedule(lane, in_tile, i, s);
     }
     for (std::size_t r = 0; r < nr; ++r) {
       s.occurred[r][u] = lane.occurred[r];
       s.impacts[r][u] = lane.impact[r];
     }
+    for (std::size_t k = 0; k < s.redraws.size(); ++k) s.redraws[k][u] = lane.redraws[k];
     const bool ok = keys || outputs(lane, row, i, s, failure);
     if (!ok || in_tile + 1 == kTileRows || i + 1 == end)
       store(i - static_cast<int>(in_tile), in_tile + 1);
@@ -229,7 +233,7 @@ BlockDrawer::BlockDrawer(const Plan& plan, const SamplingExports& sampling)
   for (const Input& in : model_.inputs) risks += in.kind == InputKind::risk ? 1 : 0;
   for (int t = 0; t < threads; ++t)
     lanes_.push_back(
-        std::make_unique<Lane>(plan.formulas, model_.columns.size(), risks, model_.network));
+        std::make_unique<Lane>(plan.formulas, model_.columns.size(), risks, model_.redraw_slots, model_.network));
   if (!plan.correlation.empty()) {
     const RankReorder reorder(plan.correlation.target);
     for (auto& lane : lanes_) lane->reorder = reorder;

@@ -3,7 +3,9 @@
 // distribution table) and the statistics exports of the statistics edition.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,8 +37,21 @@ struct SamplingExports {
   std::array<Sampler, kDistributionCount> samplers;
 
   // One variate of `d`: its export's value, mapped onto [lo, hi] when the
-  // draw is scaled.
-  float draw(const Draw& d) const {
+  // draw is scaled, looked up in its table when it has one. A truncated
+  // draw is redrawn until the value lies in its range, and its redraws are
+  // written to redraws[d.redraw_slot].
+  float draw(const Draw& d, std::uint32_t* redraws) const {
+    if (!d.truncate) return once(d);
+    const auto [lo, hi] = *d.truncate;
+    float v = once(d);
+    std::uint32_t k = 0;
+    for (; !(v >= lo && v <= hi) && k < kMaxRedraws; ++k) v = once(d);
+    redraws[d.redraw_slot] = k;
+    return static_cast<float>(std::clamp(static_cast<double>(v), lo, hi));
+  }
+
+ private:
+  float once(const Draw& d) const {
     const Sampler& s = samplers[static_cast<std::size_t>(d.dist)];
     float v = 0.0f;
     switch (s.call) {
@@ -46,6 +61,11 @@ struct SamplingExports {
         break;
       case Call::count: v = static_cast<float>(reinterpret_cast<decltype(&VELMGEOMETRIC)>(s.export_)(&d.arg[0])); break;
       case Call::none: v = d.arg[0]; break;
+      case Call::inverse: {
+        static constexpr float zero = 0.0f, one = 1.0f;
+        const float u = reinterpret_cast<decltype(&VELMUNIFORM)>(s.export_)(&zero, &one);
+        return table_value(*d.table, d.dist, u);
+      }
     }
     return d.scaled ? static_cast<float>(d.lo + (d.hi - d.lo) * static_cast<double>(v)) : v;
   }

@@ -13,6 +13,7 @@ void allocate(const Model& model, int limit, Samples& s) {
     if (model.inputs[k].kind == InputKind::risk) s.risks.push_back(k);
   s.occurred.assign(s.risks.size(), std::vector<std::uint8_t>(n));
   s.impacts.assign(s.risks.size(), std::vector<float>(n));
+  s.redraws.assign(static_cast<std::size_t>(model.redraw_slots), std::vector<std::uint32_t>(n));
   const TaskNetwork& net = model.network;
   NetworkSamples& w = s.network;
   const std::size_t tasks = net.tasks.size(), risks = net.risks.size();
@@ -30,10 +31,10 @@ void allocate(const Model& model, int limit, Samples& s) {
 }
 
 void draw_iteration(const SamplingExports& x, const Model& model, float* row,
-                    std::uint8_t* occurred, float* impact) {
+                    std::uint8_t* occurred, float* impact, std::uint32_t* redraws) {
   for (const Input& in : model.inputs) {
     switch (in.kind) {
-      case InputKind::plain: *row++ = x.draw(in.draw); break;
+      case InputKind::plain: *row++ = x.draw(in.draw, redraws); break;
       case InputKind::pair: {
         const Pair& p = in.pair;
         x.crnormal(&p.mean[0], &p.sd[0], &p.mean[1], &p.sd[1], &p.rho, row, row + 1);
@@ -43,7 +44,7 @@ void draw_iteration(const SamplingExports& x, const Model& model, float* row,
       case InputKind::risk: {
         const Risk& r = in.risk;
         const bool yes = x.yesno(&r.p) != 0;
-        const float size = r.impact ? x.draw(*r.impact) : r.impact_value;
+        const float size = r.impact ? x.draw(*r.impact, redraws) : r.impact_value;
         *row++ = yes ? size : 0.0f;
         *occurred++ = yes ? 1 : 0;
         *impact++ = size;
@@ -57,9 +58,10 @@ NetworkDraws::NetworkDraws(const TaskNetwork& net)
     : drawn(net.tasks.size()), exists(net.tasks.size()), occurred(net.risks.size()),
       delay(net.risks.size()), factor(net.risks.size()), cost(net.risks.size()) {}
 
-void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d) {
+void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d,
+                  std::uint32_t* redraws) {
   const TaskNetwork& net = model.network;
-  auto amount = [&](const Amount& a) { return a.draw ? x.draw(*a.draw) : a.value; };
+  auto amount = [&](const Amount& a) { return a.draw ? x.draw(*a.draw, redraws) : a.value; };
   for (std::size_t t = 0; t < net.tasks.size(); ++t) {
     const Task& task = net.tasks[t];
     d.exists[t] = task.p ? static_cast<std::uint8_t>(x.yesno(&*task.p) != 0) : 1;

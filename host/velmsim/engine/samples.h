@@ -34,6 +34,7 @@ struct Samples {
   std::vector<std::size_t> risks;           // input index of each risk
   std::vector<std::vector<std::uint8_t>> occurred;  // [risk][iteration]
   std::vector<std::vector<float>> impacts;          // [risk][iteration]
+  std::vector<std::vector<std::uint32_t>> redraws;  // [truncated draw][iteration]
   NetworkSamples network;
 };
 
@@ -42,10 +43,11 @@ void allocate(const Model& model, int limit, Samples& samples);
 
 // Draws one iteration's inputs in file order into `row` (one value per
 // column); a risk's occurrence and impact go to occurred/impact (one slot per
-// risk input). A risk's impact is drawn whether or not the event occurs, so
-// that every iteration takes its uniforms the same way.
+// risk input), a truncated draw's redraws to redraws[its slot]. A risk's
+// impact is drawn whether or not the event occurs, so that every iteration
+// takes its uniforms the same way.
 void draw_iteration(const SamplingExports& x, const Model& model, float* row,
-                    std::uint8_t* occurred, float* impact);
+                    std::uint8_t* occurred, float* impact, std::uint32_t* redraws);
 
 // One iteration's task-network draws: [task] and [risk] (an impact the risk
 // does not have stays 0).
@@ -60,7 +62,8 @@ struct NetworkDraws {
 // task in file order whether it exists (when it has a p) and its duration,
 // then for each risk whether it occurs and its impacts (drawn whether or not
 // it occurs, so that every iteration takes its uniforms the same way).
-void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d);
+void draw_network(const SamplingExports& x, const Model& model, NetworkDraws& d,
+                  std::uint32_t* redraws);
 
 // Iterations [first, first + rows) of the draws as the samples hold them,
 // into d[0, rows). Read a run of iterations at a time, task by task, so that

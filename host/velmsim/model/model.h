@@ -149,6 +149,17 @@ struct RunSection {
   std::vector<Position> percentiles_at;    // where each is written
 };
 
+// A draw that the reports list, so that a reader can check it: one whose
+// parameters were solved for, or that is truncated (its redraws counted in
+// the run's slot redraw_slot).
+struct DrawNote {
+  std::string who;     // "input 'labour'", "the duration of task 'a'"
+  std::string solved;  // or ""
+  std::optional<std::array<double, 2>> truncate;
+  double kept = 1.0;   // the share of the distribution in the range
+  int redraw_slot = -1;
+};
+
 struct Model {
   std::string path;
   std::string text;
@@ -165,6 +176,8 @@ struct Model {
   // each output's contingency the reports give besides the risks'.
   std::vector<std::size_t> shares;
   std::vector<std::string> unchecked_names;  // declared by inputs that have errors
+  std::vector<DrawNote> draw_notes;  // in the order of for_each_draw
+  int redraw_slots = 0;              // truncated draws
   // The columns' names, which every formula may use (besides base, when the
   // output has one, and the outputs before it).
   std::vector<std::string> column_names() const;
@@ -175,6 +188,28 @@ struct Model {
   // The outputs the reports summarise, in file order.
   std::vector<std::size_t> reported_outputs() const;
 };
+
+// Calls f(draw, who, at) for every draw of the model `m` (a Model, or a
+// const one): the inputs' (a risk's drawn impact among them) in file order,
+// then the tasks' durations, then the network risks' delays, factors and
+// costs; `who` names the draw in messages, `at` is where it is written.
+template <typename M, typename F>
+void for_each_draw(M& m, F&& f) {
+  for (auto& in : m.inputs) {
+    if (in.kind == InputKind::plain) f(in.draw, "input '" + in.name + "'", in.dist_at);
+    if (in.kind == InputKind::risk && in.risk.impact)
+      f(*in.risk.impact, "the impact of '" + in.name + "'", in.dist_at);
+  }
+  for (auto& t : m.network.tasks)
+    if (t.duration.draw) f(*t.duration.draw, "the duration of task '" + t.name + "'", t.at);
+  for (auto& r : m.network.risks)
+    for (auto* a : {&r.delay, &r.factor, &r.cost})
+      if (*a && (*a)->draw)
+        f(*(*a)->draw,
+          std::string("'") + (a == &r.delay ? "delay" : a == &r.factor ? "factor" : "cost") +
+              "' of risk '" + r.name + "'",
+          r.at);
+}
 
 // The names of muParser's built-in functions and constants, which the
 // formulas own: no input or output may take one.

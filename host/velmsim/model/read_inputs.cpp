@@ -1,6 +1,7 @@
 // [inputs]: each input's distribution or kind, read through the distribution
 // table, in the order of the file.
 #include <algorithm>
+#include <cmath>
 
 #include "host/velmsim/model/toml_reader.h"
 
@@ -14,15 +15,83 @@ std::string joined(const std::vector<std::string>& names) {
   return s;
 }
 
+// Reads the truncation [lo, hi] of a continuous draw (an end may be inf),
+// refused when the range holds under 1 % of the distribution.
+bool read_truncation(Reader& r, const toml::node& n, const Distribution& dist,
+                     const std::string& who, Draw& d) {
+  Diagnostics& diag = r.diagnostics();
+  const Position at = pos(n.source());
+  if (dist.cdf == nullptr) {
+    diag.error(at, "'truncate' of " + who + " applies to continuous distributions, not to a " +
+                       dist.name + " one");
+    return false;
+  }
+  const toml::array* a = n.as_array();
+  std::array<double, 2> range{};
+  bool ok = a != nullptr && a->size() == 2;
+  for (std::size_t k = 0; ok && k < 2; ++k) {
+    const auto x = a->get(k)->value<double>();
+    ok = x.has_value() && !std::isnan(*x);
+    if (ok) range[k] = *x;
+  }
+  if (!ok) {
+    diag.error(at, "'truncate' of " + who + " must be a range of two numbers [lo, hi] such as "
+                   "[0, 100] (-inf or inf for an open end)");
+    return false;
+  }
+  if (!(range[0] < range[1])) {
+    diag.error(at, "'truncate' of " + who + " must be a range [lo, hi] with lo below hi, not [" +
+                       parameter_text(range[0]) + ", " + parameter_text(range[1]) + "]");
+    return false;
+  }
+  d.kept = dist.cdf(d, range[1]) - dist.cdf(d, range[0]);
+  if (!(d.kept >= 0.01)) {
+    diag.error(at, "the range [" + parameter_text(range[0]) + ", " + parameter_text(range[1]) +
+                       "] of 'truncate' holds " + parameter_text(100 * std::max(d.kept, 0.0)) +
+                       " % of the distribution of " + who + "; values are redrawn until one falls "
+                       "inside, so the range must hold at least 1 %");
+    return false;
+  }
+  d.truncate = range;
+  return true;
+}
+
+bool takes_lists(Dist d) { return d == Dist::discrete || d == Dist::cumulative; }
+
+// Reads the list of numbers `key` into p, each element's position into
+// where["key[i]"].
+bool read_list(Reader& r, const toml::array& a, const std::string& key, const std::string& who,
+               Parameters& p, std::map<std::string, Position>& where) {
+  std::vector<double>& list = p.list[key];
+  bool ok = true;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = r.number(*a.get(i), "each of '" + key + "' of " + who);
+    ok = ok && x.has_value();
+    list.push_back(x.value_or(0.0));
+    where[key + "[" + std::to_string(i) + "]"] = pos(a.get(i)->source());
+  }
+  return ok;
+}
+
 // Reads one variate of `dist` from the inline table `t`: its keys by the
-// table's row, then the row's conditions.
+// table's row (or by the row's percentile form, when one of that form's own
+// keys is given), its truncation, then the conditions.
 std::optional<Draw> read_draw(Reader& r, const toml::table& t, const Distribution& dist,
                               const std::string& who, Position at) {
   Diagnostics& diag = r.diagnostics();
+  Form form{dist.keys, dist.optional, dist.make};
+  if (const Form* f = dist.percentiles)
+    for (const std::string& k : f->keys)
+      if (t.get(k) != nullptr &&
+          std::find(dist.keys.begin(), dist.keys.end(), k) == dist.keys.end())
+        form = *f;
   std::vector<std::string> allowed = {"dist"};
-  allowed.insert(allowed.end(), dist.keys.begin(), dist.keys.end());
-  allowed.insert(allowed.end(), dist.optional.begin(), dist.optional.end());
-  r.unknown_keys(t, allowed, "for a " + std::string(dist.name) + " distribution");
+  allowed.insert(allowed.end(), form.keys.begin(), form.keys.end());
+  allowed.insert(allowed.end(), form.optional.begin(), form.optional.end());
+  // 'truncate' is read last, and refused with its reason where it does not apply.
+  r.unknown_keys(t, [&] { auto a = allowed; a.push_back("truncate"); return a; }(),
+                 "for a " + std::string(dist.name) + " distribution" +
+                     (form.make != dist.make ? " given by percentiles" : ""));
 
   bool ok = true;
   Parameters p;
@@ -31,28 +100,48 @@ std::optional<Draw> read_draw(Reader& r, const toml::table& t, const Distributio
     const std::string& k = allowed[i];
     const toml::node* n = t.get(k);
     if (n == nullptr) {
-      if (i <= dist.keys.size()) {
+      if (i <= form.keys.size()) {
         diag.error(at, who + " needs '" + k + "' for a " + dist.name + " distribution");
         ok = false;
       }
       continue;
     }
-    const auto x = r.single(*n, "'" + k + "' of " + who);
-    if (!x) {
-      ok = false;
-      continue;
-    }
-    p.value[k] = *x;
     where[k] = pos(n->source());
+    if (dist.id == Dist::data) {
+      // A file's name, and a column's name or position.
+      if (n->is_string() || (k == "column" && n->is_integer())) {
+        p.text[k] = n->is_string() ? n->as_string()->get() : std::to_string(n->as_integer()->get());
+        continue;
+      }
+      diag.error(where[k], "'" + k + "' of " + who + " must be " +
+                               (k == "file" ? "the name of a CSV file" : "a column's name or position"));
+      ok = false;
+    } else if (const toml::array* a = n->as_array(); a != nullptr && takes_lists(dist.id)) {
+      ok = read_list(r, *a, k, who, p, where) && ok;
+    } else if (takes_lists(dist.id)) {
+      diag.error(where[k], "'" + k + "' of " + who + " must be a list of numbers such as [1, 2, 3]");
+      ok = false;
+    } else if (const auto x = r.single(*n, "'" + k + "' of " + who)) {
+      p.value[k] = *x;
+    } else {
+      ok = false;
+    }
+  }
+  if (ok && dist.id == Dist::data) {
+    const auto values = read_data_column(r, p.text["file"], p.text["column"], who, where);
+    if (values) p.list["data"] = *values;
+    ok = values.has_value();
   }
   if (!ok) return std::nullopt;
   Draw d;
   d.dist = dist.id;
-  d.at = where;
-  dist.make(p, who, [&](const std::string& key, const std::string& message) {
-    diag.error(where[key], message);
+  form.make(p, who, [&](const std::string& key, const std::string& message) {
+    diag.error(where.count(key) ? where[key] : at, message);
     ok = false;
   }, d);
+  d.at = std::move(where);
+  if (const toml::node* n = t.get("truncate"); ok && n != nullptr)
+    ok = read_truncation(r, *n, dist, who, d);
   if (!ok) return std::nullopt;
   return d;
 }
@@ -223,14 +312,21 @@ std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const st
     return std::nullopt;
   }
   // Checked as fractions (a positive scale keeps every condition), then read
-  // as the duration they make: a location x becomes planned (1 + x), a
-  // spread sd becomes planned sd; PERT's weight of the mode stays.
+  // as the duration they make: a location x (a truncation's ends too)
+  // becomes planned (1 + x), a spread sd becomes planned sd; PERT's weight
+  // of the mode and the percentiles that low and high are stay.
   if (report) return read_draw(r, t, *dist->dist, who, at);
   toml::table scaled = t;
+  const auto duration = [&](const toml::node& n) { return planned * (1 + n.value<double>().value_or(0.0)); };
   for (auto&& [key, node] : t) {
-    if (key.str() == "dist" || key.str() == "lambda" || !node.is_number()) continue;
-    const double x = node.value<double>().value_or(0.0);
-    scaled.insert_or_assign(key, key.str() == "sd" ? planned * x : planned * (1 + x));
+    if (key.str() == "truncate" && node.is_array() && node.as_array()->size() == 2) {
+      const toml::array& a = *node.as_array();
+      scaled.insert_or_assign(key, toml::array{duration(*a.get(0)), duration(*a.get(1))});
+    }
+    if (key.str() == "dist" || key.str() == "lambda" || key.str().ends_with("_pct") || !node.is_number())
+      continue;
+    scaled.insert_or_assign(key, key.str() == "sd" ? planned * node.value<double>().value_or(0.0)
+                                                   : duration(node));
   }
   return read_draw(silent, scaled, *dist->dist, who, at);
 }

@@ -92,6 +92,20 @@ Model read_model(const std::string& path, Diagnostics& diag) {
   return read_model_text(path, std::move(text), diag);
 }
 
+namespace {
+
+// The draws the reports list, each truncated one with the slot its redraws
+// are counted in.
+void note_draws(Model& m) {
+  for_each_draw(m, [&](Draw& d, const std::string& who, Position) {
+    if (d.solved.empty() && !d.truncate) return;
+    if (d.truncate) d.redraw_slot = m.redraw_slots++;
+    m.draw_notes.push_back({who, d.solved, d.truncate, d.kept, d.redraw_slot});
+  });
+}
+
+}  // namespace
+
 Model read_model_text(const std::string& path, std::string text, Diagnostics& diag) {
   using namespace reader;
   Model m;
@@ -111,7 +125,7 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
     diag.error(pos(e.source()), std::string(e.description()));
     return m;
   }
-  Reader r(diag);
+  Reader r(diag, path);
   r.unknown_keys(root,
                  {"model", "inputs", "outputs", "correlation", "run", "schedule", "tasks", "risks"},
                  "at the top of the model");
@@ -170,6 +184,7 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
                                     "reported");
   if (const toml::table* t = section("run")) read_run(*t, r, m);
   if (const toml::table* t = section("correlation")) read_correlation(*t, r, m);
+  note_draws(m);
   return m;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -38,9 +39,12 @@ inline constexpr int kMaxKeyParts = 32;
 // parts, if any, found by a scan that skips strings and comments.
 std::optional<Position> too_deep_key(const std::string& text);
 
+struct DataSource;
+
 class Reader {
  public:
-  explicit Reader(Diagnostics& d) : diag_(d) {}
+  explicit Reader(Diagnostics& d, std::string model_path = {})
+      : model_path(std::move(model_path)), diag_(d) {}
 
   // A finite number (integer or float), or nothing after an error.
   std::optional<double> number(const toml::node& node, const std::string& what);
@@ -58,6 +62,12 @@ class Reader {
                     const std::string& where);
 
   Diagnostics& diagnostics() { return diag_; }
+
+  // The model file, against whose folder the files it names are found.
+  std::string model_path;
+  // The data files read so far, by path: each is read once, however many
+  // inputs draw from it.
+  std::map<std::string, std::shared_ptr<DataSource>> data_sources;
 
  private:
   Diagnostics& diag_;
@@ -86,6 +96,15 @@ void read_schedule(const toml::table& t, Reader& r, Model& m);
 void read_tasks(const toml::table& t, Reader& r, Model& m);
 void read_task_risks(const toml::table& t, Reader& r, Model& m);
 void add_network_outputs(Reader& r, NameClaims& names, Model& m);
+
+// The observations of a `data` distribution: the numbers in the column
+// `column` (a header's name, or a position from 1) of the CSV file `file`,
+// found against the model's folder. Errors in the file are located in it by
+// line; `where` holds the positions of the keys in the model.
+std::optional<std::vector<double>> read_data_column(Reader& r, const std::string& file,
+                                                    const std::string& column,
+                                                    const std::string& who,
+                                                    const std::map<std::string, Position>& where);
 
 // A number, or a table { dist = ..., ... } of a distribution that may be a
 // risk's impact; `who` names it in messages.

@@ -65,7 +65,7 @@ void plan_network(const Model& model, Plan& plan, Diagnostics& diag) {
 double network_uniforms(const TaskNetwork& net) {
   const double yesno = kind(InputKind::risk).mean_uniforms;
   auto amount = [](const std::optional<Amount>& a) {
-    return a && a->draw ? distribution(a->draw->dist).mean_uniforms : 0.0;
+    return a && a->draw ? mean_uniforms(*a->draw) : 0.0;
   };
   double total = 0;
   for (const Task& t : net.tasks) total += (t.p ? yesno : 0) + amount(t.duration);
@@ -121,7 +121,8 @@ void check_uniforms(const Model& model, const Plan& plan, Diagnostics& diag) {
                    std::to_string(static_cast<long>(stretch)) + "; use --one-stream");
   for (const Input& in : model.inputs) {
     if (in.kind != InputKind::plain) total += kind(in.kind).mean_uniforms;
-    for (Dist d : in.distributions()) total += distribution(d).mean_uniforms;
+    if (in.kind == InputKind::plain) total += mean_uniforms(in.draw);
+    if (in.kind == InputKind::risk && in.risk.impact) total += mean_uniforms(*in.risk.impact);
     // A margin for the spread of the count around its mean, which is a few
     // hundred uniforms when the total is tens of thousands.
     if (total > 0.97 * stretch) {
@@ -142,7 +143,7 @@ void check_uniforms(const Model& model, const Plan& plan, Diagnostics& diag) {
 // conditions of its distribution accept.
 void check_editions(const Model& model, Sampler sampler, Diagnostics& diag) {
   const unsigned edition = sampler == Sampler::stats ? kStatsEdition : kThreadedEdition;
-  auto check = [&](const Draw& d, const std::string& who, Position fallback) {
+  for_each_draw(model, [&](const Draw& d, const std::string& who, Position fallback) {
     if (distribution(d.dist).edition_check == nullptr) return;
     auto at = [&](const std::string& key) {
       const auto it = d.at.find(key);
@@ -152,18 +153,7 @@ void check_editions(const Model& model, Sampler sampler, Diagnostics& diag) {
         d, edition, who,
         [&](const std::string& key, const std::string& m) { diag.error(at(key), m); },
         [&](const std::string& key, const std::string& m) { diag.warning(at(key), m); });
-  };
-  for (const Input& in : model.inputs) {
-    if (in.kind == InputKind::plain) check(in.draw, "input '" + in.name + "'", in.dist_at);
-    if (in.kind == InputKind::risk && in.risk.impact)
-      check(*in.risk.impact, "the impact of '" + in.name + "'", in.dist_at);
-  }
-  for (const Task& t : model.network.tasks)
-    if (t.duration.draw) check(*t.duration.draw, "the duration of task '" + t.name + "'", t.at);
-  for (const TaskRisk& r : model.network.risks)
-    for (const auto& [what, a] : {std::pair{"delay", &r.delay}, std::pair{"factor", &r.factor},
-                                  std::pair{"cost", &r.cost}})
-      if (*a && (*a)->draw) check(*(*a)->draw, std::string("'") + what + "' of risk '" + r.name + "'", r.at);
+  });
 }
 
 }  // namespace

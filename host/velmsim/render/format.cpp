@@ -43,6 +43,15 @@ std::string working_days_text(const Schedule& schedule, double days) {
   return t;
 }
 
+std::string truncation_text(const DrawNote& note, std::uint64_t redraws, int iterations) {
+  if (!note.truncate) return "";
+  auto end = [](double x) { return std::isinf(x) ? std::string(x < 0 ? "-inf" : "inf") : six_digits(x); };
+  return "truncated to [" + end((*note.truncate)[0]) + ", " + end((*note.truncate)[1]) + "] (" +
+         format("%.3g", 100 * note.kept) + " % of the distribution): " +
+         std::to_string(redraws) + " redraw" + (redraws == 1 ? "" : "s") + " in " +
+         std::to_string(iterations) + " iterations";
+}
+
 std::string name_list(const std::vector<std::string>& names) {
   std::string s;
   for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;

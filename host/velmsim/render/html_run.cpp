@@ -199,6 +199,15 @@ std::string html_report(const Report& r) {
   if (r.target) row("Target", amount(*r.target) + money);
   h += "</table>\n";
 
+  if (!r.draws.empty()) {
+    h += "<h2 class=\"first\">Draws with solved parameters or truncation</h2>\n"
+         "<table class=\"draws\">\n<tr><th>Draw</th><th>Solved parameters</th><th>Truncation</th></tr>\n";
+    for (const DrawLine& d : r.draws)
+      h += "<tr><td>" + escape(d.note.who) + "</td><td>" + escape(d.note.solved) + "</td><td>" +
+           escape(truncation_text(d.note, d.redraws, r.iterations)) + "</td></tr>\n";
+    h += "</table>\n";
+  }
+
   if (const auto& c = r.correlation) {
     const std::size_t n = c->names.size();
     h += std::string("<h2 class=\"first\">Rank correlation of inputs") +

@@ -103,6 +103,17 @@ std::string json_report(const Report& r) {
                      {"risks", risks},
                      {"joint_confidence", joint}};
   }
+  Json draws = Json::array();
+  for (const DrawLine& d : r.draws) {
+    Json line = {{"draw", d.note.who}, {"solved", d.note.solved}};
+    if (d.note.truncate) {
+      line["truncate"] = {number((*d.note.truncate)[0]), number((*d.note.truncate)[1])};
+      line["kept"] = d.note.kept;
+      line["redraws"] = d.redraws;
+    }
+    draws.push_back(line);
+  }
+  j["draws"] = draws;
   if (const auto& c = r.correlation) {
     const std::size_t k = c->names.size();
     auto rows = [k](auto at) {

@@ -122,6 +122,15 @@ std::string text_report(const Report& r) {
                 "error fell below %g%s\n", r.tolerance, precise.c_str());
   }
 
+  if (!r.draws.empty()) {
+    t += "\nDraws with solved parameters or truncation\n";
+    for (const DrawLine& d : r.draws) {
+      t += "  " + d.note.who + ":";
+      if (!d.note.solved.empty()) t += " " + d.note.solved + (d.note.truncate ? ";" : "");
+      t += (d.note.truncate ? " " : "") + truncation_text(d.note, d.redraws, r.iterations) + "\n";
+    }
+  }
+
   if (const auto& c = r.correlation) {
     t += format(c->tasks ? "\nRank correlation of inputs and tasks' drawn durations: the target, induced\n"
                            "by reordering each block of %d iterations, and the Spearman correlation\n"
