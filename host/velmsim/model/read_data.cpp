@@ -1,5 +1,6 @@
 // The observations that a `data` distribution draws from: one column of a
 // CSV file, whose first row names the columns.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -20,7 +21,7 @@ struct DataSource {
 
 namespace {
 
-inline constexpr std::size_t kMaxDataBytes = std::size_t{64} << 20;
+inline constexpr std::size_t kMaxDataBytes = std::size_t{16} << 20;
 
 DataSource& source(Reader& r, const std::string& path) {
   auto& s = r.data_sources[path];
@@ -38,7 +39,7 @@ int file_of(Reader& r, DataSource& s) {
 }
 
 // A cell as a number: the whole cell, spaces around it aside.
-std::optional<double> number_in(const std::string& cell) {
+std::optional<double> number_in(std::string_view cell) {
   const auto first = cell.find_first_not_of(" \t\r");
   const auto last = cell.find_last_not_of(" \t\r");
   if (first == std::string::npos) return std::nullopt;
@@ -51,7 +52,7 @@ std::optional<double> number_in(const std::string& cell) {
 
 // The position of a cell in its line, for the caret: where its text first
 // appears, or the line's start.
-Position cell_at(const DataSource& s, int line, const std::string& cell) {
+Position cell_at(const DataSource& s, int line, std::string_view cell) {
   std::size_t start = 0;
   for (int l = 1; l < line && start != std::string::npos; ++l) {
     start = s.text.find('\n', start);
@@ -59,7 +60,8 @@ Position cell_at(const DataSource& s, int line, const std::string& cell) {
   }
   if (start == std::string::npos) return {line, 1};
   const std::size_t end = s.text.find('\n', start);
-  const std::string text = s.text.substr(start, end == std::string::npos ? end : end - start);
+  const std::string_view text =
+      std::string_view(s.text).substr(start, end == std::string::npos ? end : end - start);
   const std::size_t k = cell.empty() ? std::string::npos : text.find(cell);
   return {line, k == std::string::npos ? 1 : static_cast<int>(k) + 1};
 }
@@ -82,15 +84,14 @@ std::optional<std::vector<double>> read_data_column(Reader& r, const std::string
     diag.error_in(file_of(r, s), {s.csv.error_line, 1}, "this CSV file cannot be read: " + *s.csv.error);
     return std::nullopt;
   }
-  if (s.csv.rows.empty()) {
+  if (s.csv.rows() == 0) {
     diag.error(where.at("file"), "the data file " + path.string() + " of " + who + " is empty");
     return std::nullopt;
   }
   // The column by its header's name, or by its position from 1.
-  const std::vector<std::string>& header = s.csv.rows.front().cells;
-  std::size_t c = header.size();
-  for (std::size_t k = 0; k < header.size() && c == header.size(); ++k)
-    if (header[k] == column) c = k;
+  std::vector<std::string> header;
+  for (std::size_t k = 0; k < s.csv.cells(0); ++k) header.emplace_back(s.csv.cell(0, k));
+  std::size_t c = std::find(header.begin(), header.end(), column) - header.begin();
   if (c == header.size()) {
     const auto n = number_in(column);
     if (n && *n >= 1 && *n <= static_cast<double>(header.size()) && *n == std::floor(*n)) {
@@ -106,16 +107,16 @@ std::optional<std::vector<double>> read_data_column(Reader& r, const std::string
   // Its numbers; an empty cell (a shorter column) is left out.
   std::vector<double> values;
   bool bad = false;
-  for (std::size_t i = 1; i < s.csv.rows.size(); ++i) {
-    const CsvFile::Row& row = s.csv.rows[i];
-    if (c >= row.cells.size() || row.cells[c].find_first_not_of(" \t\r") == std::string::npos) continue;
-    const auto x = number_in(row.cells[c]);
+  for (std::size_t i = 1; i < s.csv.rows(); ++i) {
+    const std::string_view cell = c < s.csv.cells(i) ? s.csv.cell(i, c) : std::string_view();
+    if (cell.find_first_not_of(" \t\r") == std::string_view::npos) continue;
+    const auto x = number_in(cell);
     if (x && std::isfinite(static_cast<float>(*x))) {
       values.push_back(*x);
     } else {
       bad = true;
-      diag.error_in(file_of(r, s), cell_at(s, row.line, row.cells[c]),
-                    "'" + shown_name(row.cells[c]) + "' in column '" + header[c] + "' is not a number" +
+      diag.error_in(file_of(r, s), cell_at(s, s.csv.line(i), cell),
+                    "'" + shown_name(std::string(cell)) + "' in column '" + header[c] + "' is not a number" +
                         (x ? " within single precision" : "") + " (" + who + " draws from this column)");
     }
   }
