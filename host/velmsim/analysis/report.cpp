@@ -81,9 +81,10 @@ Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpo
   r.tolerance = plan.tolerance;
   r.precision = plan.precision;
   r.listed_tasks = plan.listed_tasks;
+  r.tornado = plan.tornado;
   r.converged = run.converged;
   r.trace = trace;
-  r.columns = model.column_names();
+  r.columns.assign(model.columns.begin(), model.columns.end());
   if (!plan.correlation.empty()) r.correlation = correlation_summary(plan, run.samples, pool);
   if (plan.network) r.network = summarise_network(pool, model, *plan.network, run.samples);
   const std::vector<std::size_t> reported = model.reported_outputs();

@@ -23,6 +23,7 @@ body { font: 14px/1.45 "DejaVu Sans", Helvetica, Arial, sans-serif; color: #222;
 h1 { font-size: 24px; margin-bottom: 4px; }
 h2 { font-size: 19px; border-bottom: 2px solid #2b6cb0; padding-bottom: 3px; margin-top: 36px; }
 h3 { font-size: 15px; margin: 22px 0 6px; }
+h2 .unit { font-weight: normal; color: #555; }
 code { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; background: #f3f3f3; padding: 1px 4px; }
 table { border-collapse: collapse; margin: 6px 0 12px; }
 th, td { padding: 3px 12px 3px 0; text-align: left; vertical-align: top; overflow-wrap: normal; }
