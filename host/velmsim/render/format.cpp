@@ -72,8 +72,9 @@ std::size_t shown_rows(int cap, std::size_t total) {
   return cap > 0 ? std::min(static_cast<std::size_t>(cap), total) : total;
 }
 
-std::string rows_left_out(std::size_t shown, std::size_t total, const char* what) {
-  return format("%zu of %zu %s shown, the strongest", shown, total, what);
+std::string rows_left_out(std::size_t shown, std::size_t total, const char* what,
+                          const char* first) {
+  return format("%zu of %zu %s shown, %s", shown, total, what, first);
 }
 
 }  // namespace velmsim

@@ -42,8 +42,9 @@ std::string padded(const std::string& s, std::size_t width);
 // it shows at most `cap`, 0 meaning all.
 std::size_t shown_rows(int cap, std::size_t total);
 // What a report says when it leaves rows out: "20 of 500 inputs shown, the
-// strongest" (`what` is "inputs", ...).
-std::string rows_left_out(std::size_t shown, std::size_t total, const char* what);
+// strongest" (`what` "inputs", `first` "the strongest").
+std::string rows_left_out(std::size_t shown, std::size_t total, const char* what,
+                          const char* first);
 
 // The labels of VELMSTAT's fifteen rows as the text and HTML reports show
 // them, and the keys of the JSON report.

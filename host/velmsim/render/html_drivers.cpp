@@ -59,8 +59,9 @@ std::string allocation_chart(const OutputSummary& o, const std::vector<Driver>& 
 
 }  // namespace
 
-std::string left_out_note(std::size_t shown, std::size_t total, const char* what) {
-  return "<p class=\"note\">" + rows_left_out(shown, total, what) +
+std::string left_out_note(std::size_t shown, std::size_t total, const char* what,
+                          const char* first) {
+  return "<p class=\"note\">" + rows_left_out(shown, total, what, first) +
          "; <code>[run] tornado</code> or <code>--tornado</code> sets how many, and the JSON "
          "report lists all.</p>\n";
 }
@@ -98,7 +99,7 @@ std::string drivers_section(const OutputSummary& o, const std::string& money, bo
                 percent(d.share).c_str(), amount(d.allocation, allocation).c_str(),
                 percent(d.variance_share).c_str());
   h += "</table>\n";
-  if (rows < o.drivers.size()) h += left_out_note(rows, o.drivers.size(), "drivers");
+  if (rows < o.drivers.size()) h += left_out_note(rows, o.drivers.size(), "drivers", "the largest");
   // Built by concatenation: names and amounts can make it longer than format() takes.
   const std::string name = escape(o.name);
   if (!shared)

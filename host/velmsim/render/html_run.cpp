@@ -126,7 +126,7 @@ std::string convergence(const Report& r, std::size_t k) {
   f.y1 = hi + pad;
   const std::string& name = o.name;
   std::string s = svg_open(f, "convergence", "Convergence of the mean and P80 of " + name);
-  s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "iterations", name);
+  s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "iterations", axis_label(o));
   std::string mean, p80;
   for (const Point& p : points) {
     mean += format("%.1f,%.1f ", f.x(p.n), f.y(p.mean));
@@ -259,7 +259,7 @@ std::string html_report(const Report& r) {
       const std::size_t bars = shown_rows(r.tornado, o.tornado.size());
       h += "<div class=\"figure\"><h3>Tornado: Spearman rank correlation of each input with " +
            escape(o.name) + "</h3>\n" + tornado(o, bars) +
-           (bars < o.tornado.size() ? left_out_note(bars, o.tornado.size(), "inputs") : "") +
+           (bars < o.tornado.size() ? left_out_note(bars, o.tornado.size(), "inputs", "the strongest") : "") +
            "</div>\n";
     }
     h += "<div class=\"figure\"><h3>Convergence of the mean and P80</h3>\n" + convergence(r, k) +

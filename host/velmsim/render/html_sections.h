@@ -21,7 +21,8 @@ std::string drivers_section(const OutputSummary& o, const std::string& money, bo
                             std::size_t rows);
 
 // The note under a chart or table that leaves rows out.
-std::string left_out_note(std::size_t shown, std::size_t total, const char* what);
+std::string left_out_note(std::size_t shown, std::size_t total, const char* what,
+                          const char* first);
 
 // The frame of a chart of one bar per row (the tornado, the drivers), as
 // tall as its rows, its left margin holding their names (labels).

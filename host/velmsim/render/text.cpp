@@ -25,9 +25,9 @@ std::size_t name_width(const std::vector<Row>& list, std::size_t rows, bool with
   return width;
 }
 
-std::string left_out(std::size_t shown, std::size_t total, const char* what) {
-  return "  (" + rows_left_out(shown, total, what) +
-         "; [run] tornado or --tornado sets how many, and the JSON report lists all)\n";
+std::string left_out(std::size_t shown, std::size_t total, const char* what, const char* first) {
+  return "  (" + rows_left_out(shown, total, what, first) +
+         "; [run] tornado or --tornado\n  sets how many, and the JSON report lists all)\n";
 }
 
 std::string schedule_section(const Report& r, std::size_t shown_tasks) {
@@ -243,7 +243,7 @@ std::string text_report(const Report& r) {
       t += format("  %s %+7.3f %20s|%-20s\n", name.c_str(), v,
                   v < 0 ? bar(-v, 20, '=').c_str() : "", v > 0 ? bar(v, 20, '=').c_str() : "");
     }
-    if (bars < o.tornado.size() && !o.constant) t += left_out(bars, o.tornado.size(), "inputs");
+    if (bars < o.tornado.size() && !o.constant) t += left_out(bars, o.tornado.size(), "inputs", "the strongest");
 
     if (!o.risks.empty()) {
       const std::size_t w = name_width(o.risks, o.risks.size(), true);
@@ -285,7 +285,7 @@ std::string text_report(const Report& r) {
                     six_digits(d.excess).c_str(), percent(d.share).c_str(), six_digits(d.allocation).c_str(),
                     percent(d.variance_share).c_str());
       }
-      if (rows < o.drivers.size()) t += left_out(rows, o.drivers.size(), "drivers");
+      if (rows < o.drivers.size()) t += left_out(rows, o.drivers.size(), "drivers", "the largest");
     }
   }
 
