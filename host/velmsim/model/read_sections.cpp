@@ -45,7 +45,8 @@ void read_outputs(const toml::table& outputs, Reader& r, NameClaims& names, Mode
       if (const toml::node* n = t->get("currency"))
         if (auto s = r.string(*n, "'currency'")) out.currency = *s;
       const std::string who = " of output '" + out.name + "'";
-      if (const toml::node* n = t->get("label")) out.label = r.caption(*n, "'label'" + who).value_or("");
+      if (const toml::node* n = t->get("label"))
+        out.label = r.caption(*n, "'label'" + who).value_or("");
       if (const toml::node* n = t->get("unit")) {
         out.unit = r.caption(*n, "'unit'" + who).value_or("");
         if (t->get("currency") != nullptr)

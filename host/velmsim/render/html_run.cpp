@@ -259,7 +259,9 @@ std::string html_report(const Report& r) {
       const std::size_t bars = shown_rows(r.tornado, o.tornado.size());
       h += "<div class=\"figure\"><h3>Tornado: Spearman rank correlation of each input with " +
            escape(o.name) + "</h3>\n" + tornado(o, bars) +
-           (bars < o.tornado.size() ? left_out_note(bars, o.tornado.size(), "inputs", "the strongest") : "") +
+           (bars < o.tornado.size()
+                ? left_out_note(bars, o.tornado.size(), "inputs", "the strongest")
+                : "") +
            "</div>\n";
     }
     h += "<div class=\"figure\"><h3>Convergence of the mean and P80</h3>\n" + convergence(r, k) +

@@ -243,7 +243,8 @@ std::string text_report(const Report& r) {
       t += format("  %s %+7.3f %20s|%-20s\n", name.c_str(), v,
                   v < 0 ? bar(-v, 20, '=').c_str() : "", v > 0 ? bar(v, 20, '=').c_str() : "");
     }
-    if (bars < o.tornado.size() && !o.constant) t += left_out(bars, o.tornado.size(), "inputs", "the strongest");
+    if (bars < o.tornado.size() && !o.constant)
+      t += left_out(bars, o.tornado.size(), "inputs", "the strongest");
 
     if (!o.risks.empty()) {
       const std::size_t w = name_width(o.risks, o.risks.size(), true);

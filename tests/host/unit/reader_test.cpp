@@ -144,7 +144,8 @@ TEST(ModelReader, LabelUnitAndTornadoMistakesAreLocated) {
            "^\n";
   };
   const std::string plain = "a = { dist = \"normal\", mean = 1, sd = 1, label = 7 }\n";
-  EXPECT_EQ(messages(head + plain), error(4, 50, "'label' of input 'a' must be a text in quotes", plain));
+  EXPECT_EQ(messages(head + plain),
+            error(4, 50, "'label' of input 'a' must be a text in quotes", plain));
   const std::string risk = "a = { dist = \"risk\", p = 0.5, impact = 2, unit = \"" +
                            std::string(201, 'x') + "\" }\n";
   EXPECT_TRUE(messages(head + risk)

@@ -145,7 +145,8 @@ TEST(Render, LabelsUnitsAndTheTornadoCap) {
   std::string sum;
   for (int i = 0; i < 30; ++i) {
     model += "x" + std::to_string(i) + " = { dist = \"uniform\", min = 0, max = " +
-             std::to_string(i == 29 ? 1000 : i + 1) + (i == 29 ? ", label = \"Steel <main> & frame\", unit = \"t\"" : "") +
+             std::to_string(i == 29 ? 1000 : i + 1) +
+             (i == 29 ? ", label = \"Steel <main> & frame\", unit = \"t\"" : "") +
              " }\n";
     sum += (i ? " + x" : "x") + std::to_string(i);
   }
