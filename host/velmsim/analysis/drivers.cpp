@@ -46,7 +46,7 @@ void contingency_drivers(const Model& model, const Samples& s, const std::vector
       if (tail[i]) in_tail += s.columns[c][i];
     }
     Driver d;
-    d.name = model.columns[c].name;
+    static_cast<Naming&>(d) = model.columns[c];
     d.risk = risk;
     d.excess = in_tail / o.tail - all / static_cast<double>(n);
     d.share = o.tail_excess != 0.0 ? d.excess / o.tail_excess : nan;

@@ -81,9 +81,10 @@ Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpo
   r.tolerance = plan.tolerance;
   r.precision = plan.precision;
   r.listed_tasks = plan.listed_tasks;
+  r.tornado = plan.tornado;
   r.converged = run.converged;
   r.trace = trace;
-  r.columns = model.column_names();
+  r.columns.assign(model.columns.begin(), model.columns.end());
   for (const DrawNote& note : model.draw_notes) {
     DrawLine& line = r.draws.emplace_back(DrawLine{note, 0});
     if (note.redraw_slot < 0) continue;

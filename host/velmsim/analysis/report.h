@@ -60,11 +60,12 @@ struct Report {
   double tolerance = 0;
   std::optional<double> precision;
   bool converged = false;
-  std::vector<std::string> columns;
+  std::vector<Naming> columns;  // the input columns in draw order
   std::vector<DrawLine> draws;
   std::optional<CorrelationSummary> correlation;
   std::optional<NetworkSummary> network;
   int listed_tasks = 25;  // the tasks the text report lists; 0: all
+  int tornado = 20;       // the bars of each tornado and drivers chart; 0: all
   std::vector<OutputSummary> outputs;
   std::vector<Checkpoint> trace;
 };

@@ -76,7 +76,7 @@ OutputSummary describe_output(const Statistics& st, const Model& model, const Sa
   const auto n = static_cast<std::size_t>(s.n);
   OutputSummary o;
   static_cast<Spread&>(o) = spread(st, y.data(), n, percentiles);
-  o.name = out.name;
+  static_cast<Naming&>(o) = out;
   o.formula = out.formula;
   o.base = out.base;
   o.target = out.target;
@@ -102,7 +102,10 @@ OutputSummary describe_output(const Statistics& st, const Model& model, const Sa
   for (std::size_t j = 0; j < s.risks.size(); ++j) {
     const Input& in = model.inputs[s.risks[j]];
     RiskLine line;
-    line.name = in.name;
+    // A risk is one column, named as the input.
+    const auto column = std::find_if(model.columns.begin(), model.columns.end(),
+                                     [&](const Column& c) { return c.input == s.risks[j]; });
+    static_cast<Naming&>(line) = *column;
     line.p = in.risk.p;
     const auto occurred = std::count(s.occurred[j].begin(), s.occurred[j].begin() + s.n, 1);
     line.rate = static_cast<double>(occurred) / s.n;
@@ -151,7 +154,7 @@ void add_correlations(const Statistics& st, const Model& model, const Samples& s
   for (std::size_t c = 0; c < rho.size(); ++c) key[c] = std::isnan(rho[c]) ? 0.0f : rho[c];
   const std::vector<std::size_t> order = st.by_magnitude(key);
   for (auto c = order.rbegin(); c != order.rend(); ++c)
-    o.tornado.push_back({model.columns[*c].name, rho[*c]});
+    o.tornado.push_back({model.columns[*c], rho[*c]});
   for (RiskLine& line : o.risks)
     for (std::size_t c = 0; c < model.columns.size(); ++c)
       if (model.columns[c].name == line.name) line.rho = rho[c];

@@ -59,13 +59,12 @@ struct CentralHistogram : Histogram {
 CentralHistogram central_histogram(const Statistics& st, const float* y, std::size_t n,
                                    const Spread& s, int classes);
 
-struct Correlation {
-  std::string name;
+// The rows below name a column with its label and unit (see Naming).
+struct Correlation : Naming {
   float rho = 0.0f;  // NaN when the input never varied
 };
 
-struct RiskLine {
-  std::string name;
+struct RiskLine : Naming {
   float p = 0.0f;
   double rate = 0.0;             // observed share of iterations in which it occurred
   float mean_impact = 0.0f;      // mean of the impact drawn in every iteration
@@ -75,8 +74,7 @@ struct RiskLine {
 
 // A column's part in an output's contingency, measured on the tail: the
 // iterations whose output is at or above its P80. Missing values are NaN.
-struct Driver {
-  std::string name;
+struct Driver : Naming {
   bool risk = false;
   double excess = 0.0;          // mean over the tail minus mean over all iterations
   double share = 0.0;           // excess / (E[output | tail] - E[output])
@@ -92,8 +90,11 @@ struct AgainstBase {
   double below = 0;
 };
 
-struct OutputSummary : Spread {
-  std::string name, formula, currency;
+struct OutputSummary : Spread, Naming {
+  std::string formula, currency;
+  // The unit the reports print after the output's values and on its axes:
+  // its unit, else its currency.
+  const std::string& unit_shown() const { return unit.empty() ? currency : unit; }
   std::optional<double> base, target;
   std::optional<AgainstBase> against_base;
   std::optional<double> below_target;  // P(output <= target)

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include <CLI/CLI.hpp>
 
@@ -37,6 +38,26 @@ CLI::Validator number(bool (*ok)(double), const std::string& what, const std::st
         return {};
       },
       description);
+}
+
+// An option that takes a count of at least 1, or all, which `set` receives
+// as 0.
+void count_or_all(CLI::App& app, const std::string& name, std::function<void(int)> set,
+                  const std::string& description) {
+  app.add_option_function<std::string>(
+         name, [set](const std::string& v) { set(v == "all" ? 0 : std::stoi(v)); }, description)
+      ->check(CLI::Validator(
+          [](std::string& v) -> std::string {
+            if (v == "all") return "";
+            try {
+              std::size_t used = 0;
+              const int k = std::stoi(v, &used);
+              if (used == v.size() && k >= 1) return "";
+            } catch (const std::exception&) {
+            }
+            return "takes a number of at least 1, or all";
+          },
+          "N|all"));
 }
 
 // The options a run and a comparison share, declared on either command;
@@ -91,25 +112,12 @@ int parse_command_line(int argc, char** argv, CommandLine& c) {
   app.add_option("--tolerance", o.tolerance,
                  "stop when every output's convergence error is below this")
       ->check(number([](double t) { return t > 0; }, "a number greater than 0", "POSITIVE"));
-  app.add_option_function<std::string>(
-         "--tasks",
-         [&o](const std::string& v) {
-           o.listed_tasks = v == "all" ? 0 : std::stoi(v);
-         },
-         "the tasks of a schedule the text report lists, most critical first: a number, or all "
-         "(default 25)")
-      ->check(CLI::Validator(
-          [](std::string& v) -> std::string {
-            if (v == "all") return "";
-            try {
-              std::size_t used = 0;
-              const int k = std::stoi(v, &used);
-              if (used == v.size() && k >= 1) return "";
-            } catch (const std::exception&) {
-            }
-            return "takes a number of at least 1, or all";
-          },
-          "N|all"));
+  count_or_all(app, "--tasks", [&o](int k) { o.listed_tasks = k; },
+               "the tasks of a schedule the text report lists, most critical first: a number, or "
+               "all (default 25)");
+  count_or_all(app, "--tornado", [&o](int k) { o.tornado = k; },
+               "the bars of each output's tornado and drivers chart, and the rows the text report "
+               "lists of each, strongest first: a number, or all (default 20; the JSON lists all)");
   app.add_option("--precision", o.precision,
                  "also stop only once every listed percentile's 95 % interval is narrower than "
                  "this share of the output's sd")

@@ -40,19 +40,29 @@ struct Input {
   std::vector<Dist> distributions() const;
 };
 
+// How the reports name a variable: its name, which the formulas and the CSV
+// use, and the label ("Labour cost") and unit ("k$") the model may give it
+// for people to read; empty when not given.
+struct Naming {
+  std::string name, label, unit;
+};
+
+// The longest label or unit (in characters) the model takes.
+inline constexpr std::size_t kMaxCaptionLength = 200;
+
 // A simulated variable: an input, or one variable of a pair.
-struct Column {
-  std::string name;
+struct Column : Naming {
   std::size_t input = 0;
   int part = 0;  // 0, or 1 for the second variable of a pair
 };
 
-struct Output {
-  std::string name;
+struct Output : Naming {
   std::string formula;
   Position at;          // the key
   Position formula_at;  // the first character of the formula
-  // The output's own base, target and currency label, else the model's.
+  // The output's own base, target and currency label, else the model's. A
+  // table output gives a unit or a currency, not both (the reports show
+  // either in the same places).
   std::optional<double> base, target;
   std::string currency;
   // false: computed and written to the CSV, usable by later outputs, but
@@ -142,6 +152,7 @@ struct RankCorrelation {
 // the default.
 struct RunSection {
   std::optional<int> iterations, block, classes;
+  std::optional<int> tornado;        // bars of each tornado and drivers chart; 0: all
   std::optional<std::int32_t> seed;  // 0: a seed from the clock
   std::optional<double> tolerance;
   std::optional<double> precision;

@@ -75,9 +75,11 @@ bool read_list(Reader& r, const toml::array& a, const std::string& key, const st
 
 // Reads one variate of `dist` from the inline table `t`: its keys by the
 // table's row (or by the row's percentile form, when one of that form's own
-// keys is given), its truncation, then the conditions.
+// keys is given), its truncation, then the conditions. `more` are keys that
+// the caller reads itself (an input's label and unit).
 std::optional<Draw> read_draw(Reader& r, const toml::table& t, const Distribution& dist,
-                              const std::string& who, Position at) {
+                              const std::string& who, Position at,
+                              const std::vector<std::string>& more = {}) {
   Diagnostics& diag = r.diagnostics();
   Form form{dist.keys, dist.optional, dist.make};
   if (const Form* f = dist.percentiles)
@@ -88,10 +90,13 @@ std::optional<Draw> read_draw(Reader& r, const toml::table& t, const Distributio
   std::vector<std::string> allowed = {"dist"};
   allowed.insert(allowed.end(), form.keys.begin(), form.keys.end());
   allowed.insert(allowed.end(), form.optional.begin(), form.optional.end());
-  // 'truncate' is read last, and refused with its reason where it does not apply.
-  r.unknown_keys(t, [&] { auto a = allowed; a.push_back("truncate"); return a; }(),
-                 "for a " + std::string(dist.name) + " distribution" +
-                     (form.make != dist.make ? " given by percentiles" : ""));
+  // 'truncate' is read last, and refused with its reason where it does not
+  // apply.
+  std::vector<std::string> known = allowed;
+  known.push_back("truncate");
+  known.insert(known.end(), more.begin(), more.end());
+  r.unknown_keys(t, known, "for a " + std::string(dist.name) + " distribution" +
+                               (form.make != dist.make ? " given by percentiles" : ""));
 
   bool ok = true;
   Parameters p;
@@ -177,7 +182,7 @@ std::optional<DistOrKind> dist_of(Reader& r, const toml::table& t, const std::st
 bool read_pair(Reader& r, const toml::table& t, Input& in, const std::string& who,
                std::array<Position, 2>& names_at) {
   Diagnostics& diag = r.diagnostics();
-  r.unknown_keys(t, {"dist", "mean", "sd", "rho", "names"}, "for a normal_pair");
+  r.unknown_keys(t, {"dist", "mean", "sd", "rho", "names", "label", "unit"}, "for a normal_pair");
   bool ok = true;
   auto two = [&](const char* key, auto read) {
     const toml::node* n = t.get(key);
@@ -251,7 +256,7 @@ bool read_pair(Reader& r, const toml::table& t, Input& in, const std::string& wh
 // A risk: its probability and its impact, a number or a distribution.
 bool read_risk(Reader& r, const toml::table& t, Input& in, const std::string& who) {
   Diagnostics& diag = r.diagnostics();
-  r.unknown_keys(t, {"dist", "p", "impact"}, "for a risk");
+  r.unknown_keys(t, {"dist", "p", "impact", "label", "unit"}, "for a risk");
   bool ok = true;
   if (const toml::node* n = t.get("p")) {
     const auto x = r.single(*n, "'p' of " + who);
@@ -293,6 +298,35 @@ bool read_risk(Reader& r, const toml::table& t, Input& in, const std::string& wh
   }
   in.risk.impact = read_draw(r, *it, *dist->dist, what, pos(impact->source()));
   return ok && in.risk.impact.has_value();
+}
+
+// An input's label and unit, for each of its variables: text, or for a
+// normal_pair either one text for both variables or a list of two, one per
+// variable as in `names`.
+std::array<Naming, 2> read_captions(Reader& r, const toml::table& t, const Input& in,
+                                    const std::string& who) {
+  std::array<Naming, 2> captions;
+  for (const std::string& key : kCaptionKeys) {
+    const toml::node* n = t.get(key);
+    if (n == nullptr) continue;
+    auto into = [&](std::size_t k) -> std::string& {
+      return key == "label" ? captions[k].label : captions[k].unit;
+    };
+    const std::string what = "'" + key + "' of " + who;
+    const toml::array* a = n->as_array();
+    if (in.kind == InputKind::pair && a != nullptr) {
+      if (a->size() != 2) {
+        r.diagnostics().error(pos(n->source()), what + " must be one text for both variables or "
+                                                       "a list of two, one per variable");
+        continue;
+      }
+      for (std::size_t k = 0; k < 2; ++k)
+        into(k) = r.caption(*a->get(k), "each of " + what).value_or("");
+      continue;
+    }
+    into(0) = into(1) = r.caption(*n, what).value_or("");
+  }
+  return captions;
 }
 
 }  // namespace
@@ -390,21 +424,25 @@ void read_inputs(const toml::table& inputs, Reader& r, NameClaims& names, Model&
       case InputKind::pair: ok = read_pair(r, *t, in, who, names_at); break;
       case InputKind::risk: ok = read_risk(r, *t, in, who); break;
       case InputKind::plain: {
-        const auto d = read_draw(r, *t, *dist->dist, who, in.at);
+        const auto d = read_draw(r, *t, *dist->dist, who, in.at, kCaptionKeys);
         if (d) in.draw = *d;
         ok = d.has_value();
         break;
       }
     }
+    const std::array<Naming, 2> captions = read_captions(r, *t, in, who);
     if (!ok) continue;
     names.claim(in.name, in.at, diag);
-    if (in.kind == InputKind::pair) {
-      for (std::size_t k = 0; k < 2; ++k) {
-        names.claim(in.pair.names[k], names_at[k], diag);
-        m.columns.push_back({in.pair.names[k], m.inputs.size(), static_cast<int>(k)});
-      }
-    } else {
-      m.columns.push_back({in.name, m.inputs.size(), 0});
+    const std::size_t variables = in.kind == InputKind::pair ? 2 : 1;
+    for (std::size_t k = 0; k < variables; ++k) {
+      Column c;
+      c.name = in.kind == InputKind::pair ? in.pair.names[k] : in.name;
+      if (in.kind == InputKind::pair) names.claim(c.name, names_at[k], diag);
+      c.label = captions[k].label;
+      c.unit = captions[k].unit;
+      c.input = m.inputs.size();
+      c.part = static_cast<int>(k);
+      m.columns.push_back(std::move(c));
     }
     // Checked: its variables are columns. A pair's own name is none, and a
     // formula that used it would pass the check but fail to run.

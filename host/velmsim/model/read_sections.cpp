@@ -1,5 +1,6 @@
 // [model], [outputs] and [run], with the names listed in [run] shares.
 #include <algorithm>
+#include <limits>
 #include <set>
 
 #include "host/velmsim/model/toml_reader.h"
@@ -32,7 +33,8 @@ void read_outputs(const toml::table& outputs, Reader& r, NameClaims& names, Mode
     if (const toml::table* t = node->as_table()) {
       out.base = out.target = std::nullopt;
       out.currency.clear();
-      r.unknown_keys(*t, {"formula", "base", "target", "currency", "report"}, "for an output");
+      r.unknown_keys(*t, {"formula", "base", "target", "currency", "report", "label", "unit"},
+                     "for an output");
       formula_node = t->get("formula");
       if (formula_node == nullptr) {
         diag.error(out.at, "output '" + out.name + "' needs 'formula'");
@@ -42,6 +44,16 @@ void read_outputs(const toml::table& outputs, Reader& r, NameClaims& names, Mode
       if (const toml::node* n = t->get("target")) out.target = r.amount(*n, "'target'");
       if (const toml::node* n = t->get("currency"))
         if (auto s = r.string(*n, "'currency'")) out.currency = *s;
+      const std::string who = " of output '" + out.name + "'";
+      if (const toml::node* n = t->get("label"))
+        out.label = r.caption(*n, "'label'" + who).value_or("");
+      if (const toml::node* n = t->get("unit")) {
+        out.unit = r.caption(*n, "'unit'" + who).value_or("");
+        if (t->get("currency") != nullptr)
+          diag.error(pos(n->source()), "output '" + out.name + "' gives both 'unit' and "
+                                       "'currency', which the reports show in the same places: "
+                                       "keep one");
+      }
       if (const toml::node* n = t->get("report")) {
         if (const auto* b = n->as_boolean())
           out.report = b->get();
@@ -116,7 +128,7 @@ void read_run(const toml::table& t, Reader& r, Model& m) {
   RunSection& run = m.run;
   r.unknown_keys(t,
                  {"iterations", "seed", "tolerance", "precision", "percentiles", "block", "classes",
-                  "shares"},
+                  "shares", "tornado"},
                  "in [run]");
   const struct {
     const char* key;
@@ -165,6 +177,18 @@ void read_run(const toml::table& t, Reader& r, Model& m) {
           run.percentiles_at.push_back(pos(e.source()));
         }
       }
+    }
+  }
+  if (const toml::node* n = t.get("tornado")) {
+    if (const auto* all = n->as_string()) {
+      if (all->get() == "all")
+        run.tornado = 0;
+      else
+        diag.error(pos(n->source()), "tornado must be a number of bars such as 20, or \"all\", "
+                                     "not \"" + shown_name(all->get()) + "\"");
+    } else if (auto x = r.integer(*n, "tornado", 1, std::numeric_limits<int>::max(),
+                                  "is out of range: at least 1 bar (or \"all\" for every input)")) {
+      run.tornado = static_cast<int>(*x);
     }
   }
   if (const toml::node* n = t.get("shares")) read_shares(*n, r, m);

@@ -165,6 +165,36 @@ std::optional<std::string> Reader::string(const toml::node& node, const std::str
   return node.as_string()->get();
 }
 
+std::optional<std::string> Reader::caption(const toml::node& node, const std::string& what) {
+  auto text = string(node, what);
+  if (!text) return std::nullopt;
+  // Characters are counted as UTF-8 sequences (toml++ has checked the
+  // encoding): every byte but a continuation byte starts one. C0 controls
+  // and DEL are single bytes; C1 controls (U+0080 to U+009F) are C2 80 to
+  // C2 9F.
+  std::size_t characters = 0;
+  bool control = false;
+  for (std::size_t i = 0; i < text->size(); ++i) {
+    const auto c = static_cast<unsigned char>((*text)[i]);
+    if ((c & 0xC0) != 0x80) ++characters;
+    if (c < 0x20 || c == 0x7F ||
+        (c == 0xC2 && i + 1 < text->size() && static_cast<unsigned char>((*text)[i + 1]) < 0xA0))
+      control = true;
+  }
+  if (characters > kMaxCaptionLength) {
+    diag_.error(pos(node.source()), what + " has " + std::to_string(characters) +
+                                        " characters; at most " +
+                                        std::to_string(kMaxCaptionLength));
+    return std::nullopt;
+  }
+  if (control) {
+    diag_.error(pos(node.source()), what + " holds a control character (a line break, a tab "
+                                           "or the like): it must be one line of plain text");
+    return std::nullopt;
+  }
+  return text;
+}
+
 void Reader::unknown_keys(const toml::table& t, const std::vector<std::string>& allowed,
                           const std::string& where) {
   for (auto&& [key, node] : in_file_order(t)) {

@@ -57,6 +57,9 @@ class Reader {
   std::optional<std::int64_t> integer(const toml::node& node, const std::string& what,
                                       std::int64_t lo, std::int64_t hi, const std::string& why);
   std::optional<std::string> string(const toml::node& node, const std::string& what);
+  // A label or unit: text of one line, at most kMaxCaptionLength characters,
+  // without control characters (which would break the reports' lines).
+  std::optional<std::string> caption(const toml::node& node, const std::string& what);
   // Reports the keys of `t` outside `allowed`, with a likely intended key.
   void unknown_keys(const toml::table& t, const std::vector<std::string>& allowed,
                     const std::string& where);
@@ -89,6 +92,8 @@ void read_model_section(const toml::table& t, Reader& r, Model& m);
 void read_inputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_outputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_run(const toml::table& t, Reader& r, Model& m);
+// The keys an input or output table may add for the reports.
+inline const std::vector<std::string> kCaptionKeys = {"label", "unit"};
 void read_correlation(const toml::table& t, Reader& r, Model& m);
 // [schedule], [tasks] and [risks] of a task network; then its outputs, finish
 // and (when anything has a cost) cost, ahead of the file's.

@@ -176,6 +176,7 @@ Plan make_plan(const Model& model, const Overrides& o, Diagnostics& diag) {
   plan.iterations = o.iterations.value_or(run.iterations.value_or(Defaults::iterations));
   plan.block = o.block.value_or(run.block.value_or(Defaults::block));
   plan.classes = o.classes.value_or(run.classes.value_or(Defaults::classes));
+  plan.tornado = o.tornado.value_or(run.tornado.value_or(Defaults::tornado));
   plan.tolerance = o.tolerance.value_or(run.tolerance.value_or(Defaults::tolerance));
   plan.precision = o.precision ? o.precision : run.precision;
   plan.percentiles = !o.percentiles.empty()   ? o.percentiles

@@ -36,6 +36,7 @@ std::string percentile_problem(double percent);
 // the model, then from the defaults.
 struct Overrides {
   std::optional<int> iterations, block, classes;
+  std::optional<int> tornado;        // 0: all
   std::optional<std::int32_t> seed;  // 0: a seed from the clock
   std::optional<double> tolerance, precision;
   std::vector<double> percentiles;  // empty: the model's
@@ -50,6 +51,7 @@ struct Defaults {
   static constexpr int iterations = 10000;
   static constexpr int block = 500;
   static constexpr int classes = 12;
+  static constexpr int tornado = 20;
   static constexpr std::int32_t seed = 12345;
   static constexpr double tolerance = 0.01;
   static const std::vector<double> percentiles;  // 10, 50, 80, 90
@@ -60,6 +62,9 @@ struct Plan {
   int iterations = Defaults::iterations;  // the limit
   int block = Defaults::block;            // iterations drawn at a time
   int classes = Defaults::classes;        // histogram classes
+  // The bars of each output's tornado and drivers chart, and the rows the
+  // text report lists of each, strongest first; 0: all. The JSON lists all.
+  int tornado = Defaults::tornado;
   std::int32_t seed = Defaults::seed;
   bool clock_seed = false;  // the seed was read from the clock
   double tolerance = Defaults::tolerance;

@@ -1,5 +1,6 @@
 #include "host/velmsim/render/format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -56,6 +57,33 @@ std::string name_list(const std::vector<std::string>& names) {
   std::string s;
   for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
   return s.empty() ? "(none)" : s;
+}
+
+std::string titled(const Naming& v, bool with_unit) {
+  std::string t = v.label.empty() ? v.name : v.label + " (" + v.name + ")";
+  if (with_unit && !v.unit.empty()) t += ", " + v.unit;
+  return t;
+}
+
+const std::string& short_name(const Naming& v) { return v.label.empty() ? v.name : v.label; }
+
+std::size_t characters(const std::string& s) {
+  return static_cast<std::size_t>(std::count_if(
+      s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string padded(const std::string& s, std::size_t width) {
+  const std::size_t n = characters(s);
+  return n >= width ? s : s + std::string(width - n, ' ');
+}
+
+std::size_t shown_rows(int cap, std::size_t total) {
+  return cap > 0 ? std::min(static_cast<std::size_t>(cap), total) : total;
+}
+
+std::string rows_left_out(std::size_t shown, std::size_t total, const char* what,
+                          const char* first) {
+  return format("%zu of %zu %s shown, %s", shown, total, what, first);
 }
 
 }  // namespace velmsim

@@ -33,6 +33,25 @@ std::string truncation_text(const DrawNote& note, std::uint64_t redraws, int ite
 // The names joined by ", ", or "(none)".
 std::string name_list(const std::vector<std::string>& names);
 
+// A variable as the reports title it: "Labour cost (labour)" when it has a
+// label, else its name; `with_unit` adds ", k$" when it has a unit.
+std::string titled(const Naming& v, bool with_unit = false);
+// The short form a chart's bar or axis shows: its label, else its name.
+const std::string& short_name(const Naming& v);
+
+// The characters of a UTF-8 text; and the text followed by spaces up to
+// `width` characters, for a column of a text table (printf pads bytes).
+std::size_t characters(const std::string& s);
+std::string padded(const std::string& s, std::size_t width);
+
+// How many of `total` rows (a tornado's, the drivers') a report shows when
+// it shows at most `cap`, 0 meaning all.
+std::size_t shown_rows(int cap, std::size_t total);
+// What a report says when it leaves rows out: "20 of 500 inputs shown, the
+// strongest" (`what` "inputs", `first` "the strongest").
+std::string rows_left_out(std::size_t shown, std::size_t total, const char* what,
+                          const char* first);
+
 // The labels of VELMSTAT's fifteen rows as the text and HTML reports show
 // them, and the keys of the JSON report.
 extern const char* const kStatLabels[15];

@@ -17,12 +17,15 @@ namespace {
 // the page (which printing would shrink to fit): in text, in a table's
 // headings and first column, in tables of names; the other cells wrap between
 // words, numbers not at all. Printing keeps a figure (a heading and its chart
-// or table) on one page.
+// or table) on one page, and starts each output's section on a new page but
+// the first, which follows the header (a section is longer than a page, so
+// keeping it whole would only push the first off the header's page).
 const char* const kStyle = R"(
 body { font: 14px/1.45 "DejaVu Sans", Helvetica, Arial, sans-serif; color: #222; margin: 24px auto; max-width: 980px; padding: 0 16px; overflow-wrap: anywhere; }
 h1 { font-size: 24px; margin-bottom: 4px; }
 h2 { font-size: 19px; border-bottom: 2px solid #2b6cb0; padding-bottom: 3px; margin-top: 36px; }
 h3 { font-size: 15px; margin: 22px 0 6px; }
+h2 .unit { font-weight: normal; color: #555; }
 code { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; background: #f3f3f3; padding: 1px 4px; }
 table { border-collapse: collapse; margin: 6px 0 12px; }
 th, td { padding: 3px 12px 3px 0; text-align: left; vertical-align: top; overflow-wrap: normal; }
@@ -59,7 +62,7 @@ svg polyline.p50line { fill: none; stroke: #2b6cb0; stroke-width: 2.2; }
 table.matrix th, table.matrix td { padding: 4px 10px; border: 1px solid #e2e2e2; }
 @media print {
   body { margin: 0; max-width: none; }
-  section.output, svg.chart, table, .figure { break-inside: avoid; }
+  svg.chart, table, .figure { break-inside: avoid; }
   h2, h3 { break-after: avoid; }
   h2 { break-before: page; } h2.first { break-before: auto; }
 }

@@ -32,8 +32,14 @@ std::vector<Mark> marks_of(const OutputSummary& o) {
   return m;
 }
 
+// An output's axis: its label (else its name) and its unit, "Total cost (k$)".
+std::string axis_label(const OutputSummary& o) {
+  const std::string& unit = o.unit_shown();
+  return short_name(o) + (unit.empty() ? "" : " (" + unit + ")");
+}
+
 std::string histogram(const OutputSummary& o) {
-  return histogram_chart(o.histogram, o.name, "Histogram of " + o.name, marks_of(o));
+  return histogram_chart(o.histogram, axis_label(o), "Histogram of " + o.name, marks_of(o));
 }
 
 // The S-curve of an output; a schedule's finish, given its calendar with a
@@ -55,7 +61,8 @@ std::string s_curve(const OutputSummary& o, const Schedule* calendar = nullptr) 
   std::string s = svg_open(f, "s-curve", "S-curve of " + o.name);
   const std::vector<double> xt = ticks(f.x0, f.x1);
   s += axes(f, xt, {0, 0.2, 0.4, 0.6, 0.8, 1.0},
-            dates ? o.name + " (working days from the start, and the date each ends on)" : o.name,
+            dates ? o.name + " (working days from the start, and the date each ends on)"
+                  : axis_label(o),
             "probability of a value at most this", true);
   for (double v : dates ? xt : std::vector<double>{})
     s += format("<text class=\"tick\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s</text>\n",
@@ -68,21 +75,19 @@ std::string s_curve(const OutputSummary& o, const Schedule* calendar = nullptr) 
   return s + "</svg>\n";
 }
 
-std::string tornado(const OutputSummary& o) {
-  std::vector<std::string> names;
-  for (const Correlation& c : o.tornado) names.push_back(c.name);
-  Frame f;
-  f.left = name_margin(names);
-  f.right = 60;
-  f.height = f.top + f.bottom + 8 + 26.0 * static_cast<double>(o.tornado.size());
+// The first `bars` of the tornado, strongest first, each input by its label.
+std::string tornado(const OutputSummary& o, std::size_t bars) {
+  const std::vector<Correlation> shown(o.tornado.begin(),
+                                       o.tornado.begin() + static_cast<std::ptrdiff_t>(bars));
+  Frame f = bar_frame(shown, 60);
   f.x0 = -1;
   f.x1 = 1;
   std::string s = svg_open(f, "tornado", "Tornado: rank correlation with " + o.name);
-  s += axes(f, {-1, -0.5, 0, 0.5, 1}, {}, "Spearman rank correlation with " + o.name, "");
-  for (std::size_t i = 0; i < o.tornado.size(); ++i) {
+  s += axes(f, {-1, -0.5, 0, 0.5, 1}, {}, "Spearman rank correlation with " + short_name(o), "");
+  for (std::size_t i = 0; i < bars; ++i) {
     const Correlation& c = o.tornado[i];
     const double y = f.top + 26.0 * static_cast<double>(i);
-    s += row_name(f, y, c.name);
+    s += row_name(f, y, short_name(c));
     if (std::isnan(c.rho) || o.constant) {
       s += format("<text class=\"value\" x=\"%.1f\" y=\"%.1f\">%s</text>\n", f.x(0) + 4, y + 15,
                   o.constant ? "n/a: the output never varied" : "never varied");
@@ -121,7 +126,7 @@ std::string convergence(const Report& r, std::size_t k) {
   f.y1 = hi + pad;
   const std::string& name = o.name;
   std::string s = svg_open(f, "convergence", "Convergence of the mean and P80 of " + name);
-  s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "iterations", name);
+  s += axes(f, ticks(f.x0, f.x1), ticks(f.y0, f.y1, 5), "iterations", axis_label(o));
   std::string mean, p80;
   for (const Point& p : points) {
     mean += format("%.1f,%.1f ", f.x(p.n), f.y(p.mean));
@@ -234,10 +239,11 @@ std::string html_report(const Report& r) {
 
   for (std::size_t k = 0; k < r.outputs.size(); ++k) {
     const OutputSummary& o = r.outputs[k];
-    const std::string money = o.currency.empty() ? "" : " " + escape(o.currency);
+    const std::string money = o.unit_shown().empty() ? "" : " " + escape(o.unit_shown());
     h += "<section class=\"output\">\n<h2" +
          std::string(k == 0 && !r.correlation && !r.network ? " class=\"first\"" : "") +
-         ">Output " + escape(o.name) + "</h2>\n";
+         ">Output " + escape(titled(o)) +
+         (money.empty() ? "" : "<span class=\"unit\">," + money + "</span>") + "</h2>\n";
     h += "<p><code>" + escape(o.name) + " = " + escape(o.formula) + "</code></p>\n";
     if (o.constant) h += "<p class=\"note\">This output has the same value in every iteration.</p>\n";
     h += "<div class=\"cards\">";
@@ -258,9 +264,15 @@ std::string html_report(const Report& r) {
     if (!o.histogram.tally.empty())
       h += "<div class=\"figure\"><h3>Histogram</h3>\n" + histogram(o) +
            histogram_note(o.histogram) + "</div>\n";
-    if (o.constant || !o.tornado.empty())  // a network without inputs has none
+    if (o.constant || !o.tornado.empty()) {  // a network without inputs has none
+      const std::size_t bars = shown_rows(r.tornado, o.tornado.size());
       h += "<div class=\"figure\"><h3>Tornado: Spearman rank correlation of each input with " +
-           escape(o.name) + "</h3>\n" + tornado(o) + "</div>\n";
+           escape(o.name) + "</h3>\n" + tornado(o, bars) +
+           (bars < o.tornado.size()
+                ? left_out_note(bars, o.tornado.size(), "inputs", "the strongest")
+                : "") +
+           "</div>\n";
+    }
     h += "<div class=\"figure\"><h3>Convergence of the mean and P80</h3>\n" + convergence(r, k) +
          "</div>\n";
 
@@ -308,12 +320,14 @@ std::string html_report(const Report& r) {
       for (const RiskLine& k2 : o.risks)
         h += format("<tr><td>%s</td><td class=\"n\">%.4g</td><td class=\"n\">%.4f</td><td "
                     "class=\"n\">%s</td><td class=\"n\">%s</td><td class=\"n\">%s</td></tr>\n",
-                    escape(k2.name).c_str(), static_cast<double>(k2.p), k2.rate,
+                    escape(titled(k2, true)).c_str(), static_cast<double>(k2.p), k2.rate,
                     amount(k2.mean_impact).c_str(), amount(k2.expected_impact).c_str(),
                     std::isnan(k2.rho) ? "n/a" : format("%+.3f", static_cast<double>(k2.rho)).c_str());
       h += "</table></div>\n";
     }
-    h += "<div class=\"figure\">" + drivers_section(o, money, r.network.has_value()) + "</div>\n";
+    h += "<div class=\"figure\">" +
+         drivers_section(o, money, r.network.has_value(), shown_rows(r.tornado, o.drivers.size())) +
+         "</div>\n";
     h += "</section>\n";
   }
 

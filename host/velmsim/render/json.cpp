@@ -32,6 +32,14 @@ Json percentiles(const std::vector<std::pair<double, float>>& list) {
   return pct;
 }
 
+// A variable's name, and its label and unit when the model gives them.
+Json naming(const Naming& v) {
+  Json j = {{"name", v.name}};
+  if (!v.label.empty()) j["label"] = v.label;
+  if (!v.unit.empty()) j["unit"] = v.unit;
+  return j;
+}
+
 Json side_json(const CompareSide& s) {
   return {{"file", s.path}, {"sha256", s.sha256}, {"name", s.name}};
 }
@@ -60,7 +68,13 @@ std::string json_report(const Report& r) {
               {"block", r.block}, {"tolerance", static_cast<float>(r.tolerance)},
               {"precision", r.precision ? Json(*r.precision) : Json(nullptr)},
               {"converged", r.converged}};
-  j["columns"] = r.columns;
+  Json columns = Json::array(), inputs = Json::array();
+  for (const Naming& c : r.columns) {
+    columns.push_back(c.name);
+    inputs.push_back(naming(c));
+  }
+  j["columns"] = columns;
+  j["inputs"] = inputs;
   if (const auto& n = r.network) {
     Json tasks = Json::array();
     for (const TaskLine& k : n->tasks)
@@ -138,8 +152,7 @@ std::string json_report(const Report& r) {
   }
   Json outputs = Json::array();
   for (const OutputSummary& o : r.outputs) {
-    Json out;
-    out["name"] = o.name;
+    Json out = naming(o);
     out["formula"] = o.formula;
     out["constant"] = o.constant;
     out["currency"] = o.currency;

@@ -15,6 +15,21 @@ std::string bar(double fraction, int width, char c) {
   return std::string(static_cast<std::size_t>(n), c);
 }
 
+// The width of the name column of a table whose first `rows` rows are
+// shown: at least 18 characters, more when a label needs it.
+template <typename Row>
+std::size_t name_width(const std::vector<Row>& list, std::size_t rows, bool with_unit) {
+  std::size_t width = 18;
+  for (std::size_t i = 0; i < rows; ++i)
+    width = std::max(width, characters(titled(list[i], with_unit)));
+  return width;
+}
+
+std::string left_out(std::size_t shown, std::size_t total, const char* what, const char* first) {
+  return "  (" + rows_left_out(shown, total, what, first) +
+         "; [run] tornado or --tornado\n  sets how many, and the JSON report lists all)\n";
+}
+
 std::string schedule_section(const Report& r, std::size_t shown_tasks) {
   const NetworkSummary& n = *r.network;
   const OutputSummary& finish = r.outputs.front();
@@ -163,15 +178,20 @@ std::string text_report(const Report& r) {
                                                 : r.network->tasks.size());
 
   for (const OutputSummary& o : r.outputs) {
-    const std::string money = o.currency.empty() ? "" : " " + o.currency;
-    t += "\n== Output " + o.name + " = " + o.formula + "\n";
+    const std::string& unit = o.unit_shown();
+    const std::string money = unit.empty() ? "" : " " + unit;
+    // A labelled output is titled by its label, the formula below.
+    const std::string title = titled(o) + (unit.empty() ? "" : ", " + unit);
+    t += "\n== Output " + (title == o.name ? o.name + " = " + o.formula
+                                           : title + "\n  " + o.name + " = " + o.formula) + "\n";
     if (o.constant) t += "(this output has the same value in every iteration)\n";
     t += "\nStatistics\n";
     for (std::size_t i = 0; i < std::size_t{kReportedStatistics}; ++i)
       t += o.why[i] ? format("  %-12s %16s  (%s)\n", kStatLabels[i], "n/a", o.why[i])
                     : format("  %-12s %16s\n", kStatLabels[i], six_digits(o.stat[i]).c_str());
 
-    t += format("\nPercentiles %11s   95 %% interval (from order statistics)\n", "");
+    t += format("\nPercentiles%-12s   95 %% interval (from order statistics)\n",
+                unit.empty() ? "" : (" (" + unit + ")").c_str());
     for (std::size_t i = 0; i < o.percentiles.size(); ++i) {
       const auto [low, high] = interval_text(o.intervals[i]);
       t += format("  P%-4s %16s   %14s to %s\n", exact_text(o.percentiles[i].first).c_str(),
@@ -219,22 +239,30 @@ std::string text_report(const Report& r) {
       t += "  (none: " + o.name + " never varied)\n";
     else if (o.tornado.empty())
       t += "  (none: the model has no inputs; the task table gives each task's cruciality)\n";
-    for (const Correlation& c : o.constant ? std::vector<Correlation>{} : o.tornado) {
+    const std::size_t bars = o.constant ? 0 : shown_rows(r.tornado, o.tornado.size());
+    const std::size_t tornado_width = name_width(o.tornado, bars, false);
+    for (std::size_t i = 0; i < bars; ++i) {
+      const Correlation& c = o.tornado[i];
+      const std::string name = padded(titled(c), tornado_width);
       if (std::isnan(c.rho)) {
-        t += format("  %-18s %7s (never varied)\n", c.name.c_str(), "n/a");
+        t += format("  %s %7s (never varied)\n", name.c_str(), "n/a");
         continue;
       }
       const double v = c.rho;
-      t += format("  %-18s %+7.3f %20s|%-20s\n", c.name.c_str(), v,
+      t += format("  %s %+7.3f %20s|%-20s\n", name.c_str(), v,
                   v < 0 ? bar(-v, 20, '=').c_str() : "", v > 0 ? bar(v, 20, '=').c_str() : "");
     }
+    if (bars < o.tornado.size() && !o.constant)
+      t += left_out(bars, o.tornado.size(), "inputs", "the strongest");
 
     if (!o.risks.empty()) {
+      const std::size_t w = name_width(o.risks, o.risks.size(), true);
       t += "\nRisk events\n";
-      t += format("  %-18s %8s %9s %14s %14s %7s\n", "event", "p", "observed", "mean impact",
-                  "p x impact", "rho");
+      t += format("  %s %8s %9s %14s %14s %7s\n", padded("event", w).c_str(), "p", "observed",
+                  "mean impact", "p x impact", "rho");
       for (const RiskLine& k : o.risks)
-        t += format("  %-18s %8.4g %9.4f %14s %14s %7s\n", k.name.c_str(), static_cast<double>(k.p),
+        t += format("  %s %8.4g %9.4f %14s %14s %7s\n", padded(titled(k, true), w).c_str(),
+                    static_cast<double>(k.p),
                     k.rate, six_digits(k.mean_impact).c_str(), six_digits(k.expected_impact).c_str(),
                     std::isnan(k.rho) ? "n/a" : format("%+.3f", static_cast<double>(k.rho)).c_str());
     }
@@ -253,15 +281,21 @@ std::string text_report(const Report& r) {
                   six_digits(o.tail_excess).c_str(), money.c_str());
       t += format("  P80 - mean        %16s%s   (allocated by share)\n",
                   six_digits(o.p80_minus_mean).c_str(), money.c_str());
-      t += format("  %-18s %-5s %14s %8s %16s %10s\n", "driver", "kind", "tail excess", "share",
-                  "P80 allocation", "var. share");
+      const std::size_t rows = shown_rows(r.tornado, o.drivers.size());
+      const std::size_t w = name_width(o.drivers, rows, true);
+      t += format("  %s %-5s %14s %8s %16s %10s\n", padded("driver", w).c_str(), "kind",
+                  "tail excess", "share", "P80 allocation", "var. share");
       auto percent = [](double x) {
         return std::isnan(x) ? std::string("n/a") : format("%.1f %%", 100.0 * x);
       };
-      for (const Driver& d : o.drivers)
-        t += format("  %-18s %-5s %14s %8s %16s %10s\n", d.name.c_str(), d.risk ? "risk" : "input",
+      for (std::size_t i = 0; i < rows; ++i) {
+        const Driver& d = o.drivers[i];
+        t += format("  %s %-5s %14s %8s %16s %10s\n", padded(titled(d, true), w).c_str(),
+                    d.risk ? "risk" : "input",
                     six_digits(d.excess).c_str(), percent(d.share).c_str(), six_digits(d.allocation).c_str(),
                     percent(d.variance_share).c_str());
+      }
+      if (rows < o.drivers.size()) t += left_out(rows, o.drivers.size(), "drivers", "the largest");
     }
   }
 

@@ -28,8 +28,9 @@ MATRIX_COLUMNS = 11  # names and ten inputs
 LONG_INPUT = "a_very_long_input_name_" + "x" * 72
 LONG_OUTPUT = "an_output_with_a_long_name_" + "y" * 68
 LONG_NAME = 'R&D <phase 1> \\"fit-out\\" ' * 30
-# Labels of every kind at once: markup characters in the names (the model's
-# name is longer than 500 characters), names too long for a chart's margin,
+# Labels of every kind at once: markup characters in the names, an input's
+# and an output's label and unit (the model's name is longer than 500
+# characters), names and labels too long for a chart's margin,
 # a driver whose allocation is negative, a 0/1 output whose base, target,
 # P50 and P80 are all at its maximum.
 ODD = f"""[model]
@@ -37,12 +38,12 @@ name = "{LONG_NAME}"
 currency = "<GBP> & co"
 [inputs]
 {LONG_INPUT} = {{ dist = "uniform", min = 1, max = 2 }}
-discount = {{ dist = "normal", mean = 0, sd = 5 }}
+discount = {{ dist = "normal", mean = 0, sd = 5, label = "Discount <net> & rebate of the main supplier's trade account", unit = "<k£>" }}
 supplier = {{ dist = "risk", p = 0.3, impact = {{ dist = "uniform", min = 3, max = 12 }} }}
 flag = {{ dist = "yesno", p = 0.7 }}
 [outputs]
 flagged = {{ formula = "flag", base = 1, target = 1 }}
-total = "{LONG_INPUT} * 100 - 40 * discount + supplier"
+total = {{ formula = "{LONG_INPUT} * 100 - 40 * discount + supplier", label = "Total <cost> & fees", unit = "k£ & co" }}
 {LONG_OUTPUT} = "total < 150 && total > 100 ? total : 2 * total"
 [run]
 iterations = 2000
@@ -206,7 +207,9 @@ def check_report(velmsim, model, scratch, point_mass=None):
                 any(len(t.find("tr")) > MATRIX_COLUMNS for t in matrices):
             faults.append(f"not the target and achieved {k} x {k} matrices in tables of at most "
                           f"{MATRIX_COLUMNS} columns")
-    if [s.find("h2").text for s in root.iter("section")] != [f"Output {n}" for n in outputs]:
+    titles = [f"Output {o['label']} ({o['name']})" if "label" in o else f"Output {o['name']}"
+              for o in report["outputs"]]
+    if [s.find("h2").text for s in root.iter("section")] != titles:
         faults.append("one section per output, in order, is missing")
     body = root.find("body")
     trace = list(body)[[e.text for e in body].index("Convergence trace") + 1:]

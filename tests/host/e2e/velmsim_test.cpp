@@ -197,6 +197,7 @@ TEST_F(Velmsim, CommandLineAndLibraryFailures) {
        "--percentiles must be a number strictly between 0 and 100, not 150"},
       {"--iterations 1e3", "--iterations must be a whole number from 2 to 32767, not 1e3"},
       {"--sampler fast", "--sampler must be threaded or stats, not fast"},
+      {"--tornado 0", "--tornado takes a number of at least 1, or all"},
   };
   for (const auto& [bad, message] : numbers) {
     const Result r = run(bad);

@@ -133,6 +133,58 @@ TEST(ModelReader, NamesInSharesAreChecked) {
                 error(48, "each name in shares must be a text in quotes"));
 }
 
+// Labels and units of every kind of input and of an output, and [run]
+// tornado: each mistake located at its value.
+TEST(ModelReader, LabelUnitAndTornadoMistakesAreLocated) {
+  const std::string head = "[outputs]\ny = { formula = \"a\", unit = \"k$\" }\n[inputs]\n";
+  const std::string a = "a = { dist = \"normal\", mean = 1, sd = 1 }\n";
+  auto error = [](int line, int column, const std::string& message, const std::string& source) {
+    return "m.toml:" + std::to_string(line) + ":" + std::to_string(column) + ": error: " +
+           message + "\n" + source + std::string(static_cast<std::size_t>(column - 1), ' ') +
+           "^\n";
+  };
+  const std::string plain = "a = { dist = \"normal\", mean = 1, sd = 1, label = 7 }\n";
+  EXPECT_EQ(messages(head + plain),
+            error(4, 50, "'label' of input 'a' must be a text in quotes", plain));
+  const std::string risk = "a = { dist = \"risk\", p = 0.5, impact = 2, unit = \"" +
+                           std::string(201, 'x') + "\" }\n";
+  EXPECT_TRUE(messages(head + risk)
+                  .starts_with("m.toml:4:50: error: 'unit' of input 'a' has 201 characters; at "
+                               "most 200\n"));
+  const std::string pair = "a = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = 0, "
+                           "names = [\"a1\", \"a2\"], label = [\"One\", \"Two\\nlines\"] }\n";
+  EXPECT_EQ(messages("[outputs]\ny = \"a1\"\n[inputs]\n" + pair),
+            error(4, 104, "each of 'label' of input 'a' holds a control character (a line "
+                          "break, a tab or the like): it must be one line of plain text", pair));
+  const std::string three = "a = { dist = \"normal_pair\", mean = [0, 0], sd = [1, 1], rho = 0, "
+                            "names = [\"a1\", \"a2\"], unit = [\"m\", \"m\", \"m\"] }\n";
+  EXPECT_EQ(messages("[outputs]\ny = \"a1\"\n[inputs]\n" + three),
+            error(4, 95, "'unit' of input 'a' must be one text for both variables or a list of "
+                         "two, one per variable", three));
+  const std::string both = "y = { formula = \"a\", currency = \"GBP\", unit = \"k\\u0085\" }\n";
+  EXPECT_EQ(messages("[inputs]\n" + a + "[outputs]\n" + both),
+            error(4, 47, "'unit' of output 'y' holds a control character (a line break, a tab or "
+                         "the like): it must be one line of plain text", both) +
+                error(4, 47, "output 'y' gives both 'unit' and 'currency', which the reports "
+                             "show in the same places: keep one", both));
+  const std::string impact = "a = { dist = \"risk\", p = 0.5, impact = { dist = \"uniform\", "
+                             "min = 1, max = 2, label = \"x\" } }\n";
+  EXPECT_EQ(messages(head + impact),
+            error(4, 78, "unknown key 'label' for a uniform distribution", impact));
+  for (const auto& [value, message] :
+       {std::pair{"0", "tornado = 0 is out of range: at least 1 bar (or \"all\" for every input)"},
+        {"-3", "tornado = -3 is out of range: at least 1 bar (or \"all\" for every input)"},
+        {"2.5", "tornado must be a whole number"},
+        {"\"some\"", "tornado must be a number of bars such as 20, or \"all\", not \"some\""}}) {
+    const std::string run = std::string("tornado = ") + value + "\n";
+    EXPECT_EQ(messages(head + a + "[run]\n" + run), error(6, 11, message, run)) << value;
+  }
+  Diagnostics diag;
+  const Model m = read_model_text("m.toml", head + a + "[run]\ntornado = \"all\"\n", diag);
+  EXPECT_FALSE(diag.has_errors());
+  EXPECT_EQ(m.run.tornado, 0);
+}
+
 // Every mistake in [correlation] is located: a misspelt input, a variable of
 // a pair (which has its own rho), a pair given twice in either order, an
 // input with itself, and a key that is no pair.

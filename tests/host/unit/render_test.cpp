@@ -105,10 +105,11 @@ TEST(Render, TextShowsTheJsonFigures) {
                 100.0 * out["probability_below_target"].get<double>());
   EXPECT_NE(text.find(below), std::string::npos);
   const auto& first = out["tornado"][0];
-  char tornado[64];
-  std::snprintf(tornado, sizeof tornado, "  %-18s %+7.3f", first["input"].get<std::string>().c_str(),
-                first["rho"].get<double>());
-  EXPECT_NE(text.find(tornado), std::string::npos);
+  char rho[16];
+  std::snprintf(rho, sizeof rho, " %+.3f ", first["rho"].get<double>());
+  const auto row = text.find("\n  " + first["input"].get<std::string>() + " ");
+  ASSERT_NE(row, std::string::npos);
+  EXPECT_NE(text.substr(row, text.find('\n', row + 1) - row).find(rho), std::string::npos);
   ASSERT_EQ(out["risks"].size(), 2u);
   EXPECT_EQ(out["risks"][1]["event"], "strike");
   EXPECT_EQ(j["convergence"].size(), run->trace.size());
@@ -134,6 +135,63 @@ TEST(Render, LabelsThatTellFiguresApart) {
   EXPECT_EQ(j["outputs"][1]["statistics"]["coef_var"], nullptr);
   EXPECT_EQ(j["outputs"][1]["missing"]["coef_var"], "undefined: the mean is 0");
   EXPECT_TRUE(j["outputs"][0]["missing"].empty());
+}
+
+// Labels and units reach every report; [run] tornado caps the tornado's and
+// the drivers' bars and the text's rows, the HTML chart as tall as its bars,
+// and the JSON keeps every input. The command line's --tornado overrides it.
+TEST(Render, LabelsUnitsAndTheTornadoCap) {
+  std::string model = "[inputs]\n";
+  std::string sum;
+  for (int i = 0; i < 30; ++i) {
+    model += "x" + std::to_string(i) + " = { dist = \"uniform\", min = 0, max = " +
+             std::to_string(i == 29 ? 1000 : i + 1) +
+             (i == 29 ? ", label = \"Steel <main> & frame\", unit = \"t\"" : "") +
+             " }\n";
+    sum += (i ? " + x" : "x") + std::to_string(i);
+  }
+  model += "[outputs]\ntotal = { formula = \"" + sum +
+           "\", label = \"Total cost\", unit = \"k$\" }\n[run]\niterations = 500\n"
+           "shares = \"all\"\ntornado = 5\n";
+  const auto run = run_text(model);
+  const std::string text = text_report(run->report);
+  const std::string html = html_report(run->report);
+  const auto j = nlohmann::json::parse(json_report(run->report));
+  EXPECT_NE(text.find("== Output Total cost (total), k$\n  total = x0 + "), std::string::npos);
+  EXPECT_NE(text.find("\n  Steel <main> & frame (x29)  "), std::string::npos);  // strongest
+  EXPECT_NE(text.find("\n  Steel <main> & frame (x29), t input "), std::string::npos);
+  EXPECT_NE(html.find("<h2 class=\"first\">Output Total cost (total)<span class=\"unit\">, "
+                      "k$</span></h2>"), std::string::npos);
+  EXPECT_NE(html.find(">Steel &lt;main&gt; &amp; frame</text>"), std::string::npos);
+  EXPECT_NE(html.find(">Total cost (k$)</text>"), std::string::npos);  // an axis
+  EXPECT_EQ(j["outputs"][0]["label"], "Total cost");
+  EXPECT_EQ(j["outputs"][0]["unit"], "k$");
+  EXPECT_EQ(j["inputs"][29], (nlohmann::json{{"name", "x29"}, {"label", "Steel <main> & frame"},
+                                             {"unit", "t"}}));
+  EXPECT_FALSE(j["inputs"][0].contains("label"));
+  EXPECT_EQ(j["outputs"][0]["tornado"].size(), 30u);
+  EXPECT_EQ(j["outputs"][0]["contingency_drivers"].size(), 30u);
+
+  auto count = [](const std::string& s, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+  };
+  const std::string tornado = text.substr(text.find("Tornado:"), text.find("Contingency drivers") -
+                                                                     text.find("Tornado:"));
+  EXPECT_EQ(count(tornado, "|"), 5u);
+  EXPECT_EQ(count(text, "(5 of 30 inputs shown, the strongest;"), 1u);
+  EXPECT_EQ(count(text, "(5 of 30 drivers shown, the largest;"), 1u);
+  EXPECT_EQ(count(text, " input  "), 5u);
+  EXPECT_EQ(count(html, "<rect class=\"pos\""), 10u);  // five bars in each chart
+  EXPECT_NE(html.find("data-chart=\"tornado\" viewBox=\"0 0 680 203\""), std::string::npos);
+  EXPECT_EQ(count(html, "5 of 30 "), 2u);
+
+  Overrides all;
+  all.tornado = 0;
+  const std::string every = text_report(run_text(model, all)->report);
+  EXPECT_EQ(count(every, " input  "), 30u);
+  EXPECT_EQ(every.find(" of 30 "), std::string::npos);
 }
 
 }  // namespace
