@@ -211,7 +211,7 @@ bool read_risk(Reader& r, const toml::table& t, Input& in, const std::string& wh
 std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const std::string& who,
                                        Position at, double planned, bool report) {
   Diagnostics quiet;
-  Reader silent(quiet);
+  Reader silent = r.with(quiet);
   Position dist_at;
   const auto dist = dist_of(report ? r : silent, t, who, at, dist_at);
   if (!dist) return std::nullopt;
@@ -228,8 +228,10 @@ std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const st
   if (report) return read_draw(r, t, *dist->dist, who, at);
   toml::table scaled = t;
   for (auto&& [key, node] : t) {
-    if (key.str() == "dist" || key.str() == "lambda" || !node.is_number()) continue;
-    const double x = node.value<double>().value_or(0.0);
+    if (key.str() == "dist" || key.str() == "lambda") continue;
+    const auto value = silent.number(node, std::string(key.str()));
+    if (!value) continue;
+    const double x = *value;
     scaled.insert_or_assign(key, key.str() == "sd" ? planned * x : planned * (1 + x));
   }
   return read_draw(silent, scaled, *dist->dist, who, at);

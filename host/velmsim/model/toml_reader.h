@@ -42,8 +42,19 @@ class Reader {
  public:
   explicit Reader(Diagnostics& d) : diag_(d) {}
 
-  // A finite number (integer or float), or nothing after an error.
+  // A finite number (integer or float), or an expression of the model's
+  // constants written as text ("unit_cost * 1.1"); nothing after an error.
+  // Every number of the model is read here.
   std::optional<double> number(const toml::node& node, const std::string& what);
+  // The value of the expression `node` holds as text (see number); an error
+  // at its column when it cannot be evaluated.
+  std::optional<double> expression(const toml::node& node, const std::string& what);
+  // The constants expressions may use: the model's, and its names with
+  // errors, which are not reported again when an expression uses them.
+  // While [constants] is read, `below` holds the constants written after the
+  // one being read, which it may not use.
+  void use_constants(const Model& m) { model_ = &m; }
+  std::vector<Constant> below;
   // A number that the library receives in single precision.
   std::optional<float> single(const toml::node& node, const std::string& what);
   // A number compared with single-precision values (a base, a target): kept
@@ -58,16 +69,23 @@ class Reader {
                     const std::string& where);
 
   Diagnostics& diagnostics() { return diag_; }
+  // A reader that reports into `d`, with the same constants.
+  Reader with(Diagnostics& d) const {
+    Reader r(d);
+    r.model_ = model_;
+    return r;
+  }
 
  private:
   Diagnostics& diag_;
+  const Model* model_ = nullptr;
 };
 
 // Every name a formula uses must be unique and an identifier that the
-// formulas do not own; a clash is reported at `at`.
+// formulas do not own; a clash is reported at `at`, and then claim is false.
 class NameClaims {
  public:
-  void claim(const std::string& name, Position at, Diagnostics& diag);
+  bool claim(const std::string& name, Position at, Diagnostics& diag);
 
  private:
   std::map<std::string, Position> taken_;
@@ -76,6 +94,8 @@ class NameClaims {
 // The sections, each reading its table into the model. [correlation] and
 // [run] shares come after [inputs], whose columns they name.
 void read_model_section(const toml::table& t, Reader& r, Model& m);
+// [constants], read first: every later number may use them.
+void read_constants(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_inputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_outputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_run(const toml::table& t, Reader& r, Model& m);
