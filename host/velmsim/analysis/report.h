@@ -46,6 +46,7 @@ struct CorrelationSummary {
 struct Report {
   std::string version, model_path, model_sha256, model_name, currency;
   std::optional<double> base, target;
+  std::vector<Constant> constants;  // the model's [constants]
   Libraries libraries;
   std::int32_t seed = 0;
   bool clock_seed = false, one_stream = false;

@@ -43,6 +43,10 @@ std::string working_days_text(const Schedule& schedule, double days) {
   return t;
 }
 
+std::string constant_text(const Constant& c) {
+  return c.name + " = " + (c.expression.empty() ? "" : c.expression + " = ") + exact_text(c.value);
+}
+
 std::string name_list(const std::vector<std::string>& names) {
   std::string s;
   for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;

@@ -24,6 +24,11 @@ std::pair<std::string, std::string> interval_text(std::pair<float, float> interv
 // (2027-10-05)".
 std::string working_days_text(const Schedule& schedule, double days);
 
+// A constant as the report headers show it: "rate = 0.08", or with its
+// expression "after_tax = 1 - tax = 0.75"; the value in the shortest form
+// that reads back as the same double.
+std::string constant_text(const Constant& c);
+
 // The names joined by ", ", or "(none)".
 std::string name_list(const std::vector<std::string>& names);
 
