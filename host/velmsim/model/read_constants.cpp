@@ -17,7 +17,7 @@ namespace {
 // "" for a name that has been reported where it is declared.
 std::string expression_message(const mu::Parser::exception_type& e, const std::string& text,
                                std::size_t where, const std::string& what, const Model* m,
-                               const std::vector<Constant>& below) {
+                               const std::map<std::string, int>& below, bool shown) {
   if (e.GetCode() != mu::ecUNASSIGNABLE_TOKEN && e.GetCode() != mu::ecUNEXPECTED_VAR) {
     // The message without muParser's own "at position N": the location in
     // the file says where.
@@ -33,15 +33,19 @@ std::string expression_message(const mu::Parser::exception_type& e, const std::s
     name += c;
   }
   if (name.empty()) name = e.GetToken();
-  for (const Constant& c : below)
-    if (c.name == name)
-      return "'" + name + "' in " + what + " is a constant written below it (line " +
-             std::to_string(c.at.line) + "): a constant may use only the constants written "
-             "above it";
+  if (const auto later = below.find(name); later != below.end())
+    return "'" + name + "' in " + what + " is a constant written below it (line " +
+           std::to_string(later->second) + "): a constant may use only the constants written "
+           "above it";
   std::vector<std::string> known = builtin_names();
   if (m != nullptr) {
     if (std::count(m->unchecked_names.begin(), m->unchecked_names.end(), name) != 0) return "";
-    for (const Constant& c : m->constants) known.push_back(c.name);
+    // A suggestion costs a comparison with every constant; past the errors
+    // that are shown, none is looked for.
+    if (shown)
+      for (const Constant& c : m->constants) known.push_back(c.name);
+    else
+      known.clear();
   }
   const std::string guess = did_you_mean(name, known);
   return "unknown name '" + shown_name(name) + "' in " + what +
@@ -52,16 +56,27 @@ std::string expression_message(const mu::Parser::exception_type& e, const std::s
 
 }  // namespace
 
+struct Reader::Parser {
+  mu::Parser parser;
+  std::size_t constants = 0;  // the model's constants it has
+};
+
 std::optional<double> Reader::expression(const toml::node& node, const std::string& what) {
   const std::string text = node.as_string()->get();
   // The expression's first character follows the opening quote.
   Position at = pos(node.source());
   at.column += 1;
-  mu::Parser p;
+  if (parser_ == nullptr) {
+    parser_ = std::make_shared<Parser>();
+    define_functions(parser_->parser);
+  }
+  mu::Parser& p = parser_->parser;
   try {
-    define_functions(p);
     if (model_ != nullptr)
-      for (const Constant& c : model_->constants) p.DefineConst(c.name, c.value);
+      for (; parser_->constants < model_->constants.size(); ++parser_->constants) {
+        const Constant& c = model_->constants[parser_->constants];
+        p.DefineConst(c.name, c.value);
+      }
     p.SetExpr(text);
     function_failure() = FunctionFailure::none;
     const double x = p.Eval();
@@ -73,7 +88,8 @@ std::optional<double> Reader::expression(const toml::node& node, const std::stri
   } catch (const mu::Parser::exception_type& e) {
     const int where = std::clamp(e.GetPos(), 0, static_cast<int>(text.size()));
     const std::string message =
-        expression_message(e, text, static_cast<std::size_t>(where), what, model_, below);
+        expression_message(e, text, static_cast<std::size_t>(where), what, model_, below,
+                           diag_.error_count() < Diagnostics::kMaxErrors);
     at.column += where;
     if (!message.empty()) diag_.error(at, message);
     return std::nullopt;
@@ -84,14 +100,12 @@ void read_constants(const toml::table& t, Reader& r, NameClaims& names, Model& m
   Diagnostics& diag = r.diagnostics();
   r.use_constants(m);
   const auto entries = in_file_order(t);
-  for (std::size_t k = 0; k < entries.size(); ++k) {
-    const auto& [key, node] = entries[k];
+  for (const auto& [key, node] : entries) r.below.emplace(key->str(), pos(key->source()).line);
+  for (const auto& [key, node] : entries) {
     Constant c;
     c.name = std::string(key->str());
     c.at = pos(key->source());
-    r.below.clear();
-    for (std::size_t j = k + 1; j < entries.size(); ++j)
-      r.below.push_back({std::string(entries[j].first->str()), {}, 0.0, pos(entries[j].first->source())});
+    r.below.erase(c.name);
     const std::string what = "the constant '" + shown_name(c.name) + "'";
     std::optional<double> value;
     if (node->is_number() || node->is_string())

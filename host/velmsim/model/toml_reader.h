@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,6 +15,10 @@
 
 #include "host/velmsim/model/diagnostics.h"
 #include "host/velmsim/model/model.h"
+
+namespace mu {
+class Parser;
+}
 
 namespace velmsim::reader {
 
@@ -51,10 +56,10 @@ class Reader {
   std::optional<double> expression(const toml::node& node, const std::string& what);
   // The constants expressions may use: the model's, and its names with
   // errors, which are not reported again when an expression uses them.
-  // While [constants] is read, `below` holds the constants written after the
-  // one being read, which it may not use.
+  // While [constants] is read, `below` holds the lines of the constants
+  // written after the one being read, which it may not use, by name.
   void use_constants(const Model& m) { model_ = &m; }
-  std::vector<Constant> below;
+  std::map<std::string, int> below;
   // A number that the library receives in single precision.
   std::optional<float> single(const toml::node& node, const std::string& what);
   // A number compared with single-precision values (a base, a target): kept
@@ -73,12 +78,18 @@ class Reader {
   Reader with(Diagnostics& d) const {
     Reader r(d);
     r.model_ = model_;
+    r.parser_ = parser_;
     return r;
   }
 
  private:
   Diagnostics& diag_;
   const Model* model_ = nullptr;
+  // One parser for every expression, given each constant once as it is
+  // read: a parser made for each expression would make a model of many
+  // constants and parameters quadratic.
+  struct Parser;
+  std::shared_ptr<Parser> parser_;
 };
 
 // Every name a formula uses must be unique and an identifier that the
