@@ -32,6 +32,13 @@ std::string failure_text(FunctionFailure failure) {
   return "";
 }
 
+std::string parser_message(std::string message) {
+  const auto cut = message.find(" at position ");
+  if (cut != std::string::npos) message.erase(cut);
+  while (!message.empty() && (message.back() == '.' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
 bool is_written_wrong(FunctionFailure failure) {
   return failure == FunctionFailure::npv_arguments || failure == FunctionFailure::irr_arguments;
 }

@@ -1,5 +1,6 @@
 // The functions velmsim adds to muParser's own in every expression of a
-// model (formulas and constants): npv and irr of a series of cash flows.
+// model (formulas and constants): npv and irr of a series of cash flows; and
+// muParser's messages as velmsim's located errors give them.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,10 @@ FunctionFailure& function_failure();
 
 // A sentence saying why, for a message; "" for none.
 std::string failure_text(FunctionFailure failure);
+
+// muParser's message without its own "at position N" (the location in the
+// file says where) and its closing stop.
+std::string parser_message(std::string message);
 
 // Whether the failure is a mistake in how the function is written (its
 // number of arguments), which a check of the expression reports.

@@ -19,13 +19,7 @@ std::string expression_message(const mu::Parser::exception_type& e, const std::s
                                std::size_t where, const std::string& what, const Model* m,
                                const std::map<std::string, int>& below, bool shown) {
   if (e.GetCode() != mu::ecUNASSIGNABLE_TOKEN && e.GetCode() != mu::ecUNEXPECTED_VAR) {
-    // The message without muParser's own "at position N": the location in
-    // the file says where.
-    std::string message = e.GetMsg();
-    const auto cut = message.find(" at position ");
-    if (cut != std::string::npos) message.erase(cut);
-    while (!message.empty() && (message.back() == '.' || message.back() == ' ')) message.pop_back();
-    return "in " + what + ": " + message;
+    return "in " + what + ": " + parser_message(e.GetMsg());
   }
   std::string name;
   for (char c : text.substr(where)) {

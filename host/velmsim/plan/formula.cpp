@@ -49,13 +49,7 @@ std::string formula_message(const mu::Parser::exception_type& e, const Model& mo
                             const Output& out, std::size_t earlier,
                             const std::vector<std::string>& names, int where) {
   if (e.GetCode() != mu::ecUNASSIGNABLE_TOKEN && e.GetCode() != mu::ecUNEXPECTED_VAR) {
-    // The message without muParser's own "at position N": the location in
-    // the file says where.
-    std::string text = e.GetMsg();
-    const auto cut = text.find(" at position ");
-    if (cut != std::string::npos) text.erase(cut);
-    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
-    return "in the formula of '" + out.name + "': " + text;
+    return "in the formula of '" + out.name + "': " + parser_message(e.GetMsg());
   }
   // muParser reads an unknown name as far as the next operator.
   std::string name;

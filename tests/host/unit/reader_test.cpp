@@ -15,6 +15,14 @@ namespace {
 
 using namespace velmsim_unit;
 
+// The model in `text`, which must read without errors.
+Model clean(const std::string& text) {
+  Diagnostics diagnostics;
+  Model m = read_model_text("m.toml", text, diagnostics);
+  EXPECT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", text);
+  return m;
+}
+
 // Each class of model error, from the TOML parser to the formulas and [run]:
 // exact message, location, source line and caret.
 TEST(ModelReader, ModelErrorsAreLocated) {
@@ -184,9 +192,7 @@ TEST(ModelReader, HoldsTheModelInDrawOrder) {
       "r.a = -0.2\n"
       "[run]\n"
       "shares = [\"a\", \"d\"]\n";
-  Diagnostics diagnostics;
-  const Model m = read_model_text("m.toml", text, diagnostics);
-  ASSERT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", text);
+  const Model m = clean(text);
 
   ASSERT_EQ(m.inputs.size(), 4u);
   EXPECT_EQ(m.inputs[0].name, "z");
@@ -311,9 +317,7 @@ TEST(ModelReader, ConstantsAndTheirMistakes) {
       "[constants]\nunit_cost = 40\ntax = 0.25\nafter_tax = \"1 - tax\"\n"
       "[inputs]\na = { dist = \"normal\", mean = \"unit_cost * 1.1\", sd = \"unit_cost / 8\" }\n"
       "[outputs]\ny = \"a * after_tax\"\n[correlation]\n";
-  Diagnostics diagnostics;
-  const Model m = read_model_text("m.toml", good, diagnostics);
-  ASSERT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", good);
+  const Model m = clean(good);
   ASSERT_EQ(m.constants.size(), 3u);
   EXPECT_EQ(m.constants[2].name, "after_tax");
   EXPECT_EQ(m.constants[2].expression, "1 - tax");
@@ -361,9 +365,7 @@ TEST(ModelReader, CorrelationGroupsAndTheirMistakes) {
   const std::string good = inputs +
       "groups = [{ inputs = [\"c\", \"a\", \"b\"], rho = 0.25 }, { match = \"wbs_?\", rho = 0.5 }]\n"
       "a.b = -0.1\n";
-  Diagnostics diagnostics;
-  const Model m = read_model_text("m.toml", good, diagnostics);
-  ASSERT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", good);
+  const Model m = clean(good);
   // Over wbs_1, a, b, wbs_2, c.
   EXPECT_EQ(m.correlation.variables, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
   EXPECT_EQ(m.correlation.given.a,
