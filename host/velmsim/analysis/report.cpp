@@ -70,6 +70,7 @@ Report analyse(const Plan& plan, const RunResult& run, const std::vector<Checkpo
   r.currency = model.currency;
   r.base = model.base;
   r.target = model.target;
+  r.constants = model.constants;
   r.libraries = libraries;
   r.seed = plan.seed;
   r.clock_seed = plan.clock_seed;

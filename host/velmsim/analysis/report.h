@@ -53,6 +53,7 @@ struct DrawLine {
 struct Report {
   std::string version, model_path, model_sha256, model_name, currency;
   std::optional<double> base, target;
+  std::vector<Constant> constants;  // the model's [constants]
   Libraries libraries;
   std::int32_t seed = 0;
   bool clock_seed = false, one_stream = false;

@@ -41,7 +41,8 @@ void report_failure(const Model& model, const Failure& failure) {
   Diagnostics runtime;
   runtime.error(out.formula_at, "the output '" + out.name +
                                     "' is not a finite single-precision number in iteration " +
-                                    std::to_string(failure.iteration + 1) + ", where " + values);
+                                    std::to_string(failure.iteration + 1) + ", where " + values +
+                                    (failure.why.empty() ? "" : ": " + failure.why));
   print_diagnostics(model, runtime);
 }
 

@@ -103,7 +103,7 @@ bool BlockDrawer::outputs(Lane& lane, const float* row, int i, Samples& s, Failu
   const int bad = lane.evaluator.evaluate(row, lane.tasks.data(), lane.out.data());
   for (std::size_t k = 0; k < s.outputs.size(); ++k) s.outputs[k][u] = lane.out[k];
   if (bad < 0) return true;
-  failure = {i, bad, std::vector<float>(row, row + model_.columns.size())};
+  failure = {i, bad, std::vector<float>(row, row + model_.columns.size()), lane.evaluator.why()};
   return false;
 }
 

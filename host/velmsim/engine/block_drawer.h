@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "host/velmsim/engine/exports.h"
@@ -16,6 +17,7 @@ namespace velmsim {
 struct Failure {
   int iteration = -1, output = -1;
   std::vector<float> row;  // that iteration's column values
+  std::string why;         // why, when a function of the formula says (irr); else ""
 };
 
 // Draws and evaluates blocks of iterations into `samples`. With more than one

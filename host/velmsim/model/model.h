@@ -171,12 +171,23 @@ struct DrawNote {
   int redraw_slot = -1;
 };
 
+// A named number of [constants]: written as a number, or as an expression
+// (muParser, in double precision) of the constants above it. Formulas and
+// every number of the model may use it by name.
+struct Constant {
+  std::string name;
+  std::string expression;  // as written; empty for a number
+  double value = 0.0;
+  Position at;  // the key
+};
+
 struct Model {
   std::string path;
   std::string text;
   std::string name;
   std::optional<double> base, target;
   std::string currency;
+  std::vector<Constant> constants;  // in the order of the file
   std::vector<Input> inputs;    // in the order of the file
   std::vector<Column> columns;  // in draw order
   std::vector<Output> outputs;  // finish and cost of a network first, then the file's
@@ -186,7 +197,7 @@ struct Model {
   // The columns named in [run] shares (in the order written), whose part in
   // each output's contingency the reports give besides the risks'.
   std::vector<std::size_t> shares;
-  std::vector<std::string> unchecked_names;  // declared by inputs that have errors
+  std::vector<std::string> unchecked_names;  // declared by inputs or constants that have errors
   std::vector<DrawNote> draw_notes;  // in the order of for_each_draw
   int redraw_slots = 0;              // truncated draws
   // The columns' names, which every formula may use (besides base, when the

@@ -1,9 +1,14 @@
 // [correlation]: pairs written `a.b = 0.5`, and/or a matrix over a list of
-// names (`names = [...]`, `matrix = [[...], ...]`), read into the given
-// target over the columns they name. Each pair may be given once. Whether
-// the matrix can hold together is the run plan's to check.
+// names (`names = [...]`, `matrix = [[...], ...]`), and groups whose every
+// pair takes one value (`groups = [{ inputs = [...], rho = 0.3 }, { match =
+// "wbs_*", rho = 0.2 }]`), read into the given target over the columns they
+// name. Each pair may be given once; a pair or the matrix overrides the
+// groups, and two groups may give a pair only the same value. Whether the
+// matrix can hold together is the run plan's to check.
 #include <algorithm>
 #include <set>
+
+#include <fnmatch.h>
 
 #include "host/velmsim/model/toml_reader.h"
 
@@ -19,10 +24,13 @@ class CorrelationReader {
     m_.correlation.at = pos(t.source());
     const toml::node* names = nullptr;
     const toml::node* matrix = nullptr;
+    const toml::node* groups = nullptr;
     for (auto&& [key, node] : in_file_order(t)) {
       const std::string k(key->str());
       if (k == "names" && node->is_array()) {
         names = node;
+      } else if (k == "groups" && !node->is_table()) {
+        groups = node;
       } else if (k == "matrix" && node->is_array()) {
         matrix = node;
       } else if (const toml::table* partners = node->as_table()) {
@@ -47,6 +55,8 @@ class CorrelationReader {
     } else if (names != nullptr) {
       read_matrix(*names->as_array(), *matrix->as_array());
     }
+    // After the pairs and the matrix, which the groups give way to.
+    if (groups != nullptr) read_groups(*groups);
     if (!failed_) build();
   }
 
@@ -176,6 +186,129 @@ class CorrelationReader {
         }
       }
     }
+  }
+
+  void fail(Position at, const std::string& message) {
+    diag_.error(at, message);
+    failed_ = true;
+  }
+
+  // Each group's variables take rho pairwise, unless a pair or the matrix
+  // gives their own.
+  void read_groups(const toml::node& node) {
+    const std::string shape = "'groups' must be a list of tables such as [{ inputs = [\"a\", \"b\"], "
+                              "rho = 0.3 }, { match = \"wbs_*\", rho = 0.2 }]";
+    const toml::array* list = node.as_array();
+    if (list == nullptr) return fail(pos(node.source()), shape);
+    std::map<std::pair<std::size_t, std::size_t>, std::pair<double, std::size_t>> grouped;
+    for (std::size_t g = 0; g < list->size(); ++g) {
+      const toml::node& e = *list->get(g);
+      const toml::table* t = e.as_table();
+      if (t == nullptr) {
+        fail(pos(e.source()), shape);
+        continue;
+      }
+      const std::string who = "correlation group " + std::to_string(g + 1);
+      r_.unknown_keys(*t, {"inputs", "match", "rho"}, "for a correlation group");
+      const toml::node* inputs = t->get("inputs");
+      const toml::node* match = t->get("match");
+      const toml::node* rho_node = t->get("rho");
+      std::optional<double> rho;
+      if (rho_node == nullptr)
+        fail(pos(e.source()), who + " needs 'rho', the correlation of each pair in it");
+      else
+        rho = coefficient(*rho_node, "'rho' of " + who);
+      std::vector<std::size_t> members;
+      if (inputs != nullptr && match != nullptr)
+        fail(pos(match->source()), who + " takes either 'inputs' or 'match', not both");
+      else if (inputs != nullptr)
+        members = listed(*inputs, who);
+      else if (match != nullptr)
+        members = matched(*match, who);
+      else
+        fail(pos(e.source()), who + " needs 'inputs', a list of names, or 'match', a pattern "
+                                    "such as \"wbs_*\"");
+      if (!rho) continue;
+      bool clash = false;
+      for (std::size_t i = 0; i < members.size(); ++i)
+        for (std::size_t j = i + 1; j < members.size(); ++j) {
+          const auto ab = std::minmax(members[i], members[j]);
+          if (entries_.count(ab) != 0) continue;
+          const auto [it, fresh] = grouped.emplace(ab, std::make_pair(*rho, g));
+          if (fresh || it->second.first == *rho || clash) continue;
+          clash = true;
+          fail(pos(rho_node->source()),
+               "'" + m_.variable_name(ab.first) + "' and '" + m_.variable_name(ab.second) +
+                   "' are in correlation groups " + std::to_string(it->second.second + 1) +
+                   " and " + std::to_string(g + 1) + " with different correlations (" +
+                   parameter_text(it->second.first) + " and " + parameter_text(*rho) +
+                   "); give the pair its own value, such as " + m_.variable_name(ab.first) + "." +
+                   m_.variable_name(ab.second) + " = " + parameter_text(*rho));
+        }
+    }
+    for (const auto& [ab, value] : grouped)
+      entries_.emplace(ab, std::make_pair(value.first, m_.correlation.at));
+  }
+
+  // The variables a group's `inputs` names, each once, at least two.
+  std::vector<std::size_t> listed(const toml::node& node, const std::string& who) {
+    const toml::array* names = node.as_array();
+    if (names == nullptr || names->size() < 2) {
+      fail(pos(node.source()), "'inputs' of " + who + " must be a list of at least two names, "
+                               "such as [\"labour\", \"steel\"]");
+      return {};
+    }
+    std::vector<std::size_t> members;
+    bool ok = true;
+    for (const toml::node& e : *names) {
+      const auto name = r_.string(e, "each of 'inputs' of " + who);
+      const auto v = name ? column(*name, pos(e.source())) : std::nullopt;
+      if (!v) {
+        failed_ = true;
+        ok = false;
+      } else if (std::find(members.begin(), members.end(), *v) != members.end()) {
+        fail(pos(e.source()), "'" + shown_name(*name) + "' is listed twice in " + who);
+        ok = false;
+      } else {
+        members.push_back(*v);
+      }
+    }
+    return ok ? members : std::vector<std::size_t>{};
+  }
+
+  // The variables whose names the group's `match` pattern matches (shell
+  // wildcards: *, ? and [...]), in draw order: inputs and variables of a
+  // normal_pair in file order, then tasks. Variables that cannot be
+  // correlated (a pair's, a task of fixed duration or one named like an
+  // input) are passed over. At least two.
+  std::vector<std::size_t> matched(const toml::node& node, const std::string& who) {
+    const auto pattern = r_.string(node, "'match' of " + who);
+    if (!pattern) {
+      failed_ = true;
+      return {};
+    }
+    std::vector<std::size_t> members;
+    std::vector<std::string> names;
+    const std::vector<std::string> columns = m_.column_names();
+    auto take = [&](std::size_t v, const std::string& name) {
+      if (::fnmatch(pattern->c_str(), name.c_str(), 0) != 0) return;
+      members.push_back(v);
+      names.push_back("'" + name + "'");
+    };
+    for (std::size_t c = 0; c < columns.size(); ++c)
+      if (m_.inputs[m_.columns[c].input].kind != InputKind::pair) take(c, columns[c]);
+    const auto& tasks = m_.network.tasks;
+    for (std::size_t t = 0; t < tasks.size(); ++t)
+      if (tasks[t].duration.draw &&
+          std::find(columns.begin(), columns.end(), tasks[t].name) == columns.end())
+        take(columns.size() + t, tasks[t].name);
+    if (members.size() < 2) {
+      fail(pos(node.source()), "the pattern \"" + shown_name(*pattern) + "\" of " + who +
+                                   " matches " + (names.empty() ? "no variable" : "only " + names[0]) +
+                                   "; a group needs at least two");
+      return {};
+    }
+    return members;
   }
 
   // The given matrix over the named variables in draw order.

@@ -15,6 +15,15 @@ std::string joined(const std::vector<std::string>& names) {
   return s;
 }
 
+// An end of a truncation's range: a number, inf or -inf for an open end, or
+// an expression of constants in quotes.
+std::optional<double> range_end(Reader& r, const toml::node& n, const std::string& what) {
+  if (n.is_string()) return r.number(n, what);
+  const auto x = n.value<double>();
+  if (!x || std::isnan(*x)) return std::nullopt;
+  return x;
+}
+
 // Reads the truncation [lo, hi] of a continuous draw (an end may be inf),
 // refused when the range holds under 1 % of the distribution.
 bool read_truncation(Reader& r, const toml::node& n, const Distribution& dist,
@@ -30,8 +39,8 @@ bool read_truncation(Reader& r, const toml::node& n, const Distribution& dist,
   std::array<double, 2> range{};
   bool ok = a != nullptr && a->size() == 2;
   for (std::size_t k = 0; ok && k < 2; ++k) {
-    const auto x = a->get(k)->value<double>();
-    ok = x.has_value() && !std::isnan(*x);
+    const auto x = range_end(r, *a->get(k), "'truncate' of " + who);
+    ok = x.has_value();
     if (ok) range[k] = *x;
   }
   if (!ok) {
@@ -334,7 +343,7 @@ std::array<Naming, 2> read_captions(Reader& r, const toml::table& t, const Input
 std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const std::string& who,
                                        Position at, double planned, bool report) {
   Diagnostics quiet;
-  Reader silent(quiet);
+  Reader silent = r.with(quiet);
   Position dist_at;
   const auto dist = dist_of(report ? r : silent, t, who, at, dist_at);
   if (!dist) return std::nullopt;
@@ -351,16 +360,17 @@ std::optional<Draw> read_relative_draw(Reader& r, const toml::table& t, const st
   // of the mode and the percentiles that low and high are stay.
   if (report) return read_draw(r, t, *dist->dist, who, at);
   toml::table scaled = t;
-  const auto duration = [&](const toml::node& n) { return planned * (1 + n.value<double>().value_or(0.0)); };
+  const auto duration = [&](double x) { return planned * (1 + x); };
   for (auto&& [key, node] : t) {
     if (key.str() == "truncate" && node.is_array() && node.as_array()->size() == 2) {
       const toml::array& a = *node.as_array();
-      scaled.insert_or_assign(key, toml::array{duration(*a.get(0)), duration(*a.get(1))});
+      const auto lo = range_end(silent, *a.get(0), ""), hi = range_end(silent, *a.get(1), "");
+      if (lo && hi) scaled.insert_or_assign(key, toml::array{duration(*lo), duration(*hi)});
     }
-    if (key.str() == "dist" || key.str() == "lambda" || key.str().ends_with("_pct") || !node.is_number())
-      continue;
-    scaled.insert_or_assign(key, key.str() == "sd" ? planned * node.value<double>().value_or(0.0)
-                                                   : duration(node));
+    if (key.str() == "dist" || key.str() == "lambda" || key.str().ends_with("_pct")) continue;
+    const auto value = silent.number(node, std::string(key.str()));
+    if (!value) continue;
+    scaled.insert_or_assign(key, key.str() == "sd" ? planned * *value : duration(*value));
   }
   return read_draw(silent, scaled, *dist->dist, who, at);
 }

@@ -127,7 +127,8 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
   }
   Reader r(diag, path);
   r.unknown_keys(root,
-                 {"model", "inputs", "outputs", "correlation", "run", "schedule", "tasks", "risks"},
+                 {"constants", "model", "inputs", "outputs", "correlation", "run", "schedule", "tasks",
+                  "risks"},
                  "at the top of the model");
   auto section = [&](const char* name) -> const toml::table* {
     const toml::node* n = root.get(name);
@@ -139,8 +140,10 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
     return n->as_table();
   };
 
-  if (const toml::table* t = section("model")) read_model_section(*t, r, m);
   NameClaims names;
+  r.use_constants(m);
+  if (const toml::table* t = section("constants")) read_constants(*t, r, names, m);
+  if (const toml::table* t = section("model")) read_model_section(*t, r, m);
   // A task network may stand alone: its finish (and cost) are outputs.
   const toml::table* tasks = section("tasks");
   const toml::table* schedule = section("schedule");
@@ -164,6 +167,12 @@ Model read_model_text(const std::string& path, std::string text, Diagnostics& di
   else if (network && !imported)
     read_tasks(*tasks, r, m);
   if (imported && m.network.empty()) return m;  // the file could not be read
+  // Tasks may share names with inputs, but not with constants.
+  for (const Task& task : m.network.tasks)
+    for (const Constant& c : m.constants)
+      if (task.name == c.name)
+        diag.error(task.at, "task '" + c.name + "' has the name of the constant on line " +
+                                std::to_string(c.at.line) + "; rename one of them");
   if (const toml::table* t = section("risks")) {
     if (network)
       read_task_risks(*t, r, m);

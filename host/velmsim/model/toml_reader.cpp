@@ -8,6 +8,8 @@
 
 #include <muParser.h>
 
+#include "host/velmsim/model/functions.h"
+
 namespace velmsim::reader {
 
 Position pos(const toml::source_region& s) {
@@ -97,6 +99,7 @@ namespace velmsim {
 const std::vector<std::string>& builtin_names() {
   static const std::vector<std::string> names = [] {
     mu::Parser p;
+    define_functions(p);
     std::vector<std::string> list;
     for (const auto& [name, f] : p.GetFunDef()) list.push_back(name);
     for (const auto& [name, v] : p.GetConst()) list.push_back(name);
@@ -114,11 +117,13 @@ bool is_formula_name(const std::string& s) {
 namespace velmsim::reader {
 
 std::optional<double> Reader::number(const toml::node& node, const std::string& what) {
-  if (!node.is_number()) {
+  if (!node.is_number() && !node.is_string()) {
     diag_.error(pos(node.source()), what + " must be a number");
     return std::nullopt;
   }
-  const double x = *node.value<double>();
+  const std::optional<double> value = node.is_string() ? expression(node, what) : node.value<double>();
+  if (!value) return std::nullopt;
+  const double x = *value;
   if (!std::isfinite(x)) {
     diag_.error(pos(node.source()), what + " must be a finite number, not " + parameter_text(x));
     return std::nullopt;
@@ -204,28 +209,29 @@ void Reader::unknown_keys(const toml::table& t, const std::vector<std::string>& 
   }
 }
 
-void NameClaims::claim(const std::string& name, Position at, Diagnostics& diag) {
+bool NameClaims::claim(const std::string& name, Position at, Diagnostics& diag) {
   if (name.size() > kMaxNameLength) {
     diag.error(at, "the name '" + shown_name(name) + "' has " + std::to_string(name.size()) +
                        " characters; a name in the formulas has at most " +
                        std::to_string(kMaxNameLength));
-    return;
+    return false;
   }
   const auto& builtin = builtin_names();
   if (name == "base" || std::find(builtin.begin(), builtin.end(), name) != builtin.end()) {
     diag.error(at, "the name '" + name + "' is taken by the formulas (a built-in function, "
                    "constant or 'base'); choose another");
-    return;
+    return false;
   }
   if (!is_identifier(name)) {
     diag.error(at, "'" + name + "' cannot be a variable name: use letters, digits and _, "
                    "starting with a letter");
-    return;
+    return false;
   }
   const auto [it, fresh] = taken_.emplace(name, at);
   if (!fresh)
     diag.error(at, "the name '" + name + "' is used twice; it is first used on line " +
                        std::to_string(it->second.line));
+  return fresh;
 }
 
 }  // namespace velmsim::reader

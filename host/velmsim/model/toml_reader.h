@@ -16,6 +16,10 @@
 #include "host/velmsim/model/diagnostics.h"
 #include "host/velmsim/model/model.h"
 
+namespace mu {
+class Parser;
+}
+
 namespace velmsim::reader {
 
 Position pos(const toml::source_region& s);
@@ -46,8 +50,19 @@ class Reader {
   explicit Reader(Diagnostics& d, std::string model_path = {})
       : model_path(std::move(model_path)), diag_(d) {}
 
-  // A finite number (integer or float), or nothing after an error.
+  // A finite number (integer or float), or an expression of the model's
+  // constants written as text ("unit_cost * 1.1"); nothing after an error.
+  // Every number of the model is read here.
   std::optional<double> number(const toml::node& node, const std::string& what);
+  // The value of the expression `node` holds as text (see number); an error
+  // at its column when it cannot be evaluated.
+  std::optional<double> expression(const toml::node& node, const std::string& what);
+  // The constants expressions may use: the model's, and its names with
+  // errors, which are not reported again when an expression uses them.
+  // While [constants] is read, `below` holds the lines of the constants
+  // written after the one being read, which it may not use, by name.
+  void use_constants(const Model& m) { model_ = &m; }
+  std::map<std::string, int> below;
   // A number that the library receives in single precision.
   std::optional<float> single(const toml::node& node, const std::string& what);
   // A number compared with single-precision values (a base, a target): kept
@@ -65,6 +80,13 @@ class Reader {
                     const std::string& where);
 
   Diagnostics& diagnostics() { return diag_; }
+  // A reader that reports into `d`, with the same constants.
+  Reader with(Diagnostics& d) const {
+    Reader r(d);
+    r.model_ = model_;
+    r.parser_ = parser_;
+    return r;
+  }
 
   // The model file, against whose folder the files it names are found.
   std::string model_path;
@@ -74,13 +96,19 @@ class Reader {
 
  private:
   Diagnostics& diag_;
+  const Model* model_ = nullptr;
+  // One parser for every expression, given each constant once as it is
+  // read: a parser made for each expression would make a model of many
+  // constants and parameters quadratic.
+  struct Parser;
+  std::shared_ptr<Parser> parser_;
 };
 
 // Every name a formula uses must be unique and an identifier that the
-// formulas do not own; a clash is reported at `at`.
+// formulas do not own; a clash is reported at `at`, and then claim is false.
 class NameClaims {
  public:
-  void claim(const std::string& name, Position at, Diagnostics& diag);
+  bool claim(const std::string& name, Position at, Diagnostics& diag);
 
  private:
   std::map<std::string, Position> taken_;
@@ -89,6 +117,8 @@ class NameClaims {
 // The sections, each reading its table into the model. [correlation] and
 // [run] shares come after [inputs], whose columns they name.
 void read_model_section(const toml::table& t, Reader& r, Model& m);
+// [constants], read first: every later number may use them.
+void read_constants(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_inputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_outputs(const toml::table& t, Reader& r, NameClaims& names, Model& m);
 void read_run(const toml::table& t, Reader& r, Model& m);

@@ -7,6 +7,8 @@
 
 #include <muParser.h>
 
+#include "host/velmsim/model/functions.h"
+
 namespace velmsim {
 
 namespace {
@@ -32,18 +34,22 @@ std::vector<FormulaProgram::TaskValue> task_values_of(const Model& m) {
 constexpr const char* kNameCharsWithDot =
     "0123456789_abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.";
 
+// A parser with the model's functions and constants, and the dot of a
+// task's figures in its names when the model has tasks.
+std::unique_ptr<mu::Parser> new_parser(const std::vector<Constant>& constants, bool tasks) {
+  auto p = std::make_unique<mu::Parser>();
+  if (tasks) p->DefineNameChars(kNameCharsWithDot);
+  define_functions(*p);
+  for (const Constant& c : constants) p->DefineConst(c.name, c.value);
+  return p;
+}
+
 // The message for muParser's error `e` in the formula of `out`.
 std::string formula_message(const mu::Parser::exception_type& e, const Model& model,
                             const Output& out, std::size_t earlier,
                             const std::vector<std::string>& names, int where) {
   if (e.GetCode() != mu::ecUNASSIGNABLE_TOKEN && e.GetCode() != mu::ecUNEXPECTED_VAR) {
-    // The message without muParser's own "at position N": the location in
-    // the file says where.
-    std::string text = e.GetMsg();
-    const auto cut = text.find(" at position ");
-    if (cut != std::string::npos) text.erase(cut);
-    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
-    return "in the formula of '" + out.name + "': " + text;
+    return "in the formula of '" + out.name + "': " + parser_message(e.GetMsg());
   }
   // muParser reads an unknown name as far as the next operator.
   std::string name;
@@ -70,6 +76,7 @@ std::string formula_message(const mu::Parser::exception_type& e, const Model& mo
            "): a formula may use only the outputs written above it";
   }
   std::vector<std::string> known = names;
+  for (const Constant& c : model.constants) known.push_back(c.name);
   for (std::size_t k = 0; k < earlier; ++k) known.push_back(model.outputs[k].name);
   if (out.base) known.push_back("base");
   for (const std::string& b : builtin_names()) known.push_back(b);
@@ -94,6 +101,7 @@ std::string formula_message(const mu::Parser::exception_type& e, const Model& mo
 FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
   FormulaProgram program;
   program.variables = model.column_names();
+  program.constants = model.constants;
   // Names of inputs with errors are known to the check, which would
   // otherwise report them again as unknown.
   std::vector<std::string> names = program.variables;
@@ -108,20 +116,29 @@ FormulaProgram compile_formulas(const Model& model, Diagnostics& diag) {
     if (out.network) continue;  // the task network computes it
     // Names that muParser would refuse are not defined: each has been
     // reported where it is declared.
-    mu::Parser p;
-    if (!model.network.empty()) p.DefineNameChars(kNameCharsWithDot);
+    const auto parser = new_parser(model.constants, !model.network.empty());
+    mu::Parser& p = *parser;
+    // Nor those of muParser's constants and the model's (a clash reported
+    // where the name is declared).
+    const auto definable = [&](const std::string& name) {
+      return is_formula_name(name) && p.GetConst().count(name) == 0;
+    };
     for (std::size_t i = 0; i < names.size(); ++i)
-      if (is_formula_name(names[i])) p.DefineVar(names[i], &values[i]);
+      if (definable(names[i])) p.DefineVar(names[i], &values[i]);
     for (std::size_t i = 0; i < task_values.size(); ++i)
       p.DefineVar(task_values[i].name, &task_slots[i]);
     double base = 1.0;
     if (out.base) p.DefineVar("base", &base);
     for (std::size_t k = 0; k < earlier; ++k)
-      if (is_formula_name(model.outputs[k].name))
+      if (definable(model.outputs[k].name))
         p.DefineVar(model.outputs[k].name, &values[names.size() + k]);
     try {
       p.SetExpr(out.formula);
+      function_failure() = FunctionFailure::none;
       p.Eval();
+      // A function given too few arguments (when the check reaches it).
+      if (is_written_wrong(function_failure()))
+        throw mu::Parser::exception_type(failure_text(function_failure()));
       const auto& in_use = p.GetUsedVar();
       for (std::size_t i = 0; i < task_values.size(); ++i)
         if (in_use.count(task_values[i].name)) used[i] = true;
@@ -147,8 +164,7 @@ Evaluator::Evaluator(const FormulaProgram& program) {
   for (const FormulaProgram::Formula& f : program.outputs) {
     given_.push_back(f.given);
     const std::size_t k = parsers_.size();
-    auto p = std::make_unique<mu::Parser>();
-    if (!program.task_values.empty()) p->DefineNameChars(kNameCharsWithDot);
+    auto p = new_parser(program.constants, !program.task_values.empty());
     for (std::size_t i = 0; i < variables_.size(); ++i)
       p->DefineVar(program.variables[i], &variables_[i]);
     for (std::size_t i = 0; i < tasks_.size(); ++i)
@@ -170,13 +186,17 @@ int Evaluator::evaluate(const float* row, const float* tasks, float* out) {
   for (std::size_t i = 0; i < tasks_.size(); ++i) tasks_[i] = tasks[i];
   int bad = -1;
   for (std::size_t k = 0; k < parsers_.size(); ++k) {
+    function_failure() = FunctionFailure::none;
     const double y = given_[k] ? out[k] : parsers_[k]->Eval();
     if (std::isfinite(y) && std::fabs(y) <= std::numeric_limits<float>::max()) {
       out[k] = static_cast<float>(y);
     } else {
       out[k] = std::isnan(y) ? std::numeric_limits<float>::quiet_NaN()
                              : std::copysign(std::numeric_limits<float>::infinity(), y);
-      if (bad < 0) bad = static_cast<int>(k);
+      if (bad < 0) {
+        bad = static_cast<int>(k);
+        why_ = std::isnan(y) ? failure_text(function_failure()) : "";
+      }
     }
     outputs_[k] = out[k];  // later outputs see this output's single-precision value
   }

@@ -29,6 +29,7 @@ enum class TaskField : std::uint8_t { duration, start, finish };
 // from.
 struct FormulaProgram {
   std::vector<std::string> variables;  // the columns' names, in draw order
+  std::vector<Constant> constants;     // muParser constants of every formula
   // The task figures the formulas use, in the order the evaluator takes them.
   struct TaskValue {
     std::size_t task = 0;
@@ -61,8 +62,9 @@ class Evaluator {
   // figures `tasks` (one per program.task_values) into `out`, whose given
   // outputs (the task network's) hold their values already. Returns the
   // index of the first output that is not a finite single-precision number,
-  // or -1.
+  // or -1; then `why` says why when a function (irr) knows.
   int evaluate(const float* row, const float* tasks, float* out);
+  const std::string& why() const { return why_; }
 
  private:
   // Written on every evaluation, while other threads evaluate with theirs.
@@ -72,6 +74,7 @@ class Evaluator {
   std::vector<double> bases_;   // each output's base
   std::vector<bool> given_;     // each output's: passed in, not evaluated
   std::vector<std::unique_ptr<mu::Parser>> parsers_;
+  std::string why_;
 };
 
 }  // namespace velmsim

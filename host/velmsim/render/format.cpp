@@ -53,6 +53,10 @@ std::string truncation_text(const DrawNote& note, std::uint64_t redraws, int ite
          std::to_string(iterations) + " iterations";
 }
 
+std::string constant_text(const Constant& c) {
+  return c.name + " = " + (c.expression.empty() ? "" : c.expression + " = ") + exact_text(c.value);
+}
+
 std::string name_list(const std::vector<std::string>& names) {
   std::string s;
   for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;

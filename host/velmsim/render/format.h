@@ -30,6 +30,11 @@ std::string working_days_text(const Schedule& schedule, double days);
 // redraws in 8000 iterations"; "" for a draw that is not truncated.
 std::string truncation_text(const DrawNote& note, std::uint64_t redraws, int iterations);
 
+// A constant as the report headers show it: "rate = 0.08", or with its
+// expression "after_tax = 1 - tax = 0.75"; the value in the shortest form
+// that reads back as the same double.
+std::string constant_text(const Constant& c);
+
 // The names joined by ", ", or "(none)".
 std::string name_list(const std::vector<std::string>& names);
 

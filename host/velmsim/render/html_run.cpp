@@ -194,6 +194,12 @@ std::string html_report(const Report& r) {
   auto row = [&](const std::string& k, const std::string& v) { h += table_row(k, v); };
   row("Model file", "<code>" + escape(r.model_path) + "</code>");
   row("SHA-256", "<code>" + r.model_sha256 + "</code>");
+  if (!r.constants.empty()) {
+    std::string lines;
+    for (const Constant& c : r.constants)
+      lines += (lines.empty() ? "" : "<br>") + ("<code>" + escape(constant_text(c)) + "</code>");
+    row("Constants", lines);
+  }
   row("Sampling", "<code>" + escape(r.libraries.sampling) + "</code> (" + escape(r.libraries.sampling_edition) + " edition)");
   row("Statistics", "<code>" + escape(r.libraries.statistics) + "</code> (statistics edition)");
   row("Seed", format("%d%s", static_cast<int>(r.seed), r.clock_seed ? " (from the clock)" : "") +

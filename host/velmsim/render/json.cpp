@@ -59,7 +59,13 @@ std::string json_report(const Report& r) {
   j["model"] = {{"file", r.model_path}, {"sha256", r.model_sha256}, {"name", r.model_name},
                 {"currency", r.currency},
                 {"base", r.base ? number(*r.base) : Json(nullptr)},
-                {"target", r.target ? number(*r.target) : Json(nullptr)}};
+                {"target", r.target ? number(*r.target) : Json(nullptr)},
+                {"constants", Json::array()}};
+  for (const Constant& c : r.constants)
+    j["model"]["constants"].push_back(
+        {{"name", c.name},
+         {"expression", c.expression.empty() ? Json(nullptr) : Json(c.expression)},
+         {"value", c.value}});
   j["libraries"] = {{"sampling", r.libraries.sampling},
                     {"sampling_edition", r.libraries.sampling_edition},
                     {"statistics", r.libraries.statistics}};

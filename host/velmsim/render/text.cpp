@@ -119,6 +119,8 @@ std::string text_report(const Report& r) {
   t += format("velmsim %s: %s\n", r.version.c_str(), r.model_name.c_str());
   t += "model file:  " + r.model_path + "\n";
   t += "sha-256:     " + r.model_sha256 + "\n";
+  for (std::size_t k = 0; k < r.constants.size(); ++k)
+    t += (k == 0 ? "constants:   " : "             ") + constant_text(r.constants[k]) + "\n";
   t += "sampling:    " + r.libraries.sampling + " (" + r.libraries.sampling_edition + " edition)\n";
   t += "statistics:  " + r.libraries.statistics + " (statistics edition)\n";
   t += format("seed:        %d%s\n", static_cast<int>(r.seed), r.clock_seed ? " (from the clock)" : "");

@@ -292,4 +292,15 @@ TEST(Engine, NonFiniteOutputIsAFailure) {
   }
 }
 
+// irr of flows that never change sign is NaN, and the failure says why.
+TEST(Engine, IrrWithoutARateIsAFailureThatSaysWhy) {
+  const auto r = run_text("[inputs]\na = { dist = \"uniform\", min = 1, max = 2 }\n"
+                          "[outputs]\ny = \"a\"\nr = \"irr(a, 60, 60)\"\n");
+  const Failure& f = r->result.failure;
+  EXPECT_EQ(f.iteration, 0);
+  EXPECT_EQ(f.output, 1);
+  EXPECT_EQ(f.why, "irr found no rate at which the cash flows' net present value is 0 (they do "
+                   "not change sign)");
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <Eigen/Eigenvalues>
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,7 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "host/velmsim/model/functions.h"
 #include "host/velmsim/plan/correlation.h"
+#include "host/velmsim/render/render.h"
 #include "tests/host/unit/support.h"
 
 namespace {
@@ -259,6 +262,64 @@ TEST(RunPlan, NearestCorrelationMatchesHigham) {
       EXPECT_EQ(x(i, j), x(j, i)) << i << ", " << j << " differ by " << x(i, j) - x(j, i);
   }
   EXPECT_GE(smallest(x), 0.0);
+}
+
+// npv and irr against closed forms: a level annuity's present value
+// C (1 - (1 + r)^-n) / r; flows whose rate is 10 % (110 / 1.1, 121 / 1.1^2,
+// 133.1 / 1.1^3), -10 % (81 / 0.9^2) and 0 (they add up to 0);
+// flows with two rates (10 % and 20 %: -100 + 230 x - 132 x^2 with x =
+// 1 / (1 + r) has roots 1/1.1 and 1/1.2), of which the search finds the one
+// nearest 0; and flows with no rate, which give NaN and say why.
+TEST(Formulas, NpvAndIrrMatchClosedForms) {
+  const double annuity[] = {0, 250, 250, 250, 250, 250};
+  EXPECT_NEAR(net_present_value(0.07, annuity, 6), 250 * (1 - std::pow(1.07, -5)) / 0.07, 1e-9);
+  const std::vector<std::pair<std::vector<double>, double>> rates = {
+      {{-100, 110}, 0.1}, {{-100, 0, 121}, 0.1}, {{-100, 230, -132}, 0.1},
+      {{100, -110}, 0.1}, {{-100, 0, 0, 133.1}, 0.1}, {{-100, 0, 81}, -0.1},
+      {{-1000, 250, 250, 250, 250}, 0.0}};
+  for (const auto& [flows, r] : rates) {
+    const double irr = internal_rate_of_return(flows.data(), static_cast<int>(flows.size()));
+    EXPECT_NEAR(irr, r, 1e-12) << flows.size() << " flows, " << flows.back();
+    EXPECT_NEAR(net_present_value(irr, flows.data(), static_cast<int>(flows.size())), 0, 1e-9);
+  }
+  const std::vector<std::pair<std::vector<double>, FunctionFailure>> none = {
+      {{100, 50, 0, 20}, FunctionFailure::irr_no_change},
+      {{0, 0}, FunctionFailure::irr_no_change},
+      {{100, -300, 300}, FunctionFailure::irr_no_root}};  // 100 - 300 x + 300 x^2 > 0
+  for (const auto& [flows, why] : none) {
+    function_failure() = FunctionFailure::none;
+    EXPECT_TRUE(std::isnan(internal_rate_of_return(flows.data(), static_cast<int>(flows.size()))));
+    EXPECT_EQ(function_failure(), why) << flows[0];
+  }
+}
+
+// The formulas' functions in a run, iteration by iteration, against the same
+// figures computed here in double from the inputs: npv and irr, muParser's
+// sum, min, max and the conditional, and constants defined for every
+// formula, which the report's header lists.
+TEST(Formulas, FunctionsAndConstantsInARun) {
+  Overrides o;
+  o.iterations = 200;
+  o.tolerance = 1e-9;
+  const auto r = run_text(
+      "[constants]\nrate = 0.08\nflow = 60\n"
+      "[inputs]\na = { dist = \"uniform\", min = 80, max = 130 }\nb = { dist = \"normal\", mean = 0, sd = 1 }\n"
+      "[outputs]\nv = \"npv(rate, -a, flow, flow)\"\nr = \"irr(-a, flow, flow)\"\n"
+      "s = \"sum(a, b, 1) + min(a, b) * max(a, 2 * b) + (b > 0 ? 1 : -1)\"\n", o);
+  const Samples& s = r->samples();
+  ASSERT_EQ(s.n, 200);
+  for (std::size_t i = 0; i < 200; ++i) {
+    const double a = s.columns[0][i], b = s.columns[1][i];
+    // Two equal flows F after -a: with x = 1 / (1 + r), F x^2 + F x - a = 0.
+    const double x = (-60 + std::sqrt(3600 + 240 * a)) / 120;
+    EXPECT_EQ(s.outputs[0][i], static_cast<float>(-a + 60 / 1.08 + 60 / (1.08 * 1.08))) << i;
+    EXPECT_FLOAT_EQ(s.outputs[1][i], static_cast<float>(1 / x - 1)) << i;
+    EXPECT_EQ(s.outputs[2][i],
+              static_cast<float>(a + b + 1 + std::min(a, b) * std::max(a, 2 * b) + (b > 0 ? 1 : -1)))
+        << i;
+  }
+  EXPECT_NE(text_report(r->report).find("\nconstants:   rate = 0.08\n             flow = 60\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -15,6 +15,14 @@ namespace {
 
 using namespace velmsim_unit;
 
+// The model in `text`, which must read without errors.
+Model clean(const std::string& text) {
+  Diagnostics diagnostics;
+  Model m = read_model_text("m.toml", text, diagnostics);
+  EXPECT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", text);
+  return m;
+}
+
 // Each class of model error, from the TOML parser to the formulas and [run]:
 // exact message, location, source line and caret.
 TEST(ModelReader, ModelErrorsAreLocated) {
@@ -236,9 +244,7 @@ TEST(ModelReader, HoldsTheModelInDrawOrder) {
       "r.a = -0.2\n"
       "[run]\n"
       "shares = [\"a\", \"d\"]\n";
-  Diagnostics diagnostics;
-  const Model m = read_model_text("m.toml", text, diagnostics);
-  ASSERT_FALSE(diagnostics.has_errors()) << diagnostics.render("m.toml", text);
+  const Model m = clean(text);
 
   ASSERT_EQ(m.inputs.size(), 4u);
   EXPECT_EQ(m.inputs[0].name, "z");
@@ -352,6 +358,107 @@ TEST(ModelReader, EveryDistributionReadsFromItsRow) {
                     std::string(column - 1, ' ') + "^\n");
     }
   }
+}
+
+// The first line of each message, for models whose errors are checked by
+// place and text rather than byte for byte.
+std::vector<std::string> error_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  const std::string all = messages(text);
+  for (std::size_t at = 0; (at = all.find("m.toml:", at)) != std::string::npos;) {
+    const std::size_t end = all.find('\n', at);
+    lines.push_back(all.substr(at + 7, end - at - 7));
+    at = end;
+  }
+  return lines;
+}
+
+// [constants]: a number, or an expression of the constants above it, giving
+// the parameters written as expressions; every mistake located at the key,
+// the value or the column inside the expression.
+TEST(ModelReader, ConstantsAndTheirMistakes) {
+  const std::string good =
+      "[constants]\nunit_cost = 40\ntax = 0.25\nafter_tax = \"1 - tax\"\n"
+      "[inputs]\na = { dist = \"normal\", mean = \"unit_cost * 1.1\", sd = \"unit_cost / 8\" }\n"
+      "[outputs]\ny = \"a * after_tax\"\n[correlation]\n";
+  const Model m = clean(good);
+  ASSERT_EQ(m.constants.size(), 3u);
+  EXPECT_EQ(m.constants[2].name, "after_tax");
+  EXPECT_EQ(m.constants[2].expression, "1 - tax");
+  EXPECT_EQ(m.constants[2].value, 0.75);
+  EXPECT_EQ(m.inputs.at(0).draw.arg[0], static_cast<float>(40 * 1.1));
+  EXPECT_EQ(m.inputs.at(0).draw.arg[1], 5.0f);
+
+  const std::string bad =
+      "[constants]\nrate = 0.08\nb = \"rate + later\"\nc = \"rte * 2\"\nd = \"1/0\"\ne = \"1 +\"\n"
+      "later = 3\nsin = 2\nf = true\n"
+      "[inputs]\nx = { dist = \"normal\", mean = \"unit_cost\", sd = \"rate * \" }\n"
+      "rate = { dist = \"normal\", mean = 1, sd = 1 }\n"
+      "[tasks]\nlater = { duration = 3 }\n"
+      "[outputs]\ny = \"rat\"\n";
+  EXPECT_EQ(error_lines(bad),
+            (std::vector<std::string>{
+                "3:13: error: 'later' in the constant 'b' is a constant written below it (line 7): "
+                "a constant may use only the constants written above it",
+                "4:6: error: unknown name 'rte' in the constant 'c'; did you mean 'rate'?",
+                "5:5: error: the constant 'd' must be a finite number, not inf",
+                "6:9: error: in the constant 'e': Unexpected end of expression",
+                "8:1: error: the name 'sin' is taken by the formulas (a built-in function, constant "
+                "or 'base'); choose another",
+                "9:5: error: the constant 'f' must be a number, or an expression of the constants "
+                "above it in quotes, such as \"1 - tax\"",
+                "11:32: error: unknown name 'unit_cost' in 'mean' of input 'x'; a number written "
+                "as text may use only numbers, the constants of [constants] and the formulas' "
+                "functions",
+                "11:57: error: in 'sd' of input 'x': Unexpected end of expression",
+                "12:1: error: the name 'rate' is used twice; it is first used on line 2",
+                "14:1: error: task 'later' has the name of the constant on line 7; rename one of them",
+                "16:6: error: unknown name 'rat' in the formula of 'y'; did you mean 'rate'?",
+            }));
+}
+
+// Correlation groups: each pair within a group takes its rho, a pair written
+// in [correlation] keeps its own, and a pattern chooses in draw order;
+// every mistake located.
+TEST(ModelReader, CorrelationGroupsAndTheirMistakes) {
+  const std::string inputs =
+      "[inputs]\nwbs_1 = { dist = \"normal\", mean = 1, sd = 1 }\n"
+      "a = { dist = \"uniform\", min = 0, max = 1 }\nb = { dist = \"uniform\", min = 0, max = 1 }\n"
+      "wbs_2 = { dist = \"normal\", mean = 1, sd = 1 }\nc = { dist = \"uniform\", min = 0, max = 1 }\n"
+      "[outputs]\ny = \"a + b + c + wbs_1 + wbs_2\"\n[correlation]\n";
+  const std::string good = inputs +
+      "groups = [{ inputs = [\"c\", \"a\", \"b\"], rho = 0.25 }, { match = \"wbs_?\", rho = 0.5 }]\n"
+      "a.b = -0.1\n";
+  const Model m = clean(good);
+  // Over wbs_1, a, b, wbs_2, c.
+  EXPECT_EQ(m.correlation.variables, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(m.correlation.given.a,
+            (std::vector<double>{1, 0, 0, 0.5, 0,  0, 1, -0.1, 0, 0.25,  0, -0.1, 1, 0, 0.25,
+                                 0.5, 0, 0, 1, 0,  0, 0.25, 0.25, 0, 1}));
+
+  const std::string bad = inputs +
+      "groups = [{ inputs = [\"a\", \"b\", \"a\", \"d\"], rho = 0.2 }, { match = \"wbs_1*\", rho = 0.3 },\n"
+      "  { inputs = [\"a\"], rho = 0.1 }, { inputs = [\"a\", \"b\"], match = \"x\", rho = 0.1 },\n"
+      "  { rho = 0.1 }, { inputs = [\"a\", \"b\"] }, { inputs = [\"a\", \"b\"], rho = 1.5 },\n"
+      "  { inputs = [\"a\", \"b\", \"c\"], rho = 0.2 }, { inputs = [\"b\", \"c\"], rho = 0.3 }, 3]\n";
+  EXPECT_EQ(error_lines(bad),
+            (std::vector<std::string>{
+                "10:33: error: 'a' is listed twice in correlation group 1",
+                "10:38: error: unknown input 'd' in [correlation]",
+                "10:67: error: the pattern \"wbs_1*\" of correlation group 2 matches only 'wbs_1'; a "
+                "group needs at least two",
+                "11:14: error: 'inputs' of correlation group 3 must be a list of at least two "
+                "names, such as [\"labour\", \"steel\"]",
+                "11:65: error: correlation group 4 takes either 'inputs' or 'match', not both",
+                "12:3: error: correlation group 5 needs 'inputs', a list of names, or 'match', a "
+                "pattern such as \"wbs_*\"",
+                "12:18: error: correlation group 6 needs 'rho', the correlation of each pair in it",
+                "12:72: error: 'rho' of correlation group 7 must lie between -1 and 1, not 1.5",
+                "13:73: error: 'b' and 'c' are in correlation groups 8 and 9 with different "
+                "correlations (0.2 and 0.3); give the pair its own value, such as b.c = 0.3",
+                "13:80: error: 'groups' must be a list of tables such as [{ inputs = [\"a\", \"b\"], "
+                "rho = 0.3 }, { match = \"wbs_*\", rho = 0.2 }]",
+            }));
 }
 
 }  // namespace
