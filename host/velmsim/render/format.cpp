@@ -1,7 +1,10 @@
 #include "host/velmsim/render/format.h"
 
 #include <algorithm>
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 #include <cstdarg>
 #include <cstdio>
 
@@ -48,13 +51,56 @@ std::string truncation_text(const DrawNote& note, std::uint64_t redraws, int ite
   if (!note.truncate) return "";
   auto end = [](double x) { return std::isinf(x) ? std::string(x < 0 ? "-inf" : "inf") : six_digits(x); };
   return "truncated to [" + end((*note.truncate)[0]) + ", " + end((*note.truncate)[1]) + "] (" +
-         format("%.3g", 100 * note.kept) + " % of the distribution): " +
+         (note.kept < 1 && format("%.3g", 100 * note.kept) == "100" ? std::string("over 99.9")
+                                                                     : format("%.3g", 100 * note.kept)) +
+         " % of the distribution): " +
          std::to_string(redraws) + " redraw" + (redraws == 1 ? "" : "s") + " in " +
          std::to_string(iterations) + " iterations";
 }
 
 std::string constant_text(const Constant& c) {
   return c.name + " = " + (c.expression.empty() ? "" : c.expression + " = ") + exact_text(c.value);
+}
+
+std::vector<PairLine> correlation_lines(const CorrelationSummary& c) {
+  constexpr std::size_t kListedPairs = 20, kSharedTarget = 5;
+  const std::size_t k = c.names.size();
+  auto achieved = [](float a) {
+    return std::isnan(a) ? std::string("n/a") : format("%.3f", std::fabs(a) < 5e-4f ? 0.0 : static_cast<double>(a));
+  };
+  // Each target's pairs, and the variables they join.
+  struct Shared {
+    std::vector<float> achieved;
+    std::set<std::size_t> variables;
+  };
+  std::map<double, Shared> by_target;
+  for (std::size_t i = 0; i < k; ++i)
+    for (std::size_t j = i + 1; j < k; ++j) {
+      Shared& s = by_target[c.target(i, j)];
+      s.achieved.push_back(c.achieved[i * k + j]);
+      s.variables.insert({i, j});
+    }
+  // A target is one line when many pairs share it and they are most pairs
+  // of a set of variables (a correlation group, some of its pairs given
+  // values of their own), or are uncorrelated; not when they are a chain.
+  const bool many = k * (k - 1) / 2 > kListedPairs;
+  auto summarised = [&](double target) {
+    const Shared& s = by_target[target];
+    const std::size_t m = s.variables.size();
+    return many && s.achieved.size() > kSharedTarget && (target == 0 || 2 * s.achieved.size() >= m * (m - 1) / 2);
+  };
+  std::vector<PairLine> lines;
+  for (std::size_t i = 0; i < k; ++i)
+    for (std::size_t j = i + 1; j < k; ++j)
+      if (!summarised(c.target(i, j)))
+        lines.push_back({c.names[i] + " ~ " + c.names[j], c.target(i, j), achieved(c.achieved[i * k + j])});
+  for (const auto& [target, s] : by_target) {
+    if (!summarised(target)) continue;
+    const auto [lo, hi] = std::minmax_element(s.achieved.begin(), s.achieved.end());
+    lines.push_back({format("%zu pairs, each", s.achieved.size()), target,
+                     achieved(*lo) + " to " + achieved(*hi), s.achieved.size()});
+  }
+  return lines;
 }
 
 std::string name_list(const std::vector<std::string>& names) {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/velmsim/analysis/report.h"
 #include "host/velmsim/model/model.h"
 
 namespace velmsim {
@@ -34,6 +35,20 @@ std::string truncation_text(const DrawNote& note, std::uint64_t redraws, int ite
 // expression "after_tax = 1 - tax = 0.75"; the value in the shortest form
 // that reads back as the same double.
 std::string constant_text(const Constant& c);
+
+// The lines of a correlation's pairs as the reports list them: each pair
+// with its target and achieved correlation ("n/a" for a variable that never
+// varied); or, when there are more than 20 pairs, each target that over five
+// pairs share as one line, "54 pairs, each", with the range achieved over
+// them ("0.291 to 0.307"), when those pairs are most pairs of a set of
+// variables (a correlation group's) or uncorrelated.
+struct PairLine {
+  std::string pair;
+  double target = 0;
+  std::string achieved;
+  std::size_t pairs = 1;  // the pairs the line stands for
+};
+std::vector<PairLine> correlation_lines(const CorrelationSummary& c);
 
 // The names joined by ", ", or "(none)".
 std::string name_list(const std::vector<std::string>& names);

@@ -148,6 +148,10 @@ std::string convergence(const Report& r, std::size_t k) {
 // A correlation matrix as tables of a few columns each (so that a wide one
 // fits the page), each cell shaded by its value: blue for positive, orange
 // for negative.
+// The most variables whose correlation matrices the page shows when most
+// pairs share a correlation group's target; more are listed by pair.
+constexpr std::size_t kMatrixVariables = 8;
+
 std::string correlation_table(const std::vector<std::string>& names,
                               const std::function<double(std::size_t, std::size_t)>& at) {
   std::string h;
@@ -211,26 +215,48 @@ std::string html_report(const Report& r) {
   h += "</table>\n";
 
   if (!r.draws.empty()) {
-    h += "<h2 class=\"first\">Draws with solved parameters or truncation</h2>\n"
-         "<table class=\"draws\">\n<tr><th>Draw</th><th>Solved parameters</th><th>Truncation</th></tr>\n";
+    // The columns that some draw fills.
+    const bool solved = std::any_of(r.draws.begin(), r.draws.end(), [](const DrawLine& d) { return !d.note.solved.empty(); });
+    const bool truncated = std::any_of(r.draws.begin(), r.draws.end(), [](const DrawLine& d) { return d.note.truncate.has_value(); });
+    h += std::string("<h2 class=\"first\">Draws with solved parameters or truncation</h2>\n"
+                     "<table class=\"draws\">\n<tr><th>Draw</th>") +
+         (solved ? "<th>Solved parameters</th>" : "") + (truncated ? "<th>Truncation</th>" : "") + "</tr>\n";
     for (const DrawLine& d : r.draws)
-      h += "<tr><td>" + escape(d.note.who) + "</td><td>" + escape(d.note.solved) + "</td><td>" +
-           escape(truncation_text(d.note, d.redraws, r.iterations)) + "</td></tr>\n";
+      h += "<tr><td>" + escape(d.note.who) + "</td>" +
+           (solved ? "<td>" + escape(d.note.solved) + "</td>" : "") +
+           (truncated ? "<td>" + escape(truncation_text(d.note, d.redraws, r.iterations)) + "</td>" : "") +
+           "</tr>\n";
     h += "</table>\n";
   }
 
   if (const auto& c = r.correlation) {
     const std::size_t n = c->names.size();
     h += std::string("<h2 class=\"first\">Rank correlation of inputs") +
-         (c->tasks ? " and tasks&#8217; drawn durations" : "") + "</h2>\n<div class=\"tables\">\n";
-    h += "<div class=\"figure\"><h3>Target</h3>\n" +
-         correlation_table(c->names, [&](std::size_t i, std::size_t j) { return c->target(i, j); }) +
-         "</div>\n";
-    h += "<div class=\"figure\"><h3>Achieved (Spearman, all iterations)</h3>\n" +
-         correlation_table(c->names, [&](std::size_t i, std::size_t j) {
-           return static_cast<double>(c->achieved[i * n + j]);
-         }) +
-         "</div>\n</div>\n";
+         (c->tasks ? " and tasks&#8217; drawn durations" : "") + "</h2>\n";
+    const std::vector<PairLine> lines = correlation_lines(*c);
+    const bool grouped = std::any_of(lines.begin(), lines.end(), [](const PairLine& l) {
+      return l.pairs > 1 && l.target != 0;
+    });
+    if (n <= kMatrixVariables || !grouped) {
+      h += "<div class=\"tables\">\n<div class=\"figure\"><h3>Target</h3>\n" +
+           correlation_table(c->names, [&](std::size_t i, std::size_t j) { return c->target(i, j); }) +
+           "</div>\n";
+      h += "<div class=\"figure\"><h3>Achieved (Spearman, all iterations)</h3>\n" +
+           correlation_table(c->names, [&](std::size_t i, std::size_t j) {
+             return static_cast<double>(c->achieved[i * n + j]);
+           }) +
+           "</div>\n</div>\n";
+    } else {
+      // More variables than a page's width of matrix, most of them in
+      // correlation groups: the pairs, a group's as one line; the matrices
+      // are in the JSON report.
+      h += "<table>\n<tr><th>pair</th><th class=\"n\">target</th><th class=\"n\">achieved (Spearman, all "
+           "iterations)</th></tr>\n";
+      for (const PairLine& line : lines)
+        h += "<tr><td>" + escape(line.pair) + "</td><td class=\"n\">" + format("%.3f", line.target) +
+             "</td><td class=\"n\">" + escape(line.achieved) + "</td></tr>\n";
+      h += "</table>\n<p class=\"note\">The JSON report holds the target and achieved matrices.</p>\n";
+    }
     h += format("<p class=\"note\">The target is induced by reordering each block of %d "
                 "iterations (Iman&#8211;Conover): every input keeps the values drawn for it, in "
                 "another order.%s</p>\n",

@@ -155,21 +155,12 @@ std::string text_report(const Report& r) {
                          : "\nRank correlation of inputs: the target, induced by reordering each block of %d\n"
                            "iterations, and the Spearman correlation achieved over all iterations\n",
                 r.block);
-    const std::size_t k = c->names.size();
     std::size_t width = 4;
     for (const std::string& name : c->names) width = std::max(width, name.size());
     const int w = static_cast<int>(2 * width + 3);
     t += format("  %-*s %8s %9s\n", w, "pair", "target", "achieved");
-    for (std::size_t i = 0; i < k; ++i)
-      for (std::size_t j = i + 1; j < k; ++j)
-        t += format("  %-*s %8.3f %9s\n", w, (c->names[i] + " ~ " + c->names[j]).c_str(),
-                    c->target(i, j),
-                    std::isnan(c->achieved[i * k + j])
-                        ? "n/a"
-                        : format("%.3f", std::fabs(c->achieved[i * k + j]) < 5e-4f
-                                             ? 0.0
-                                             : static_cast<double>(c->achieved[i * k + j]))
-                              .c_str());
+    for (const PairLine& line : correlation_lines(*c))
+      t += format("  %-*s %8.3f %9s\n", w, line.pair.c_str(), line.target, line.achieved.c_str());
     if (c->repaired)
       t += format("  (repaired: the file's matrix was not positive semi-definite; the nearest\n"
                   "  correlation matrix is used, largest change %.4g)\n", c->largest_change);

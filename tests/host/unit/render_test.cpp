@@ -195,3 +195,26 @@ TEST(Render, LabelsUnitsAndTheTornadoCap) {
 }
 
 }  // namespace
+
+// A correlation group's pairs are one line of the text and of the HTML
+// (with the range achieved), the pairs given their own value one each; a
+// chain of pairs sharing a value is listed pair by pair.
+TEST(Render, CorrelationGroupsAreOneLine) {
+  std::string inputs;
+  for (int i = 0; i < 9; ++i) inputs += "w" + std::to_string(i) + " = { dist = \"uniform\", min = 0, max = 1 }\n";
+  const std::string model = "[inputs]\n" + inputs + "[outputs]\ny = \"w0 + w1\"\n[run]\niterations = 2000\n"
+                            "tolerance = 1e-9\n[correlation]\n";
+  const auto group = run_text(model + "groups = [{ match = \"w*\", rho = 0.3 }]\nw0.w1 = 0.6\n");
+  const std::string text = text_report(group->report);
+  EXPECT_NE(text.find("  w0 ~ w1"), std::string::npos);
+  EXPECT_NE(text.find("  35 pairs, each"), std::string::npos);
+  EXPECT_EQ(text.find("w2 ~ w3"), std::string::npos);
+  EXPECT_NE(html_report(group->report).find("<td>35 pairs, each</td>"), std::string::npos);
+  std::string chain;
+  for (int i = 0; i < 8; ++i) chain += "w" + std::to_string(i) + ".w" + std::to_string(i + 1) + " = 0.3\n";
+  const std::string listed = text_report(run_text(model + chain)->report);
+  EXPECT_NE(listed.find("  w2 ~ w3"), std::string::npos);
+  const std::size_t zeros = listed.find("  28 pairs, each");
+  ASSERT_NE(zeros, std::string::npos);
+  EXPECT_NE(listed.substr(zeros, listed.find('\n', zeros) - zeros).find(" 0.000 "), std::string::npos);
+}
