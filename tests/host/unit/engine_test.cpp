@@ -192,11 +192,12 @@ TEST(Engine, OneStreamIsAHostThatSeedsOnce) {
   }
 }
 
-// 1, 2 and 3 threads give the same samples, for a model with risks and for
-// one with rank correlation, whose blocks are reordered whole; the last
+// 1, 2 and 3 threads give the same samples, for models with risks, with
+// rank correlation (whose blocks are reordered whole; a correlation group's
+// among them), and with tables, percentile forms and a truncation; the last
 // block is shorter than the others.
 TEST(Engine, ThreadCountChangesNothing) {
-  for (const char* model : {"/warehouse.toml", "/warehouse-correlated.toml"}) {
+  for (const char* model : {"/warehouse.toml", "/warehouse-correlated.toml", "/cost_register.toml", "/npv.toml"}) {
     Overrides o;
     o.iterations = 3000;
     o.block = 700;
