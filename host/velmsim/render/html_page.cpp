@@ -30,6 +30,7 @@ code { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; background: 
 table { border-collapse: collapse; margin: 6px 0 12px; }
 th, td { padding: 3px 12px 3px 0; text-align: left; vertical-align: top; overflow-wrap: normal; }
 td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
+table.draws td:first-child { white-space: nowrap; }
 th, td:first-child, .meta td, table.names td { overflow-wrap: anywhere; }
 td.n, table.trace th:first-child { white-space: nowrap; }
 table.grid td, table.grid th { border-bottom: 1px solid #ddd; padding-left: 8px; }
