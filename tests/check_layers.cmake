@@ -40,6 +40,7 @@ endforeach()
 
 # velmsim, the host, in layers of its own, from the command line down:
 #   host/velmsim/cli/        options, commands, report files (main.cpp above it)
+#   host/velmsim/session/    a model read, planned, run and reported; the C API
 #   host/velmsim/render/     text, JSON, CSV and HTML reports
 #   host/velmsim/analysis/   the statistics exports typed, summaries, comparison
 #   host/velmsim/engine/     the exports bound, substreams, drawing, threads
@@ -48,15 +49,16 @@ endforeach()
 #   host/loader/             run-time loading of an edition (over export/)
 # A host include is named by its path from the root; its layer is the folder
 # after host/velmsim/ (or "loader", or the library's "export").
-set(host_allowed_main     main cli render analysis engine plan model loader export)
-set(host_allowed_cli      cli render analysis engine plan model loader export)
+set(host_allowed_main     main cli session render analysis engine plan model loader export)
+set(host_allowed_cli      cli session render analysis engine plan model loader export)
+set(host_allowed_session  session render analysis engine plan model loader export)
 set(host_allowed_render   render analysis engine plan model)
 set(host_allowed_analysis analysis engine plan model)
 set(host_allowed_engine   engine plan model loader export)
 set(host_allowed_plan     plan model)
 set(host_allowed_model    model)
 set(host_allowed_loader   loader export)
-set(host_layers cli render analysis engine plan model)
+set(host_layers cli session render analysis engine plan model)
 set(host_count 0)
 file(GLOB_RECURSE host_sources ${ROOT}/host/*.cpp ${ROOT}/host/*.h)
 foreach(source IN LISTS host_sources)
@@ -93,7 +95,7 @@ endforeach()
 
 if(found)
   message(FATAL_ERROR "includes against the direction of the layers "
-    "(library: export -> stats, special, random -> error -> fp, core; host: cli -> render -> "
+    "(library: export -> stats, special, random -> error -> fp, core; host: cli -> session -> render -> "
     "analysis -> engine -> plan -> model):${found}")
 endif()
 message(STATUS "${count} library files and ${host_count} host files include only their own or "

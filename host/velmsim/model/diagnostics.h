@@ -43,6 +43,13 @@ class Diagnostics {
   // many), each followed by its source line and a caret.
   std::string render(const std::string& file, const std::string& text) const;
 
+  // Every message, in the order added, and the path of the file it is in
+  // (`model` for the model file's).
+  const std::vector<Diagnostic>& entries() const { return list_; }
+  const std::string& path_of(const Diagnostic& d, const std::string& model) const {
+    return d.file == 0 ? model : files_[static_cast<std::size_t>(d.file - 1)].first;
+  }
+
  private:
   std::vector<Diagnostic> list_;
   std::vector<std::pair<std::string, std::string>> files_;  // path and text
