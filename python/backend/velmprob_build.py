@@ -7,7 +7,8 @@ works offline with any pip that understands pyproject.toml.
 The wheel holds the package and, when the checkout's build tree holds them
 (build/stats and build/threaded), copies of both library editions in
 velmprob/lib/<edition>/, where the package finds them first, each with the
-companion library of array loops built beside it. It also records
+companion library of array loops built beside it, and of velmsim's engine
+(build/libvelmsim.so) in velmprob/lib/, for velmprob.sim. It also records
 the checkout's location, so that an installed package still finds the build
 tree when no copy was bundled. Set VELMPROB_BUNDLE=0 to leave the libraries
 out, or VELMPROB_BUILD_DIR to take them from another build tree.
@@ -73,6 +74,10 @@ def _bundled_libraries():
             bulk = os.path.join(build, edition, _library_name("velmprob_bulk"))
             if os.path.isfile(bulk):
                 found.append((edition, bulk))
+    # velmsim's engine, for velmprob.sim, beside the editions' folders.
+    velmsim = os.path.join(build, _library_name("velmsim"))
+    if os.path.isfile(velmsim):
+        found.append(("", velmsim))
     return found
 
 
@@ -170,8 +175,8 @@ def build_wheel(wheel_directory, config_settings=None, metadata_directory=None):
                   "# Where this package was installed from.\nCHECKOUT = %r\n" % CHECKOUT)
     for edition, path in libraries:
         with open(path, "rb") as f:
-            wheel.add("%s/lib/%s/%s" % (NAME, edition, os.path.basename(path)), f.read(),
-                      executable=True)
+            wheel.add("/".join(part for part in (NAME, "lib", edition, os.path.basename(path)) if part),
+                      f.read(), executable=True)
     return wheel.close()
 
 
