@@ -176,8 +176,9 @@ class Broadcasting(unittest.TestCase):
         self.assertEqual(s.get_seed(), lib.get_seed())
         with self.assertRaises(ValueError):
             s.normal([0.0, 1.0], 1.0, out=np.empty(3, dtype=np.float32))
-        # A 0-d array is a number; an empty array gives no draws.
-        self.assertIsInstance(s.normal(np.array(1.0), 1.0), float)
+        # numpy numbers and 0-d arrays are numbers; an empty array gives no draws.
+        self.assertIsInstance(s.normal(np.array(1.0), np.float32(1.0)), float)
+        self.assertIsInstance(s.geometric(np.float64(0.5)), int)
         self.assertEqual(s.normal([], 1.0).shape, (0,))
 
 

@@ -86,6 +86,8 @@ def is_array_parameter(value):
         return True
     if is_ndarray(value):
         return value.ndim > 0
+    if _np is not None and isinstance(value, _np.generic):
+        return False  # a numpy number
     return (not isinstance(value, _TEXT)
             and (hasattr(value, "__array__") or hasattr(value, "__array_interface__")))
 
