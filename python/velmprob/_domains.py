@@ -53,10 +53,14 @@ def _lognormal_stops(values, names, edition):
         ratio = _double(sd) / mean
         one_plus = 1.0 + ratio * ratio
     if _any(one_plus == 1.0):
-        raise stops("VELMLOGNORMAL", "%s with %s gives the scale parameter S = 0 (sd / mean "
-                    "below %s), but S must be positive"
-                    % (_shown(names[1], sd), _shown(names[0], mean),
-                       "about 2.4e-4" if edition == "threaded" else "about 1.1e-8"))
+        below = "about 2.4e-4" if edition == "threaded" else "about 1.1e-8"
+        ratio = "%s / %s below %s" % (names[1], names[0], below)
+        if isinstance(sd, float):
+            where = "%s with %s (%s)" % (_shown(names[1], sd), _shown(names[0], mean), ratio)
+        else:
+            where = "an element of %s" % ratio
+        raise stops("VELMLOGNORMAL", "%s gives the scale parameter S = 0, but S must be "
+                    "positive" % where)
 
 
 def _crnormal_stops(values, names, edition):
@@ -64,8 +68,8 @@ def _crnormal_stops(values, names, edition):
     # the export refuses a zero diagonal with a non-zero neighbour.
     sd1, sd2, rho = values[1], values[3], values[4]
     if _any((sd1 == 0.0) & (_single(rho * sd2) != 0.0)):
-        raise stops("VELMCRNORMAL", "%s needs %s * %s = 0 (x1 is then constant and has no "
-                    "correlation)" % (_shown(names[1], sd1), names[4], names[3]))
+        raise stops("VELMCRNORMAL", "%s needs %s * %s = 0: x1 is then constant and has no "
+                    "correlation" % (_shown(names[1], sd1), names[4], names[3]))
 
 
 DOMAINS = {
@@ -127,7 +131,7 @@ def check(method, values, names, edition, given=None):
             if given is not None and not _any(test(*given)):
                 text += " (in single precision, as the library receives %s: %s)" % (
                     "it" if len(values) == 1 else "them",
-                    ", ".join("%s = %r" % nv for nv in zip(names, values)))
+                    ", ".join("%s = %.8g" % nv for nv in zip(names, values)))
             raise ValueError(text)
     for i, (value, name) in enumerate(zip(values, names)):
         if _any(value != value):
@@ -163,7 +167,7 @@ def _double(value):
 
 
 def _shown(name, value):
-    return "%s = %r" % (name, value) if isinstance(value, float) else name
+    return "%s = %.8g" % (name, value) if isinstance(value, float) else name
 
 
 # ---- statistics -----------------------------------------------------------------
