@@ -80,6 +80,47 @@ class Loading(unittest.TestCase):
                 self.assertEqual(_library._loader(), loader)
 
 
+class OneLibraryByTwoPaths(unittest.TestCase):
+    def test_streams_over_a_hard_link_and_the_file_do_not_race(self):
+        # The loader maps one file once however it is named, so both
+        # Libraries share the statistics edition's one stream; their draws
+        # must be serialised by one lock, or each thread reseeds the stream
+        # under the other's array loop.
+        import threading
+        path = edition("stats").path
+        with tempfile.TemporaryDirectory() as tmp:
+            directory = os.path.dirname(os.path.abspath(path))
+            for name in (velmprob.library_file_name(), velmprob.bulk_file_name()):
+                if os.path.isfile(os.path.join(directory, name)):
+                    try:
+                        os.link(os.path.join(directory, name), os.path.join(tmp, name))
+                    except OSError as err:
+                        self.skipTest("no hard link to %s: %s" % (name, err))
+            libraries = [velmprob.load(path=os.path.join(tmp, velmprob.library_file_name())),
+                         velmprob.load(path=path)]
+            seeds = (1111, 2222)
+
+            def draw(lib, seed, into):
+                stream = velmprob.Stream(seed, library=lib)
+                for _ in range(5):
+                    into.extend(stream.normal(0.0, 1.0, size=40000))
+
+            expected = []
+            for lib, seed in zip(libraries, seeds):
+                expected.append([])
+                draw(lib, seed, expected[-1])
+            got = [[], []]
+            threads = [threading.Thread(target=draw, args=(lib, seed, into))
+                       for lib, seed, into in zip(libraries, seeds, got)]
+            for t in threads:
+                t.start()
+            for t in threads:
+                t.join()
+            self.assertEqual(len(got[0]), 200000)
+            # One comparison, not a report of 200000 values.
+            self.assertTrue(got == expected, "a thread's draws differ from its reference run")
+
+
 class Wheel(unittest.TestCase):
     def test_wheel_bundles_both_editions(self):
         # What `pip install ./python` installs: the backend's wheel, unpacked

@@ -1,8 +1,9 @@
 """Arguments that make the library end the process are refused with
-ValueError before the call, and exactly those: for every refused case a
-child process makes the same call through the bare export and is ended by
-the library with a TERMINAL message; neighbouring arguments that the library
-accepts go through the binding."""
+ValueError before the call: for every refused case a child process makes the
+same call through the bare export and is ended by the library with a
+TERMINAL message; neighbouring arguments that the library accepts, and that
+lie in the distributions' domains, go through the binding. (Arguments the
+library accepts but answers with garbage are in test_domains.)"""
 
 import math
 import unittest
@@ -20,11 +21,9 @@ STATS_REFUSED = [
     ("lognormal", (1.0, 1e-8), "VELMLOGNORMAL", [("f", 1.0), ("f", 1e-8)]),
     ("lognormal", (1e30, 1e22), "VELMLOGNORMAL", [("f", 1e30), ("f", 1e22)]),
     ("geometric", (0.0,), "VELMGEOMETRIC", [("f", 0.0)]),
-    ("geometric", (1.0,), "VELMGEOMETRIC", [("f", 1.0)]),
     ("geometric", (-0.5,), "VELMGEOMETRIC", [("f", -0.5)]),
     ("geometric", (INF,), "VELMGEOMETRIC", [("f", INF)]),
-    # Rounded to single precision these are 1 and 0.
-    ("geometric", (0.99999999,), "VELMGEOMETRIC", [("f", 0.99999999)]),
+    # Rounded to single precision this is 0.
     ("geometric", (1e-50,), "VELMGEOMETRIC", [("f", 1e-50)]),
     ("beta", (0.0, 1.0), "VELMBETA", [("f", 0.0), ("f", 1.0)]),
     ("beta", (2.0, -1.0), "VELMBETA", [("f", 2.0), ("f", -1.0)]),
@@ -87,17 +86,14 @@ THREADED_REFUSED = [
      [("f", 0.0), ("f", 0.0), ("f", 0.0), ("f", NAN), ("f", 0.5), ("F_out", 1), ("F_out", 1)]),
     ("crnormal", (0.0, 0.0, 0.0, INF, 0.0), "VELMCRNORMAL",
      [("f", 0.0), ("f", 0.0), ("f", 0.0), ("f", INF), ("f", 0.0), ("F_out", 1), ("F_out", 1)]),
-    ("geometric", (1.0,), "VELMGEOMETRIC", [("f", 1.0)]),
     ("beta", (1.0, 0.0), "VELMBETA", [("f", 1.0), ("f", 0.0)]),
 ]
 
 # Neighbours of the refused cases that the library accepts.
 STATS_ACCEPTED = [
     ("lognormal", (1.0, 1.1e-8)),
-    ("lognormal", (0.0, 0.0)),           # 0 / 0: a NaN scale passes the test
     ("geometric", (next_f32(1.0, -1),)),
     ("geometric", (next_f32(0.0, 1) * 2 ** 30,)),
-    ("geometric", (NAN,)),
     ("beta", (next_f32(0.0, 1), 1.0)),
     ("quantiles", ([NAN, NAN], [2.0])),  # all missing: answered without a check
     ("quantiles", ([NAN], [])),
@@ -114,8 +110,8 @@ THREADED_ACCEPTED = [
     ("lognormal", (1.0, 2.5e-4)),
     ("crnormal", (0.0, 0.0, 0.0, 1.0, 0.0)),
     ("crnormal", (0.0, 0.0, 0.0, 1e-30, 1e-30)),  # rho * sd2 underflows to 0
-    ("yesno", (NAN,)),
-    ("yesno", (-1.0,)),
+    ("yesno", (0.0,)),
+    ("yesno", (1.0,)),
 ]
 
 
@@ -169,8 +165,10 @@ class Refusals(unittest.TestCase):
             lib.uniform("a", 1.0)
         with self.assertRaises(ValueError):
             lib.uniform(size=-1)
-        # An integer beyond the double range arrives as an infinity.
-        self.assertEqual(lib.normal(-10 ** 400, 0.0), -math.inf)
+        # An integer beyond the double range arrives as an infinity, which
+        # is refused.
+        with self.assertRaisesRegex(ValueError, "not finite"):
+            lib.normal(-10 ** 400, 0.0)
 
     def test_single_precision_boundaries(self):
         # The checks are made on what the library receives.

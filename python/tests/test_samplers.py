@@ -76,10 +76,9 @@ class SamplerValues(unittest.TestCase):
                 u = model.uniform()
                 yes = u > f32(1 - f32(p)) if p <= 0.5 else u <= f32(p)
                 self.assertEqual(lib.yesno(p), int(yes))
-        # No draw at all for p <= 0 and p >= 1.
+        # No draw at all for p = 0 and p = 1.
         lib.seed(99)
-        self.assertEqual([lib.yesno(0.0), lib.yesno(1.0), lib.yesno(-3), lib.yesno(7)],
-                         [0, 1, 0, 1])
+        self.assertEqual([lib.yesno(0.0), lib.yesno(1.0)], [0, 1])
         self.assertEqual(lib.get_seed(), 99)
 
     def test_triangular_and_beta_by_inversion(self):
@@ -88,7 +87,6 @@ class SamplerValues(unittest.TestCase):
         model = Stream(31)
         for _ in range(200):
             self.assertEqual(threaded.triangular(0.0, 1.0, 1.0), f32(math.sqrt(model.uniform())))
-        self.assertEqual(threaded.triangular(2.0, 2.0, 2.0), 2.0)
         for name in EDITIONS:
             lib = edition(name)
             lib.seed(31)

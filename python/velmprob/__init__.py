@@ -13,8 +13,10 @@
     rng = velmprob.Stream(12345)      # numpy-Generator-style, own position
     rng.beta(5, 30, size=1000)
 
-Arguments that would make the library end the process raise ValueError
-before the library is called.
+Arguments outside a distribution's domain, and those that would make the
+library end the process, raise ValueError before the library is called;
+text where a number belongs raises TypeError. With numpy, sampler
+parameters may be arrays, broadcast as numpy's.
 """
 
 from ._library import (

@@ -56,6 +56,94 @@ def int32(value, name):
     return v
 
 
+_TEXT = (str, bytes, bytearray)
+
+
+def text_error(name, value):
+    return TypeError("%s must be a real number, not %s" % (name, type(value).__name__))
+
+
+def real(value, name):
+    """A real parameter as a Python float, before its rounding to single
+    precision (an integer beyond the double range gives an infinity). Text,
+    numeric strings included, raises TypeError, as numpy's samplers do."""
+    if isinstance(value, _TEXT):
+        raise text_error(name, value)
+    if is_ndarray(value) and value.dtype.kind in "USVO":
+        return real(value.item(), name)
+    try:
+        return float(value)
+    except OverflowError:  # an integer beyond the double range
+        return math.inf if value > 0 else -math.inf
+    except (TypeError, ValueError):
+        raise TypeError("%s must be a real number, not %r" % (name, value)) from None
+
+
+def is_array_parameter(value):
+    """True for a parameter that holds several values (a sequence or a numpy
+    array of at least one dimension): parameters broadcast as numpy's do."""
+    if isinstance(value, (list, tuple)):
+        return True
+    if is_ndarray(value):
+        return value.ndim > 0
+    if _np is not None and isinstance(value, _np.generic):
+        return False  # a numpy number
+    return (not isinstance(value, _TEXT)
+            and (hasattr(value, "__array__") or hasattr(value, "__array_interface__")))
+
+
+def parameter_array(value, name):
+    """An array parameter as a float32 numpy array (of the values the library
+    receives). Arrays of text raise TypeError."""
+    if _np is None:
+        raise TypeError("%s: array parameters need numpy; without it give numbers" % name)
+    array = _np.asarray(value)
+    _refuse_text_array(array, name)
+    with _np.errstate(over="ignore"):
+        try:
+            return array.astype(_np.float32)
+        except (TypeError, ValueError):
+            raise TypeError("%s must hold real numbers" % name) from None
+
+
+def _refuse_text_array(array, name):
+    if array.dtype.kind in "USV":
+        raise TypeError("%s must hold real numbers, not %s" % (name, array.dtype))
+    if array.dtype.kind == "O":
+        for item in array.flat:
+            if isinstance(item, _TEXT):
+                raise TypeError("%s must hold real numbers, not %s" % (name, type(item).__name__))
+
+
+def broadcast_shape(shapes):
+    """The shape that numpy broadcasts the shapes to; ValueError as numpy's
+    when they do not broadcast."""
+    ndim = max((len(s) for s in shapes), default=0)
+    result = []
+    for axis in range(-ndim, 0):
+        extent = 1
+        for shape in shapes:
+            d = shape[axis] if -axis <= len(shape) else 1
+            if d != 1:
+                if extent not in (1, d):
+                    raise ValueError("shape mismatch: objects cannot be broadcast to a single "
+                                     "shape (the parameters have shapes %s)"
+                                     % ", ".join(str(tuple(s)) for s in shapes))
+                extent = d
+        result.append(extent)
+    return tuple(result)
+
+
+def size_for(size, shape):
+    """The shape of the draws when the parameters broadcast to `shape` and
+    `size` is given: `size` itself, which the parameters must broadcast to."""
+    wanted, _ = draw_shape(size)
+    if broadcast_shape([wanted, shape]) != wanted:
+        raise ValueError("Output size %s is not compatible with broadcast dimensions of "
+                         "inputs %s." % (wanted, shape))
+    return wanted
+
+
 def count16(n, name):
     """A count that the statistics exports receive as a 16-bit integer: more
     would wrap round and the library would read the wrong number of values."""
@@ -97,6 +185,11 @@ class FloatArray:
             return bool(_np.isnan(self._data).any())
         return any(math.isnan(v) for v in self._data)
 
+    def has_inf(self):
+        if is_ndarray(self._data):
+            return bool(_np.isinf(self._data).any())
+        return any(math.isinf(v) for v in self._data)
+
     def all_nan(self):
         if is_ndarray(self._data):
             return bool(_np.isnan(self._data).all())
@@ -133,16 +226,22 @@ def _as_ndarray(values):
 def vector(values, name):
     """A 1-D input (sequence or array-like) as a single-precision vector.
     Contiguous float32 input is passed by address, not copied."""
+    if isinstance(values, _TEXT):
+        raise TypeError("%s must be a sequence of numbers, not %s" % (name, type(values).__name__))
     values = _as_ndarray(values) if not isinstance(values, (list, tuple)) else values
     if is_ndarray(values):
         if values.ndim != 1:
             raise ValueError("%s must be one-dimensional, not of shape %s" % (name, values.shape))
+        _refuse_text_array(values, name)
         data = _np.ascontiguousarray(values, dtype=_np.float32)
         return FloatArray(data, int(data.shape[0]), True)
     try:
         items = list(values)
     except TypeError:
         raise TypeError("%s must be a sequence of numbers" % name) from None
+    for item in items:
+        if isinstance(item, _TEXT):
+            raise TypeError("%s must hold numbers, not %s (%r)" % (name, type(item).__name__, item))
     try:
         data = (ctypes.c_float * len(items))(*[float(v) for v in items])
     except (TypeError, ValueError):
@@ -164,6 +263,8 @@ def matrix(values, name):
     input taken as one variable, stored column after column as the library
     expects. Returns (array, nrow, nvar, one_variable). A column-major
     (Fortran-ordered) float32 array is passed by address, not copied."""
+    if isinstance(values, _TEXT):
+        raise TypeError("%s must be a sequence of numbers, not %s" % (name, type(values).__name__))
     values = _as_ndarray(values) if not isinstance(values, (list, tuple)) else values
     if is_ndarray(values):
         if values.ndim == 1:
@@ -172,6 +273,7 @@ def matrix(values, name):
             raise ValueError("%s must be one- or two-dimensional, not of shape %s"
                              % (name, values.shape))
         nrow, nvar = (int(d) for d in values.shape)
+        _refuse_text_array(values, name)
         data = _np.asfortranarray(values, dtype=_np.float32).ravel(order="F")
         return FloatArray(data, nrow * nvar, True), nrow, nvar, False
     try:
@@ -281,6 +383,14 @@ class Draws:
         if not out.flags.writeable:
             raise ValueError("out is read-only")
         return out
+
+    def fill(self, value):
+        """Every draw set to value (for a parameter answered without a draw)."""
+        if is_ndarray(self.array):
+            self.array.fill(value)
+        else:
+            for i in range(len(self.array)):
+                self.array[i] = value
 
     def cells(self):
         """The storage as a flat ctypes array (for filling one call at a

@@ -55,46 +55,54 @@ class Stream:
         """The seed that continues this Stream (its position)."""
         return self._state
 
-    def _draw(self, method, *args, size=None, out=None):
+    def _draw(self, method, params, names, size, out):
         lib = self._lib
         with self._guard, lib._held():
             lib.seed(self._state)
             try:
-                return getattr(lib, method)(*args, size=size, out=out)
+                return lib._sample(method, params, names, size, out)
             finally:
                 self._state = lib.get_seed()
 
+    # Parameters are numbers or, with numpy, arrays broadcast against each
+    # other and against size as numpy's; those outside the distribution's
+    # domain raise ValueError (with numpy's wording) before anything is drawn.
+
     def uniform(self, low=0.0, high=1.0, size=None, out=None):
-        """low + (high - low) * u, u uniform in (0, 1)."""
-        return self._draw("uniform", low, high, size=size, out=out)
+        """low + (high - low) * u, u uniform in (0, 1); high < low draws
+        between them."""
+        return self._draw("uniform", (low, high), ("low", "high"), size, out)
 
     def normal(self, loc=0.0, scale=1.0, size=None, out=None):
-        """Normal variates with mean loc and standard deviation scale."""
-        return self._draw("normal", loc, scale, size=size, out=out)
+        """Normal variates with mean loc and standard deviation scale >= 0."""
+        return self._draw("normal", (loc, scale), ("loc", "scale"), size, out)
 
     def lognormal(self, mean, sd, size=None, out=None):
-        """Lognormal variates whose own mean and standard deviation are mean
-        and sd (not those of the logarithm, as in numpy)."""
-        return self._draw("lognormal", mean, sd, size=size, out=out)
+        """Lognormal variates whose own mean > 0 and standard deviation sd > 0
+        are given (not those of the logarithm, as in numpy)."""
+        return self._draw("lognormal", (mean, sd), ("mean", "sd"), size, out)
 
     def triangular(self, left, mode, right, size=None, out=None):
         """Triangular variates on [left, right] with the given mode (by the
-        edition's method)."""
-        return self._draw("triangular", left, mode, right, size=size, out=out)
+        edition's method); left <= mode <= right, left < right."""
+        return self._draw("triangular", (left, mode, right), ("left", "mode", "right"),
+                          size, out)
 
     def beta(self, a, b, size=None, out=None):
-        """Beta(a, b) variates."""
-        return self._draw("beta", a, b, size=size, out=out)
+        """Beta(a, b) variates, a > 0, b > 0."""
+        return self._draw("beta", (a, b), ("a", "b"), size, out)
 
     def geometric(self, p, size=None, out=None):
-        """Number of trials up to and including the first success (int32)."""
-        return self._draw("geometric", p, size=size, out=out)
+        """Number of trials up to and including the first success (int32),
+        0 < p <= 1."""
+        return self._draw("geometric", (p,), ("p",), size, out)
 
     def yesno(self, p, size=None, out=None):
-        """1 with probability p, else 0 (int32; threaded edition)."""
-        return self._draw("yesno", p, size=size, out=out)
+        """1 with probability p, else 0 (int32; threaded edition), 0 <= p <= 1."""
+        return self._draw("yesno", (p,), ("p",), size, out)
 
     def normal_pair(self, mean1=0.0, sd1=1.0, mean2=0.0, sd2=1.0, rho=0.0, size=None, out=None):
-        """Pairs of normals with correlation rho (threaded edition): one
-        (x1, x2), or an array of shape size + (2,)."""
-        return self._draw("crnormal", mean1, sd1, mean2, sd2, rho, size=size, out=out)
+        """Pairs of normals with correlation rho in [-1, 1] (threaded edition):
+        one (x1, x2), or an array of shape size + (2,)."""
+        return self._draw("crnormal", (mean1, sd1, mean2, sd2, rho),
+                          ("mean1", "sd1", "mean2", "sd2", "rho"), size, out)
