@@ -21,7 +21,7 @@ import os
 import sys
 import threading
 
-from . import _library
+from . import _ffi, _library
 
 __all__ = ["run", "compare", "Result", "Comparison", "ModelError", "OptionError",
            "Diagnostic", "library_file_name", "velmsim_candidates"]
@@ -128,6 +128,14 @@ def _editions():
     as velmprob.load() finds them (without loading them here)."""
     return tuple(_first_file(_library.candidates(e), "%s edition of velmprob" % e).encode()
                  for e in ("stats", "threaded"))
+
+
+def _statistics_lock(stats_path):
+    """The lock of the statistics edition at stats_path, which libvelmsim
+    loads as the same library as velmprob.load() does (its static state
+    shared): held while a run uses it, so that no Library call of another
+    thread runs beside it."""
+    return _ffi.lock_for(ctypes.CDLL(stats_path.decode())._handle)
 
 
 def _model_source(model):
@@ -305,8 +313,9 @@ def run(model, *, seed=None, iterations=None, threads=None, block=None, toleranc
     session = _Session(api, api.velmsim_open(path.encode(), _enc(text), options))
     session.check(api.velmsim_status(session.handle))
     stats, threaded = _editions()
-    session.check(_interruptible(api, session.handle,
-                                 lambda: api.velmsim_run(session.handle, stats, threaded)))
+    with _statistics_lock(stats):
+        session.check(_interruptible(api, session.handle,
+                                     lambda: api.velmsim_run(session.handle, stats, threaded)))
     return Result(session)
 
 
@@ -340,7 +349,8 @@ def compare(a, b, *, seed=None, iterations=None, threads=None, block=None, toler
                             tolerance=tolerance, percentiles=percentiles, classes=classes))
     stats, threaded = _editions()
     # Both models run inside velmsim_compare, in this thread.
-    session = _Session(api, api.velmsim_compare(path_a.encode(), _enc(text_a), path_b.encode(),
-                                                _enc(text_b), options, stats, threaded))
+    with _statistics_lock(stats):
+        session = _Session(api, api.velmsim_compare(path_a.encode(), _enc(text_a), path_b.encode(),
+                                                    _enc(text_b), options, stats, threaded))
     session.check(api.velmsim_status(session.handle))
     return Comparison(session)
