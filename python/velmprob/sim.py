@@ -223,6 +223,14 @@ def _interruptible(api, handle, call):
     return result[0]
 
 
+def _inline(page):
+    """A report page shown in a notebook: in an iframe, so that the page's
+    styles stay its own."""
+    import html
+    return ('<iframe srcdoc="%s" style="width: 100%%; height: 640px; border: 0"></iframe>'
+            % html.escape(page, quote=True))
+
+
 class Result:
     """A model's run: its samples, its report's figures and its report pages."""
 
@@ -285,10 +293,7 @@ class Result:
         return self._session.report("text")
 
     def _repr_html_(self):
-        # In an iframe, so that the page's styles stay its own.
-        import html
-        return ('<iframe srcdoc="%s" style="width: 100%%; height: 640px; border: 0"></iframe>'
-                % html.escape(self.html(), quote=True))
+        return _inline(self.html())
 
     def __repr__(self):
         return "<velmsim run of %s: %d iterations, outputs %s>" % (
@@ -334,9 +339,7 @@ class Comparison:
         return self._session.report("text")
 
     def _repr_html_(self):
-        import html
-        return ('<iframe srcdoc="%s" style="width: 100%%; height: 640px; border: 0"></iframe>'
-                % html.escape(self.html(), quote=True))
+        return _inline(self.html())
 
 
 def compare(a, b, *, seed=None, iterations=None, threads=None, block=None, tolerance=None,
