@@ -16,6 +16,11 @@ namespace velmsim::reader {
 
 namespace {
 
+// The most variables a model may correlate, and the most pairs its groups
+// may give (each pair is looked at once per group that holds it).
+constexpr std::size_t kMaxCorrelated = 1000;
+constexpr std::size_t kMaxGroupPairs = 2000000;
+
 class CorrelationReader {
  public:
   CorrelationReader(Model& m, Reader& r) : m_(m), r_(r), diag_(r.diagnostics()) {}
@@ -201,6 +206,8 @@ class CorrelationReader {
     const toml::array* list = node.as_array();
     if (list == nullptr) return fail(pos(node.source()), shape);
     std::map<std::pair<std::size_t, std::size_t>, std::pair<double, std::size_t>> grouped;
+    std::set<std::size_t> in_groups;
+    std::size_t pairs = 0;
     for (std::size_t g = 0; g < list->size(); ++g) {
       const toml::node& e = *list->get(g);
       const toml::table* t = e.as_table();
@@ -229,6 +236,17 @@ class CorrelationReader {
         fail(pos(e.source()), who + " needs 'inputs', a list of names, or 'match', a pattern "
                                     "such as \"wbs_*\"");
       if (!rho) continue;
+      // What a group asks for grows with the square of its size: a model
+      // may not ask for more than the matrix a run can take.
+      in_groups.insert(members.begin(), members.end());
+      pairs += members.size() * (members.size() - (members.empty() ? 0 : 1)) / 2;
+      if (in_groups.size() > kMaxCorrelated || pairs > kMaxGroupPairs) {
+        return fail(pos(e.source()),
+                    who + " brings the correlation groups to " + std::to_string(in_groups.size()) +
+                        " variables and " + std::to_string(pairs) + " pairs; at most " +
+                        std::to_string(kMaxCorrelated) + " variables and " +
+                        std::to_string(kMaxGroupPairs) + " pairs in all can be correlated");
+      }
       bool clash = false;
       for (std::size_t i = 0; i < members.size(); ++i)
         for (std::size_t j = i + 1; j < members.size(); ++j) {
@@ -316,6 +334,11 @@ class CorrelationReader {
     RankCorrelation& rc = m_.correlation;
     std::set<std::size_t> named;
     for (const auto& [ab, value] : entries_) named.insert({ab.first, ab.second});
+    if (named.size() > kMaxCorrelated)
+      return fail(rc.at, "[correlation] correlates " + std::to_string(named.size()) +
+                             " variables; at most " + std::to_string(kMaxCorrelated) +
+                             " (the matrix grows with the square of the count, its check with "
+                             "the cube)");
     rc.variables.assign(named.begin(), named.end());
     rc.given = SquareMatrix::identity(rc.variables.size());
     auto index = [&](std::size_t c) {

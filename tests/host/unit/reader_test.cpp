@@ -462,3 +462,23 @@ TEST(ModelReader, CorrelationGroupsAndTheirMistakes) {
 }
 
 }  // namespace
+
+// Groups and pairs may not ask for a matrix larger than a run can take: the
+// limit is told before any pair is made.
+TEST(ModelReader, CorrelationHasALimit) {
+  std::string inputs;
+  for (int i = 0; i < 1001; ++i)
+    inputs += "w" + std::to_string(i) + " = { dist = \"uniform\", min = 0, max = 1 }\n";
+  const std::string model = "[inputs]\n" + inputs + "[outputs]\ny = \"w0\"\n[correlation]\n";
+  const std::string group = messages(model + "groups = [{ match = \"w*\", rho = 0.1 }]\n");
+  EXPECT_NE(group.find("error: correlation group 1 brings the correlation groups to 1001 variables "
+                       "and 500500 pairs; at most 1000 variables and 2000000 pairs in all can be "
+                       "correlated"),
+            std::string::npos)
+      << group;
+  std::string chain;
+  for (int i = 0; i < 1000; ++i)
+    chain += "w" + std::to_string(i) + ".w" + std::to_string(i + 1) + " = 0.1\n";
+  EXPECT_NE(messages(model + chain).find("error: [correlation] correlates 1001 variables; at most 1000"),
+            std::string::npos);
+}
