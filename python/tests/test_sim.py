@@ -122,13 +122,16 @@ class SimModels(unittest.TestCase):
         inputs = "".join('x%d = { dist = "normal", mean = 1, sd = 1 }\n' % i for i in range(400))
         text = "[inputs]\n" + inputs + '[outputs]\ny = "x0 + x1"\n[run]\niterations = 32767\n' \
                "tolerance = 1e-9\nblock = 100\n"
+        threads = threading.active_count()
         timer = threading.Timer(0.2, _thread.interrupt_main)
         start = time.monotonic()
         timer.start()
         with self.assertRaises(KeyboardInterrupt):
             sim.run(text)
-        timer.cancel()
+        timer.join()
         self.assertLess(time.monotonic() - start, 10)
+        # The run has ended: it would otherwise go on using the library.
+        self.assertEqual(threading.active_count(), threads)
 
 
 if __name__ == "__main__":

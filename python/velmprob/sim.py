@@ -209,16 +209,32 @@ class _Session:
 
 def _interruptible(api, handle, call):
     """Runs call() (a velmsim function that runs the model) in a thread, so
-    that Ctrl-C in this one asks the run to stop at its block's end."""
+    that Ctrl-C in this one asks the run to stop at its block's end. The run
+    has always ended when this returns or raises: a run left going would use
+    the statistics edition beside this thread's next calls."""
     result = []
-    worker = threading.Thread(target=lambda: result.append(call()), daemon=True)
-    worker.start()
+    done = threading.Event()
+
+    def work():
+        try:
+            result.append(call())
+        finally:
+            done.set()
+
+    worker = threading.Thread(target=work, daemon=True)
     try:
-        while worker.is_alive():
-            worker.join(0.05)
+        # Ctrl-C may come while the thread starts: it has then been created.
+        worker.start()
+        while not done.wait(0.05):
+            pass
     except KeyboardInterrupt:
         api.velmsim_interrupt(handle)
-        worker.join()
+        while True:
+            try:
+                done.wait()
+                break
+            except KeyboardInterrupt:  # pressed again: the run is stopping
+                continue
         raise
     return result[0]
 

@@ -183,8 +183,9 @@ const char* velmsim_diagnostics(const velmsim_session* s) {
 }
 
 int velmsim_run(velmsim_session* s, const char* stats_library, const char* threaded_library) {
-  if (!s->run || s->status != VELMSIM_OK || s->run->plan().model == nullptr) return s->status;
-  s->interrupt = false;
+  // An interruption asked for before the run starts stops it at its first
+  // block's end.
+  if (!s->run || s->status != VELMSIM_OK) return s->status;
   s->columns.clear();
   return guarded(s, [&]() -> int {
     const int status = outcome_status(
