@@ -16,10 +16,10 @@ void add_failure(const Model& model, const Failure& failure, Diagnostics& diagno
   for (std::size_t c = 0; c < model.columns.size(); ++c)
     values += (c == 0 ? "" : ", ") + model.columns[c].name + " = " +
               format("%.9g", static_cast<double>(failure.row[c]));
-  diagnostics.error(out.formula_at, "the output '" + out.name +
-                                         "' is not a finite single-precision number in iteration " +
-                                        std::to_string(failure.iteration + 1) + ", where " + values +
-                                        (failure.why.empty() ? "" : ": " + failure.why));
+  diagnostics.error(out.formula_at,
+                    "the output '" + out.name + "' is not a finite single-precision number in "
+                    "iteration " + std::to_string(failure.iteration + 1) + ", where " + values +
+                        (failure.why.empty() ? "" : ": " + failure.why));
 }
 
 Session::Outcome Session::run(const std::string& stats_library,
