@@ -119,7 +119,7 @@ class SimModels(unittest.TestCase):
         self.assertEqual(a.percentile("y", 50), a.summary["y"]["p50"])
 
     def test_ctrl_c_stops_a_run_within_a_block(self):
-        inputs = "".join('x%d = { dist = "normal", mean = 1, sd = 1 }\n' % i for i in range(400))
+        inputs = "".join('x%d = { dist = "normal", mean = 1, sd = 1 }\n' % i for i in range(2000))
         text = "[inputs]\n" + inputs + '[outputs]\ny = "x0 + x1"\n[run]\niterations = 32767\n' \
                "tolerance = 1e-9\nblock = 100\n"
         threads = threading.active_count()
