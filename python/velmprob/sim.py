@@ -247,12 +247,31 @@ def _inline(page):
             % html.escape(page, quote=True))
 
 
-class Result:
-    """A model's run: its samples, its report's figures and its report pages."""
+class _Reported:
+    """A session that has run: `report` (the JSON report's figures), html()
+    and text(), and its page shown inline in a notebook."""
 
     def __init__(self, session):
         self._session = session
         self.report = json.loads(session.report("json"))
+
+    def html(self):
+        """The report as one self-contained HTML page."""
+        return self._session.report("html")
+
+    def text(self):
+        """The text report, as velmsim prints it."""
+        return self._session.report("text")
+
+    def _repr_html_(self):
+        return _inline(self.html())
+
+
+class Result(_Reported):
+    """A model's run: its samples, its report's figures and its report pages."""
+
+    def __init__(self, session):
+        super().__init__(session)
         self.summary = {o["name"]: o for o in self.report["outputs"]}
         self._samples = None
 
@@ -300,17 +319,6 @@ class Result:
         values = self.samples[output]
         return _library.load().quantiles(list(values), [percent / 100.0])[0]
 
-    def html(self):
-        """The report as one self-contained HTML page."""
-        return self._session.report("html")
-
-    def text(self):
-        """The text report, as velmsim prints it."""
-        return self._session.report("text")
-
-    def _repr_html_(self):
-        return _inline(self.html())
-
     def __repr__(self):
         return "<velmsim run of %s: %d iterations, outputs %s>" % (
             self.report["model"]["file"], self.report["run"]["iterations"],
@@ -340,22 +348,9 @@ def run(model, *, seed=None, iterations=None, threads=None, block=None, toleranc
     return Result(session)
 
 
-class Comparison:
+class Comparison(_Reported):
     """Two models run on common random numbers: `report` (the JSON
     report's figures), html() and text()."""
-
-    def __init__(self, session):
-        self._session = session
-        self.report = json.loads(session.report("json"))
-
-    def html(self):
-        return self._session.report("html")
-
-    def text(self):
-        return self._session.report("text")
-
-    def _repr_html_(self):
-        return _inline(self.html())
 
 
 def compare(a, b, *, seed=None, iterations=None, threads=None, block=None, tolerance=None,

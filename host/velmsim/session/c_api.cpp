@@ -118,42 +118,43 @@ int outcome_status(Session::Outcome o) {
                                          : VELMSIM_INTERRUPTED;
 }
 
+// A new session with the options of `options_json`, then `open(session,
+// overrides)` for its status; null only when memory runs out.
+template <typename F>
+velmsim_session* opened(const char* options_json, F open) {
+  auto* s = new (std::nothrow) velmsim_session;
+  if (s == nullptr) return nullptr;
+  guarded(s, [&]() -> int {
+    Overrides o;
+    if (const auto bad = read_options(options_json, o)) {
+      s->messages = "velmsim: error: " + *bad + "\n";
+      return VELMSIM_OPTION_ERROR;
+    }
+    return open(s, o);
+  });
+  return s;
+}
+
 }  // namespace
 
 extern "C" {
 
 velmsim_session* velmsim_open(const char* path, const char* text, const char* options_json) {
-  auto* s = new (std::nothrow) velmsim_session;
-  if (s == nullptr) return nullptr;
-  guarded(s, [&]() -> int {
-    Overrides o;
-    if (const auto bad = read_options(options_json, o)) {
-      s->messages = "velmsim: error: " + *bad + "\n";
-      return VELMSIM_OPTION_ERROR;
-    }
+  return opened(options_json, [&](velmsim_session* s, const Overrides& o) -> int {
     s->run = std::make_unique<Session>(path ? path : "model.toml", text_of(text), o);
     return s->run->ok() ? VELMSIM_OK : VELMSIM_MODEL_ERROR;
   });
-  return s;
 }
 
 velmsim_session* velmsim_compare(const char* path_a, const char* text_a, const char* path_b,
                                  const char* text_b, const char* options_json,
                                  const char* stats_library, const char* threaded_library) {
-  auto* s = new (std::nothrow) velmsim_session;
-  if (s == nullptr) return nullptr;
-  guarded(s, [&]() -> int {
-    Overrides o;
-    if (const auto bad = read_options(options_json, o)) {
-      s->messages = "velmsim: error: " + *bad + "\n";
-      return VELMSIM_OPTION_ERROR;
-    }
+  return opened(options_json, [&](velmsim_session* s, const Overrides& o) -> int {
     s->compare = std::make_unique<CompareSession>(path_a ? path_a : "a.toml", text_of(text_a),
                                                   path_b ? path_b : "b.toml", text_of(text_b), o);
     if (!s->compare->ok()) return VELMSIM_MODEL_ERROR;
     return outcome_status(s->compare->run(stats_library, threaded_library, {}, &s->interrupt));
   });
-  return s;
 }
 
 int velmsim_status(const velmsim_session* s) { return s->status; }
